@@ -1,0 +1,97 @@
+#include "MergeEngine.h"
+
+namespace plait::engine {
+
+void MergeEngine::call(std::string_view operation, std::vector<std::string> args) {
+    const Operation* op = findOperation(operation);
+    if (op == nullptr) {
+        throw EngineCallError("unknown engine operation '" + std::string(operation) + "'");
+    }
+    if (static_cast<int>(args.size()) != op->arity) {
+        throw EngineCallError("engine operation '" + std::string(operation) + "' takes " +
+                              std::to_string(op->arity) + " argument(s), got " + std::to_string(args.size()));
+    }
+    if (op->name == "setTags") {
+        tags_.setText(args[0]);
+    }
+    onCall(*op, args);
+}
+
+void MergeEngine::call(std::string_view operation, std::initializer_list<std::string_view> args) {
+    std::vector<std::string> list;
+    list.reserve(args.size());
+    for (auto a : args) {
+        list.emplace_back(a);
+    }
+    call(operation, std::move(list));
+}
+
+std::string MergeEngine::BuildPDF() { return onBuild(); }
+
+int MergeEngine::getNextTag() {
+    onTagCall("getNextTag", {});
+    return tags_.next() ? 1 : 0;
+}
+
+std::string MergeEngine::getTagParams(std::string_view name) {
+    onTagCall("getTagParams", {std::string(name)});
+    return tags_.param(name);
+}
+
+std::string MergeEngine::stsMsg() const {
+    std::lock_guard lock(statusMutex_);
+    return msg_;
+}
+
+std::string MergeEngine::stsBar() const {
+    std::lock_guard lock(statusMutex_);
+    return bar_;
+}
+
+std::string MergeEngine::stsTitle() const {
+    std::lock_guard lock(statusMutex_);
+    return title_;
+}
+
+std::vector<std::string> MergeEngine::warnings() const {
+    std::lock_guard lock(statusMutex_);
+    return warnings_;
+}
+
+void MergeEngine::setStatus(std::string message, std::string bar, std::string title) {
+    std::lock_guard lock(statusMutex_);
+    msg_ = std::move(message);
+    if (!bar.empty()) {
+        bar_ = std::move(bar);
+    }
+    if (!title.empty()) {
+        title_ = std::move(title);
+    }
+}
+
+void MergeEngine::setStatusMessage(std::string message) {
+    std::lock_guard lock(statusMutex_);
+    msg_ = std::move(message);
+}
+
+void MergeEngine::setStatusBar(int percent) {
+    std::lock_guard lock(statusMutex_);
+    bar_ = std::to_string(percent);
+}
+
+void MergeEngine::setStatusTitle(std::string title) {
+    std::lock_guard lock(statusMutex_);
+    title_ = std::move(title);
+}
+
+void MergeEngine::addWarning(std::string warning) {
+    std::lock_guard lock(statusMutex_);
+    warnings_.push_back(std::move(warning));
+}
+
+void MergeEngine::clearWarnings() {
+    std::lock_guard lock(statusMutex_);
+    warnings_.clear();
+}
+
+} // namespace plait::engine

@@ -1,0 +1,7 @@
+#include "PlaitEngine.h"
+
+namespace plait::pdf {
+
+void registerPlaitEngine(engine::EngineRegistry& /*registry*/) {}
+
+} // namespace plait::pdf

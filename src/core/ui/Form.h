@@ -34,14 +34,14 @@ enum class Property { Text, Value, ListIndex, Color, Button, Enabled, Visible };
 using ColorValue = std::uint32_t;
 
 struct Control {
-    std::string name;
+    std::string name{};
     int index = -1; // member of a control array, else -1
     ControlKind kind = ControlKind::Other;
-    std::string caption;
-    std::string text;                // TextBox text, StatusBar panel 1
+    std::string caption{};
+    std::string text{};              // TextBox text, StatusBar panel 1
     int value = 0;                   // CheckBox, OptionButton, ComboBox list index, Slider
-    std::vector<std::string> items;  // ComboBox entries
-    std::vector<int> buttons;        // Toolbar: state of button n at buttons[n-1]; 0 for separators
+    std::vector<std::string> items{}; // ComboBox entries
+    std::vector<int> buttons{};       // Toolbar: state of button n at buttons[n-1]; 0 for separators
     ColorValue color = 0;            // PictureBox background / Label text colour
     bool enabled = true;
     bool visible = true;

@@ -1,0 +1,82 @@
+#include "InputList.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace plait::core::app {
+
+std::vector<std::string> InputList::texts() const {
+    std::vector<std::string> out;
+    out.reserve(entries_.size());
+    for (const auto& e : entries_) {
+        out.push_back(e.text);
+    }
+    return out;
+}
+
+const InputEntry* InputList::selectedEntry() const {
+    return selected_ ? &entries_[*selected_] : nullptr;
+}
+
+void InputList::select(std::optional<std::size_t> index) {
+    if (index && *index >= entries_.size()) {
+        index.reset();
+    }
+    selected_ = index;
+}
+
+bool InputList::keyTaken(const std::string& key) const {
+    return std::any_of(entries_.begin(), entries_.end(), [&](const InputEntry& e) { return e.key == key; });
+}
+
+std::size_t InputList::append(std::string text) {
+    std::size_t number = entries_.size() + 1;
+    std::string key = std::to_string(number) + text;
+    // Only after removals can the natural key be taken; skip to the next free number.
+    while (keyTaken(key)) {
+        ++number;
+        key = std::to_string(number) + text;
+    }
+    entries_.push_back(InputEntry{std::move(text), std::move(key)});
+    selected_ = entries_.size() - 1;
+    return *selected_;
+}
+
+bool InputList::moveSelectedUp() {
+    if (!selected_ || *selected_ == 0) {
+        return false;
+    }
+    std::swap(entries_[*selected_], entries_[*selected_ - 1]);
+    --*selected_;
+    return true;
+}
+
+bool InputList::moveSelectedDown() {
+    if (!selected_ || *selected_ + 1 >= entries_.size()) {
+        return false;
+    }
+    std::swap(entries_[*selected_], entries_[*selected_ + 1]);
+    ++*selected_;
+    return true;
+}
+
+bool InputList::removeSelected() {
+    if (!selected_) {
+        return false;
+    }
+    const std::size_t at = *selected_;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
+    if (entries_.empty()) {
+        selected_.reset();
+    } else {
+        selected_ = std::min(at, entries_.size() - 1);
+    }
+    return true;
+}
+
+void InputList::clear() {
+    entries_.clear();
+    selected_.reset();
+}
+
+} // namespace plait::core::app

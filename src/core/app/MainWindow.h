@@ -1,0 +1,165 @@
+#pragma once
+
+#include "core/app/InputList.h"
+#include "core/app/Platform.h"
+#include "core/build/ProgressWindow.h"
+#include "core/ui/Form.h"
+#include "core/ui/Interfaces.h"
+#include "engine/EngineRegistry.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plait::core::app {
+
+inline constexpr const char* kAppTitle = "PDF Plait Application";
+inline constexpr const char* kShortTitle = "PDF Plait";
+
+// What the main window asks of the desktop beyond the small dialog interfaces: running the
+// engine while the window stays responsive, the busy cursor, and the other windows.
+class WindowHost {
+public:
+    virtual ~WindowHost() = default;
+
+    virtual void setBusyCursor(bool busy) = 0;
+
+    // Runs engine.BuildPDF() and returns its result once the engine has returned. The host
+    // arranges for MainWindow::progressTimerTick() to run once shortly after the start (it
+    // opens the progress window and disables the main window) and for progress.tick() every
+    // 250 ms while the window is open, and lets Cancel reach progress.cancel(). A host
+    // without an event loop may simply call BuildPDF().
+    virtual std::string runEngine(engine::MergeEngine& engine, build::ProgressWindow& progress) = 0;
+
+    // The engine has returned and is about to be released (the batch command prints its
+    // warnings here).
+    virtual void engineFinished(const engine::MergeEngine& /*engine*/) {}
+
+    virtual void showSettingsDialog() {}
+    virtual void showAbout() {}
+    // Closes every window of the program (the shutdown sequence has decided to end).
+    virtual void closeAllWindows() {}
+};
+
+struct MainWindowServices {
+    ui::MessageBox& messages;
+    ui::FileDialog& fileDialog;
+    ui::ShellOpen& shell;
+    ui::PreviewPane& preview;
+    ui::EventPump& events;
+    WindowHost& host;
+    const engine::EngineRegistry& engines;
+    const Platform& platform;
+    // Creates the settings dialog's controls with their defaults (the reset).
+    std::function<std::unique_ptr<ui::Form>()> createSettings;
+};
+
+// The main window's logic: its controls as data (bound to the view by name), its state,
+// the input list, and every command. The view forwards user actions here and mirrors the
+// controls; everything it shows is decided here.
+class MainWindow {
+public:
+    explicit MainWindow(MainWindowServices services);
+    ~MainWindow();
+
+    // Start-up (the window's load step) and shutdown. unload() returns false when the user
+    // chose to keep the window open.
+    void load();
+    bool unload();
+
+    ui::Form& form() { return form_; }
+    const ui::Form& form() const { return form_; }
+    InputList& inputs() { return inputs_; }
+    const InputList& inputs() const { return inputs_; }
+    ui::Form& settings() { return *settings_; }
+    const ui::Form& settings() const { return *settings_; }
+    build::ProgressWindow* progressWindow() { return progress_.get(); }
+
+    // State held for the whole run.
+    std::int16_t overlayType() const { return overlayType_; }
+    const std::string& currentSettingsFile() const { return currentSettingsFile_; }
+    const std::string& lastOutputFile() const { return lastOutputFile_; }
+    bool firstOpenDialog() const { return firstOpenDialog_; }
+    bool& firstOpenDialogFlag() { return firstOpenDialog_; }
+    const std::string& blankPreviewHtml() const { return blankPreviewHtml_; }
+    bool building() const { return building_; }
+    ui::FileDialogState& fileDialogState() { return dialog_; }
+
+    // Input list (add, move, remove, click).
+    void openScript();
+    bool insertFile(const std::string& path);
+    void moveUp();
+    void moveDown();
+    void removeSelected();
+    void removeAll();
+    void clickEntry(std::size_t index);
+
+    // Commands.
+    void clickToolbar(int index);
+    void clickMergeButton(int index);
+    void chooseOutputFile();
+    void viewSelectedFile();
+    void openManual();
+    void displayOutput();
+    void addOutputFile();
+    void showSettings();
+    void showAbout();
+    void exitProgram(); // asks the window to close: the caller then runs unload()
+
+    // The build (go / "&Build PDF").
+    void buildPDF();
+    // tmrMain's one tick during a build.
+    void progressTimerTick();
+
+    // Settings: reset to defaults, open and save files.
+    void resetSettings();
+    void loadSettings();
+    bool loadSettingsFrom(const std::string& path);
+    void saveSettings(bool askForName);
+    bool saveSettingsTo(const std::string& path);
+    // Applies the build mode as a loaded file does.
+    void setOverlayType(int mode);
+    // Called after every reset, so views can rebind to the new settings.
+    std::function<void()> onSettingsReset;
+
+    // Views mirror the input list through these notifications.
+    enum class ListChange { Appended, Moved, Removed, Cleared, Selected };
+    std::function<void(ListChange, std::size_t index, std::size_t other)> onInputsChanged;
+    // The main window takes the keyboard focus (after files were added).
+    std::function<void()> onFocusRequest;
+
+    // Preview pane.
+    void browserwait();
+    void showFile(const std::string& path);
+    void showBlankPage();
+
+    // The output name completion of a build.
+    std::string fixOutName(std::string name, const std::string& extension) const;
+
+private:
+    friend class BuildRun;
+    void setListControlsEnabled(bool enabled);
+    void notifyInputs(ListChange change, std::size_t index = 0, std::size_t other = 0);
+    void setStatus(const std::string& text);
+    void fail(const std::string& text);
+
+    MainWindowServices s_;
+    ui::Form form_;
+    InputList inputs_;
+    std::unique_ptr<ui::Form> settings_;
+    std::unique_ptr<build::ProgressWindow> progress_;
+    std::int16_t overlayType_ = 0;
+    std::string currentSettingsFile_;
+    std::string lastOutputFile_;
+    bool firstOpenDialog_ = true;
+    bool building_ = false;
+    std::string blankPreviewHtml_;
+    ui::FileDialogState dialog_;
+};
+
+// The markup of the grey page the preview pane shows when nothing is previewed.
+std::string makeBlankPreviewHtml();
+
+} // namespace plait::core::app

@@ -1,0 +1,525 @@
+#include "FormBinder.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStringList>
+#include <QWidget>
+
+namespace plait::gui {
+
+namespace {
+
+using ui::Control;
+using ui::ControlKind;
+
+// Marks the binder as writing into widgets for the lifetime of the object.
+class PushGuard {
+public:
+    explicit PushGuard(int& depth) : depth_(depth) { ++depth_; }
+    ~PushGuard() { --depth_; }
+    PushGuard(const PushGuard&) = delete;
+    PushGuard& operator=(const PushGuard&) = delete;
+
+private:
+    int& depth_;
+};
+
+// Multi-line boxes hold CR LF line breaks in the model, as the settings files and the engine's
+// markup have always had them; the editor itself works with bare line feeds.
+QString toEditorText(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return s;
+}
+
+std::string fromEditorText(const QString& text) {
+    QString s = text;
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return s.toStdString();
+}
+
+void setBackground(QWidget* w, const QColor& color) {
+    QPalette pal = w->palette();
+    if (pal.color(QPalette::Window) == color && w->autoFillBackground()) {
+        return;
+    }
+    pal.setColor(QPalette::Window, color);
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+}
+
+// Only the active and inactive groups: a disabled label keeps the greyed look.
+void setForeground(QWidget* w, const QColor& color) {
+    QPalette pal = w->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::WindowText, color);
+        pal.setColor(group, QPalette::Text, color);
+    }
+    w->setPalette(pal);
+}
+
+} // namespace
+
+FormBinder::FormBinder(QWidget* root, ui::Form& form, QObject* parent)
+    : QObject(parent), root_(root), form_(&form) {
+    sliderClick_ = [](ui::Form& f, const Control& c, int position) {
+        f.setValue(f.at(c.name, c.index), position);
+    };
+    bindAll();
+}
+
+FormBinder::~FormBinder() {
+    unbindAll();
+}
+
+QString FormBinder::objectNameFor(const std::string& name, int index) {
+    QString s = QString::fromStdString(name);
+    if (index >= 0) {
+        s += QLatin1Char('_') + QString::number(index);
+    }
+    return s;
+}
+
+void FormBinder::rebind(ui::Form& form) {
+    unbindAll();
+    form_ = &form;
+    bindAll();
+}
+
+void FormBinder::unbindAll() {
+    // The old model may already be destroyed, so it is never touched here: its listener is
+    // silenced through the shared flag instead of being unsubscribed.
+    if (alive_) {
+        *alive_ = false;
+    }
+    alive_.reset();
+    for (auto& c : connections_) {
+        QObject::disconnect(c);
+    }
+    connections_.clear();
+    bindings_.clear();
+}
+
+void FormBinder::bindAll() {
+    if (!root_) {
+        return;
+    }
+    QHash<QString, QObject*> byName;
+    auto note = [&byName](QObject* o) {
+        const QString n = o->objectName();
+        if (!n.isEmpty() && !byName.contains(n)) {
+            byName.insert(n, o);
+        }
+    };
+    note(root_);
+    for (QObject* o : root_->findChildren<QObject*>()) {
+        if (qobject_cast<QWidget*>(o) || qobject_cast<QAction*>(o)) {
+            note(o);
+        }
+    }
+
+    for (const Control& c : form_->controls()) {
+        const QString key = objectNameFor(c.name, c.index);
+        std::vector<Binding> found;
+        if (QObject* o = byName.value(key)) {
+            found.push_back(Binding{c.name, c.index, 0, o});
+        }
+        if (c.kind == ControlKind::Toolbar) {
+            for (std::size_t n = 1; n <= c.buttons.size(); ++n) {
+                if (QObject* o = byName.value(objectNameFor(c.name, static_cast<int>(n)))) {
+                    found.push_back(Binding{c.name, c.index, static_cast<int>(n), o});
+                }
+            }
+        }
+        for (const Binding& b : found) {
+            connectWidget(b, c.kind);
+        }
+        if (!found.empty()) {
+            bindings_.insert(key, std::move(found));
+        }
+    }
+
+    alive_ = std::make_shared<bool>(true);
+    std::weak_ptr<bool> alive = alive_;
+    listener_ = form_->subscribe([this, alive](const Control& c, ui::Property p) {
+        auto flag = alive.lock();
+        if (flag && *flag) {
+            onModelChange(c, p);
+        }
+    });
+    refresh();
+}
+
+void FormBinder::connectWidget(const Binding& b, ControlKind kind) {
+    QObject* o = b.target;
+    auto edited = [this, b] {
+        if (pushing_ == 0) {
+            userEdited(b);
+        }
+    };
+    auto keep = [this](QMetaObject::Connection c) { connections_.push_back(std::move(c)); };
+
+    if (b.button > 0) {
+        if (auto* button = qobject_cast<QAbstractButton*>(o)) {
+            keep(connect(button, &QAbstractButton::clicked, this, edited));
+        } else if (auto* action = qobject_cast<QAction*>(o)) {
+            keep(connect(action, &QAction::triggered, this, edited));
+        }
+        return;
+    }
+
+    switch (kind) {
+    case ControlKind::TextBox:
+        if (auto* line = qobject_cast<QLineEdit*>(o)) {
+            keep(connect(line, &QLineEdit::textChanged, this, edited));
+        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(o)) {
+            keep(connect(plain, &QPlainTextEdit::textChanged, this, edited));
+        }
+        break;
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+        if (auto* button = qobject_cast<QAbstractButton*>(o)) {
+            keep(connect(button, &QAbstractButton::toggled, this, edited));
+        } else if (auto* action = qobject_cast<QAction*>(o)) {
+            keep(connect(action, &QAction::toggled, this, edited));
+        }
+        break;
+    case ControlKind::ComboBox:
+        if (auto* combo = qobject_cast<QComboBox*>(o)) {
+            keep(connect(combo, &QComboBox::currentIndexChanged, this, edited));
+        }
+        break;
+    case ControlKind::Slider:
+        if (auto* slider = qobject_cast<QSlider*>(o)) {
+            // A drag reports once, on release; clicks on the groove and keys report at once.
+            keep(connect(slider, &QSlider::sliderReleased, this, edited));
+            keep(connect(slider, &QSlider::valueChanged, this, [slider, edited] {
+                if (!slider->isSliderDown()) {
+                    edited();
+                }
+            }));
+        }
+        break;
+    case ControlKind::CommandButton:
+    case ControlKind::MenuItem: {
+        const QString name = QString::fromStdString(b.name);
+        const int index = b.index;
+        auto fire = [this, name, index] { emit clicked(name, index); };
+        if (auto* button = qobject_cast<QAbstractButton*>(o)) {
+            keep(connect(button, &QAbstractButton::clicked, this, fire));
+        } else if (auto* action = qobject_cast<QAction*>(o)) {
+            keep(connect(action, &QAction::triggered, this, fire));
+        }
+        if (kind == ControlKind::MenuItem) {
+            if (auto* action = qobject_cast<QAction*>(o)) {
+                keep(connect(action, &QAction::toggled, this, edited));
+            }
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void FormBinder::userEdited(const Binding& b) {
+    ui::Control* c = form_->find(b.name, b.index);
+    QObject* o = b.target;
+    if (c == nullptr || o == nullptr) {
+        return;
+    }
+    if (b.button > 0) {
+        form_->clickButton(c->name, b.button);
+    } else {
+        switch (c->kind) {
+        case ControlKind::TextBox:
+            if (auto* line = qobject_cast<QLineEdit*>(o)) {
+                form_->setText(*c, line->text().toStdString());
+            } else if (auto* plain = qobject_cast<QPlainTextEdit*>(o)) {
+                form_->setText(*c, fromEditorText(plain->toPlainText()));
+            }
+            break;
+        case ControlKind::CheckBox: {
+            bool on = false;
+            if (auto* check = qobject_cast<QCheckBox*>(o)) {
+                on = check->checkState() != Qt::Unchecked;
+            } else if (auto* button = qobject_cast<QAbstractButton*>(o)) {
+                on = button->isChecked();
+            } else if (auto* action = qobject_cast<QAction*>(o)) {
+                on = action->isChecked();
+            }
+            form_->setValue(*c, on ? 1 : 0);
+            break;
+        }
+        case ControlKind::OptionButton: {
+            auto* button = qobject_cast<QAbstractButton*>(o);
+            auto* action = qobject_cast<QAction*>(o);
+            const bool on = button ? button->isChecked() : (action && action->isChecked());
+            // An option is only ever picked; the release of the others comes from the model.
+            if (on) {
+                form_->pickOption(c->name, c->index);
+            }
+            break;
+        }
+        case ControlKind::ComboBox:
+            if (auto* combo = qobject_cast<QComboBox*>(o)) {
+                form_->setValue(*c, combo->currentIndex());
+            }
+            break;
+        case ControlKind::Slider:
+            if (auto* slider = qobject_cast<QSlider*>(o)) {
+                sliderClick_(*form_, *c, slider->value());
+            }
+            break;
+        case ControlKind::MenuItem:
+            if (auto* action = qobject_cast<QAction*>(o); action && action->isCheckable()) {
+                form_->setValue(*c, action->isChecked() ? 1 : 0);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    // Show what the model made of the edit (an option that may not be released, a toolbar that
+    // keeps one button pressed).
+    if (const ui::Control* now = form_->find(b.name, b.index)) {
+        push(*now);
+    }
+}
+
+void FormBinder::onModelChange(const Control& c, ui::Property) {
+    push(c);
+}
+
+void FormBinder::refresh() {
+    for (const Control& c : form_->controls()) {
+        push(c);
+    }
+}
+
+void FormBinder::push(const Control& c) {
+    auto it = bindings_.constFind(objectNameFor(c.name, c.index));
+    if (it == bindings_.constEnd()) {
+        return;
+    }
+    PushGuard guard(pushing_);
+    for (const Binding& b : *it) {
+        if (b.target) {
+            pushTo(c, b);
+        }
+    }
+}
+
+void FormBinder::pushTo(const Control& c, const Binding& b) {
+    QObject* o = b.target;
+    if (auto* action = qobject_cast<QAction*>(o)) {
+        action->setEnabled(c.enabled);
+        action->setVisible(c.visible);
+        if (b.button > 0) {
+            const bool on = c.buttons[static_cast<std::size_t>(b.button - 1)] != 0;
+            action->setCheckable(true);
+            action->setChecked(on);
+        } else if (action->isCheckable()) {
+            action->setChecked(c.value != 0);
+        }
+        return;
+    }
+    auto* w = qobject_cast<QWidget*>(o);
+    if (w == nullptr) {
+        return;
+    }
+    w->setEnabled(c.enabled);
+    // A window is shown and hidden by its owner, never by the model.
+    if (!w->isWindow() && w->isHidden() == c.visible) {
+        w->setVisible(c.visible);
+    }
+
+    if (b.button > 0) {
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            button->setCheckable(true);
+            button->setChecked(c.buttons[static_cast<std::size_t>(b.button - 1)] != 0);
+        }
+        return;
+    }
+
+    switch (c.kind) {
+    case ControlKind::TextBox:
+        if (auto* line = qobject_cast<QLineEdit*>(w)) {
+            const QString text = QString::fromStdString(c.text);
+            if (line->text() != text) {
+                line->setText(text);
+            }
+        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+            const QString text = toEditorText(c.text);
+            if (plain->toPlainText() != text) {
+                plain->setPlainText(text);
+            }
+        }
+        break;
+    case ControlKind::CheckBox:
+        if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            const Qt::CheckState state =
+                c.value == 1 ? Qt::Checked : (c.value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+            if (state == Qt::PartiallyChecked) {
+                check->setTristate(true);
+            }
+            check->setCheckState(state);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            button->setChecked(c.value != 0);
+        }
+        break;
+    case ControlKind::OptionButton:
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            if (button->isChecked() != (c.value != 0)) {
+                // Releasing one member of an exclusive group is refused by Qt, so the group's
+                // exclusivity is lifted while the model's state is written.
+                const bool exclusive = button->autoExclusive();
+                button->setAutoExclusive(false);
+                button->setChecked(c.value != 0);
+                button->setAutoExclusive(exclusive);
+            }
+        }
+        break;
+    case ControlKind::ComboBox:
+        if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            QStringList items;
+            for (const std::string& item : c.items) {
+                items << QString::fromStdString(item);
+            }
+            QStringList shown;
+            for (int i = 0; i < combo->count(); ++i) {
+                shown << combo->itemText(i);
+            }
+            if (!c.items.empty() && shown != items) {
+                combo->clear();
+                combo->addItems(items);
+            }
+            const int index = c.value >= 0 && c.value < combo->count() ? c.value : -1;
+            if (combo->currentIndex() != index) {
+                combo->setCurrentIndex(index);
+            }
+        }
+        break;
+    // System colours resolve through the application's palette for the widget's class, not the
+    // widget's own palette, which holds whatever colour was set before.
+    case ControlKind::PictureBox:
+        setBackground(w, toQColor(c.color, QApplication::palette(w)));
+        break;
+    case ControlKind::Label:
+        setForeground(w, toQColor(c.color, QApplication::palette(w)));
+        break;
+    case ControlKind::Slider:
+        if (auto* slider = qobject_cast<QSlider*>(w)) {
+            if (slider->value() != c.value && !slider->isSliderDown()) {
+                slider->setValue(c.value);
+            }
+        }
+        break;
+    case ControlKind::StatusBar:
+        if (auto* bar = qobject_cast<QStatusBar*>(w)) {
+            bar->showMessage(QString::fromStdString(c.text));
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            label->setText(QString::fromStdString(c.text));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+QWidget* FormBinder::widget(const std::string& name, int index) const {
+    auto it = bindings_.constFind(objectNameFor(name, index));
+    if (it == bindings_.constEnd()) {
+        return nullptr;
+    }
+    for (const Binding& b : *it) {
+        if (b.button == 0) {
+            return qobject_cast<QWidget*>(b.target.data());
+        }
+    }
+    return nullptr;
+}
+
+QColor FormBinder::toQColor(ui::ColorValue value, const QPalette& palette) {
+    if ((value & 0x80000000u) == 0) {
+        return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
+                      static_cast<int>((value >> 16) & 0xFF));
+    }
+    // The desktop's colour of the same role.
+    QPalette::ColorRole role = QPalette::Window;
+    switch (value & 0xFF) {
+    case 0x01: // desktop
+    case 0x0C: // application workspace
+    case 0x10: // button shadow
+        role = QPalette::Mid;
+        break;
+    case 0x02: // active title bar
+    case 0x0D: // selected item
+        role = QPalette::Highlight;
+        break;
+    case 0x03: // inactive title bar
+    case 0x0B: // inactive border
+        role = QPalette::Midlight;
+        break;
+    case 0x05: // window background
+        role = QPalette::Base;
+        break;
+    case 0x06: // window frame
+    case 0x15: // 3-D dark shadow
+        role = QPalette::Shadow;
+        break;
+    case 0x07: // menu text
+    case 0x08: // window text
+        role = QPalette::Text;
+        break;
+    case 0x09: // title bar text
+    case 0x0E: // selected item text
+        role = QPalette::HighlightedText;
+        break;
+    case 0x11: // disabled text
+        return palette.color(QPalette::Disabled, QPalette::Text);
+    case 0x12: // button text
+        role = QPalette::ButtonText;
+        break;
+    case 0x14: // 3-D highlight
+        role = QPalette::Light;
+        break;
+    case 0x17: // tool tip text
+        role = QPalette::ToolTipText;
+        break;
+    case 0x18: // tool tip background
+        role = QPalette::ToolTipBase;
+        break;
+    case 0x00: // scroll bar
+    case 0x04: // menu bar
+    case 0x0A: // active border
+    case 0x0F: // button face
+    case 0x16: // 3-D light
+        role = QPalette::Button;
+        break;
+    default:
+        role = QPalette::Window;
+        break;
+    }
+    return palette.color(QPalette::Active, role);
+}
+
+ui::ColorValue FormBinder::fromQColor(const QColor& color) {
+    const QColor rgb = color.toRgb();
+    return static_cast<ui::ColorValue>(rgb.red()) | (static_cast<ui::ColorValue>(rgb.green()) << 8) |
+           (static_cast<ui::ColorValue>(rgb.blue()) << 16);
+}
+
+} // namespace plait::gui

@@ -21,11 +21,6 @@ constexpr const char* kAddFilter =
 constexpr int kBrowserWaitPasses = 50000;
 constexpr int kReady = 4;
 
-// Thrown after the program was told to end at once, so that no caller goes on.
-struct ProgramTerminated : std::runtime_error {
-    ProgramTerminated() : std::runtime_error("program terminated") {}
-};
-
 } // namespace
 
 std::string makeBlankPreviewHtml() {
@@ -86,6 +81,14 @@ void MainWindow::notifyInputs(ListChange change, std::size_t index, std::size_t 
 // Start-up and shutdown
 
 void MainWindow::load() {
+    try {
+        loadSteps();
+    } catch (const ProgramTerminated&) {
+        // The program has been told to end; nothing more of the start-up runs.
+    }
+}
+
+void MainWindow::loadSteps() {
     // Each step that fails is passed over and the next one runs; only a preview pane that
     // never becomes ready ends the program.
     auto step = [](auto&& fn) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,12 @@ namespace plait::core::app {
 
 inline constexpr const char* kAppTitle = "PDF Plait Application";
 inline constexpr const char* kShortTitle = "PDF Plait";
+
+// Thrown once the program has been told to end at once (the preview pane never became
+// ready), so that no caller goes on with what it was doing.
+struct ProgramTerminated : std::runtime_error {
+    ProgramTerminated() : std::runtime_error("program terminated") {}
+};
 
 // What the main window asks of the desktop beyond the small dialog interfaces: running the
 // engine while the window stays responsive, the busy cursor, and the other windows.
@@ -139,7 +146,7 @@ public:
     std::string fixOutName(std::string name, const std::string& extension) const;
 
 private:
-    friend class BuildRun;
+    void loadSteps();
     void setListControlsEnabled(bool enabled);
     void notifyInputs(ListChange change, std::size_t index = 0, std::size_t other = 0);
     void setStatus(const std::string& text);

@@ -241,10 +241,9 @@ void MainWindow::buildPDF() {
         }
     } catch (const engine::EngineCallError&) {
         throw; // a programming error: tests must see it
-    } catch (const std::runtime_error& e) {
-        if (std::string_view(e.what()) == "program terminated") {
-            throw;
-        }
+    } catch (const ProgramTerminated&) {
+        throw;
+    } catch (const std::exception& e) {
         fail(std::string("The build stopped: ") + e.what());
     }
 }

@@ -1,1 +1,220 @@
-int main() { return 0; }
+// plait: the batch command. The same program logic and engine as the windows, without
+// windows: a build, the engine calls a build would make, the settings file a save would
+// write, or the bookmarks of a PDF.
+
+#include "Bookmarks.h"
+#include "CliServices.h"
+#include "core/app/MainWindow.h"
+#include "core/settings/SettingsModel.h"
+#include "engine/RecordingEngine.h"
+#include "pdfengine/PlaitEngine.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace plait;
+
+constexpr const char* kUsage =
+    "Usage:\n"
+    "  plait build    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
+    "                 [-q] -o OUTPUT [INPUT...]\n"
+    "  plait calls    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
+    "                 [-o OUTPUT] [INPUT...]\n"
+    "  plait settings [--settings FILE.plt] [--mode merge|overlay|repeat] [INPUT...]\n"
+    "  plait bookmarks INPUT.pdf [--passwords TEXT]\n"
+    "  plait --help | --version\n"
+    "\n"
+    "build      builds OUTPUT from the inputs with the real engine; progress on standard error\n"
+    "calls      prints the engine calls the build would make, one a line, without building\n"
+    "settings   prints the settings file that \"Save As\" would write\n"
+    "bookmarks  prints the bookmark markup of a PDF (UTF-8)\n"
+    "\n"
+    "Inputs given on the command line are added after those of the settings file.\n"
+    "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n";
+
+struct Options {
+    std::string command;
+    std::string settingsFile;
+    std::string mode;
+    bool open = false;
+    bool quiet = false;
+    std::string bookmarksFile;
+    std::optional<std::string> output;
+    std::string passwords;
+    std::vector<std::string> inputs;
+};
+
+int usageError(const std::string& message) {
+    std::cerr << "plait: " << message << "\n\n" << kUsage;
+    return 2;
+}
+
+// Parses the arguments; returns an exit status when the run ends here.
+std::optional<int> parse(int argc, char** argv, Options& o) {
+    if (argc < 2) {
+        return usageError("no command given");
+    }
+    o.command = argv[1];
+    if (o.command == "--help" || o.command == "-h" || o.command == "help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (o.command == "--version") {
+        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.' << PLAIT_VERSION_PATCH
+                  << '\n';
+        return 0;
+    }
+    if (o.command != "build" && o.command != "calls" && o.command != "settings" && o.command != "bookmarks") {
+        return usageError("unknown command '" + o.command + "'");
+    }
+    bool onlyInputs = false;
+    for (int i = 2; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* what) -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                return std::nullopt;
+            }
+            (void)what;
+            return std::string(argv[++i]);
+        };
+        if (onlyInputs || a.empty() || a[0] != '-' || a == "-") {
+            o.inputs.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyInputs = true;
+        } else if (a == "--settings") {
+            auto v = value("--settings");
+            if (!v) {
+                return usageError("--settings needs a file");
+            }
+            o.settingsFile = *v;
+        } else if (a == "--mode") {
+            auto v = value("--mode");
+            if (!v || (*v != "merge" && *v != "overlay" && *v != "repeat")) {
+                return usageError("--mode takes merge, overlay or repeat");
+            }
+            o.mode = *v;
+        } else if (a == "--open" && o.command != "settings" && o.command != "bookmarks") {
+            o.open = true;
+        } else if ((a == "-q" || a == "--quiet") && o.command == "build") {
+            o.quiet = true;
+        } else if (a == "--bookmarks" && (o.command == "build" || o.command == "calls")) {
+            auto v = value("--bookmarks");
+            if (!v) {
+                return usageError("--bookmarks needs a file");
+            }
+            o.bookmarksFile = *v;
+        } else if ((a == "-o" || a == "--output") && (o.command == "build" || o.command == "calls")) {
+            auto v = value("-o");
+            if (!v) {
+                return usageError("-o needs a file name");
+            }
+            o.output = *v;
+        } else if (a == "--passwords" && o.command == "bookmarks") {
+            auto v = value("--passwords");
+            if (!v) {
+                return usageError("--passwords needs a text");
+            }
+            o.passwords = *v;
+        } else {
+            return usageError("unknown option '" + a + "' for " + o.command);
+        }
+    }
+    if (o.command == "build" && !o.output) {
+        return usageError("build needs -o OUTPUT");
+    }
+    if (o.command == "bookmarks" && o.inputs.size() != 1) {
+        return usageError("bookmarks takes exactly one PDF");
+    }
+    if (!o.settingsFile.empty()) {
+        std::ifstream probe(o.settingsFile, std::ios::binary);
+        if (!probe) {
+            return usageError("cannot read settings file '" + o.settingsFile + "'");
+        }
+    }
+    for (const auto& in : o.inputs) {
+        std::ifstream probe(in, std::ios::binary);
+        if (!probe) {
+            return usageError("cannot read input '" + in + "'");
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (auto status = parse(argc, argv, o)) {
+        return *status;
+    }
+
+    engine::EngineRegistry engines;
+    auto log = std::make_shared<engine::CallLog>();
+    if (o.command == "calls") {
+        engines.add(std::string(engine::kPlaitEngineName), [log] { return std::make_unique<engine::RecordingEngine>(log); });
+    } else {
+        pdf::registerPlaitEngine(engines);
+    }
+
+    cli::StderrMessageBox messages(std::cerr);
+    cli::NoFileDialog files;
+    cli::NoShell shell;
+    cli::NoPreview preview;
+    cli::NoEvents events;
+    cli::TerminalHost host(std::cerr, o.command == "build", o.command == "build" && !o.quiet);
+    core::app::Platform platform;
+    core::app::MainWindow window({messages, files, shell, preview, events, host, engines, platform});
+    host.window = &window;
+    window.load();
+    // Batch runs show nothing: no preview of each input.
+    window.form().setChecked("chkViewer", false);
+
+    if (o.command == "bookmarks") {
+        return cli::listBookmarks(engines, o.inputs[0], o.passwords, std::cout, std::cerr);
+    }
+
+    if (!o.settingsFile.empty() && !window.loadSettingsFrom(o.settingsFile)) {
+        return 2;
+    }
+    if (o.mode == "merge") {
+        window.setOverlayType(0);
+    } else if (o.mode == "overlay") {
+        window.setOverlayType(1);
+    } else if (o.mode == "repeat") {
+        window.setOverlayType(2);
+    }
+    for (const auto& in : o.inputs) {
+        if (!window.insertFile(in)) {
+            return 2;
+        }
+    }
+
+    if (o.command == "settings") {
+        const std::string bytes = window.settingsFileBytes();
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+
+    if (!o.bookmarksFile.empty() && !cli::useBookmarkFile(window, o.bookmarksFile, std::cerr)) {
+        return 2;
+    }
+    window.form().setChecked("chkPreview", o.open);
+    window.form().setText("txtOutfile", o.output.value_or(""));
+    window.buildPDF();
+
+    if (o.command == "calls") {
+        for (const auto& line : log->lines()) {
+            std::cout << line << '\n';
+        }
+    }
+    std::cout.flush();
+    return messages.sawError() ? 1 : 0;
+}

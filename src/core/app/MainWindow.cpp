@@ -67,6 +67,11 @@ MainWindow::MainWindow(MainWindowServices services) : s_(std::move(services)) {
     control("mnuHelp", ControlKind::MenuItem, "&Help");
     control("mnuManual", ControlKind::MenuItem, "&PDF Manual");
     control("mnuAbout", ControlKind::MenuItem, "&About PDF Plait...");
+    // A click toggles the button first (two-state buttons), then this runs.
+    form_.onButtonClick("Toolbar1", [this](ui::Form&, int button) { toolbarClicked(button); });
+    // The settings exist from the start; the load step resets them again.
+    settings::resetSettings(settings_);
+    outline_ = std::make_unique<outline::Outline>(bmKeyCount_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -305,7 +310,9 @@ void MainWindow::clickEntry(std::size_t index) {
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void MainWindow::clickToolbar(int index) {
+void MainWindow::clickToolbar(int index) { form_.clickButton("Toolbar1", index); }
+
+void MainWindow::toolbarClicked(int index) {
     switch (index) {
     case 1:
         loadSettings();
@@ -319,16 +326,16 @@ void MainWindow::clickToolbar(int index) {
     case 6:
     case 7:
     case 8:
-        // A two-state button toggles before its rule runs.
-        form_.setButton("Toolbar1", index, !form_.buttonPressed("Toolbar1", index));
         clickMergeButton(index);
-        break;
+        return;
     case 10:
         showSettings();
         break;
     default:
         break;
     }
+    // Only the mode buttons keep a pressed state.
+    form_.setButton("Toolbar1", index, false);
 }
 
 void MainWindow::clickMergeButton(int index) {
@@ -430,7 +437,8 @@ void MainWindow::progressTimerTick() {
 // Settings
 
 void MainWindow::resetSettings() {
-    settings_ = s_.createSettings ? s_.createSettings() : std::make_unique<ui::Form>();
+    settings::resetSettings(settings_);
+    outline_ = std::make_unique<outline::Outline>(bmKeyCount_);
     if (onSettingsReset) {
         onSettingsReset();
     }

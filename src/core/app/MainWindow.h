@@ -3,6 +3,8 @@
 #include "core/app/InputList.h"
 #include "core/app/Platform.h"
 #include "core/build/ProgressWindow.h"
+#include "core/outline/Outline.h"
+#include "core/settings/SettingsModel.h"
 #include "core/ui/Form.h"
 #include "core/ui/Interfaces.h"
 #include "engine/EngineRegistry.h"
@@ -59,8 +61,6 @@ struct MainWindowServices {
     WindowHost& host;
     const engine::EngineRegistry& engines;
     const Platform& platform;
-    // Creates the settings dialog's controls with their defaults (the reset).
-    std::function<std::unique_ptr<ui::Form>()> createSettings;
 };
 
 // The main window's logic: its controls as data (bound to the view by name), its state,
@@ -80,8 +80,13 @@ public:
     const ui::Form& form() const { return form_; }
     InputList& inputs() { return inputs_; }
     const InputList& inputs() const { return inputs_; }
-    ui::Form& settings() { return *settings_; }
-    const ui::Form& settings() const { return *settings_; }
+    settings::SettingsModel& settings() { return *settings_; }
+    const settings::SettingsModel& settings() const { return *settings_; }
+    // The bookmark outline lives with the settings dialog and goes with every reset; its key
+    // counter lives for the whole run.
+    outline::Outline& outline() { return *outline_; }
+    const outline::Outline& outline() const { return *outline_; }
+    outline::KeyCounter& bmKeyCount() { return bmKeyCount_; }
     build::ProgressWindow* progressWindow() { return progress_.get(); }
 
     // State held for the whole run.
@@ -126,6 +131,8 @@ public:
     bool loadSettingsFrom(const std::string& path);
     void saveSettings(bool askForName);
     bool saveSettingsTo(const std::string& path);
+    // The bytes a save would write now.
+    std::string settingsFileBytes() const;
     // Applies the build mode as a loaded file does.
     void setOverlayType(int mode);
     // Called after every reset, so views can rebind to the new settings.
@@ -147,6 +154,7 @@ public:
 
 private:
     void loadSteps();
+    void toolbarClicked(int index);
     void setListControlsEnabled(bool enabled);
     void notifyInputs(ListChange change, std::size_t index = 0, std::size_t other = 0);
     void setStatus(const std::string& text);
@@ -155,7 +163,9 @@ private:
     MainWindowServices s_;
     ui::Form form_;
     InputList inputs_;
-    std::unique_ptr<ui::Form> settings_;
+    std::unique_ptr<settings::SettingsModel> settings_;
+    outline::KeyCounter bmKeyCount_;
+    std::unique_ptr<outline::Outline> outline_;
     std::unique_ptr<build::ProgressWindow> progress_;
     std::int16_t overlayType_ = 0;
     std::string currentSettingsFile_;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "core/app/MainWindow.h"
+
+#include <iosfwd>
+#include <string>
+
+namespace plait::cli {
+
+// `plait bookmarks`: lists a PDF's bookmarks through the engine, as the markup the outline
+// writer writes (UTF-8). Returns the exit status.
+int listBookmarks(const engine::EngineRegistry& engines, const std::string& input, const std::string& passwords,
+                  std::ostream& out, std::ostream& err);
+
+// `--bookmarks FILE`: makes that markup the outline of the build. False when the file
+// cannot be read.
+bool useBookmarkFile(core::app::MainWindow& window, const std::string& path, std::ostream& err);
+
+} // namespace plait::cli

@@ -1,0 +1,123 @@
+// Opening and saving settings files from the main window.
+
+#include "core/app/MainWindow.h"
+#include "core/settings/SettingsFile.h"
+#include "core/settings/SettingsModel.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace plait::core::app {
+namespace {
+
+constexpr const char* kSettingsFilter = "PDF Plait Settings (*.plt)|*.plt|All Files (*.*)|*.*";
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return std::move(buffer).str();
+}
+
+} // namespace
+
+void MainWindow::loadSettings() {
+    // The open dialog starts clean rather than with whatever the last file choice left.
+    dialog_.fileName.clear();
+    dialog_.defaultExt = ".plt";
+    dialog_.filter = kSettingsFilter;
+    dialog_.flags = ui::FileDialogState::kExplorer | ui::FileDialogState::kHideReadOnly;
+    s_.fileDialog.showOpen(dialog_);
+    if (dialog_.fileName.empty()) {
+        return;
+    }
+    const std::string path = dialog_.fileName;
+    if (!s_.platform.exists(path)) {
+        s_.messages.show("File does not exist", kAppTitle, ui::Icon::None, ui::Buttons::Ok);
+        return;
+    }
+    loadSettingsFrom(path);
+}
+
+bool MainWindow::loadSettingsFrom(const std::string& path) {
+    // Read first: a file that cannot be read changes nothing.
+    const std::optional<std::string> bytes = readWholeFile(path);
+    if (!bytes) {
+        s_.messages.show("Cannot read the settings file '" + path + "'.", kShortTitle, ui::Icon::Exclamation,
+                         ui::Buttons::Ok);
+        return false;
+    }
+    currentSettingsFile_ = path;
+    form_.setEnabled("mnuSave", true);
+    resetSettings();
+
+    settings::SettingsModel& model = *settings_;
+    for (const settings::SettingsRecord& record : settings::parseSettingsFile(*bytes)) {
+        if (record.type == "1") {
+            setOverlayType(record.index);
+        } else if (record.field == "TreeView1") {
+            // No preview of each stored input while they are added.
+            const int viewer = form_.value("chkViewer");
+            form_.setValue("chkViewer", 0);
+            std::string_view rest(record.value);
+            while (!rest.empty()) {
+                const std::size_t end = rest.find("\r\n");
+                const std::string piece(rest.substr(0, end));
+                rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
+                if (!piece.empty()) {
+                    insertFile(piece);
+                }
+            }
+            form_.setValue("chkViewer", viewer);
+            if (inputs_.selected() && viewer == 1) {
+                showFile(inputs_.selectedEntry()->text);
+            }
+        } else {
+            settings::applySettingsRecord(model, record);
+        }
+    }
+    return true;
+}
+
+std::string MainWindow::settingsFileBytes() const {
+    return settings::writeSettingsFile(*settings_, overlayType_, inputs_.texts());
+}
+
+void MainWindow::saveSettings(bool askForName) {
+    std::string target = currentSettingsFile_;
+    if (askForName) {
+        dialog_.fileName = currentSettingsFile_;
+        dialog_.defaultExt = ".plt";
+        dialog_.filter = kSettingsFilter;
+        dialog_.flags = ui::FileDialogState::kOverwritePrompt;
+        s_.fileDialog.showSave(dialog_);
+        if (dialog_.fileName.empty()) {
+            return;
+        }
+        target = dialog_.fileName;
+    }
+    if (target.empty()) {
+        return;
+    }
+    currentSettingsFile_ = target;
+    saveSettingsTo(target);
+}
+
+bool MainWindow::saveSettingsTo(const std::string& path) {
+    const std::string error =
+        settings::saveFileAtomically(path, settingsFileBytes(), settings::containsPassword(*settings_));
+    if (!error.empty()) {
+        s_.messages.show(error, kShortTitle, ui::Icon::Exclamation, ui::Buttons::Ok);
+        return false;
+    }
+    return true;
+}
+
+} // namespace plait::core::app

@@ -1,0 +1,298 @@
+// JPEG: libjpeg reads the header only; the file's bytes go into the PDF unchanged.
+
+#include "pdfengine/images/ImageSupport.h"
+
+#include <qpdf/Pipeline.hh>
+
+#include <csetjmp>
+#include <cstdio> // jpeglib.h needs FILE and size_t declared first
+#include <cstring>
+#include <fstream>
+#include <jpeglib.h>
+
+namespace plait::pdf::images {
+
+namespace {
+
+struct JpegHeader {
+    unsigned width = 0, height = 0;
+    int components = 0;
+    int precision = 0;
+    bool adobe = false;
+    bool jfif = false;
+    int densityUnit = 0;
+    unsigned densityX = 0, densityY = 0;
+    std::size_t scanStart = 0; // offset just past the first scan header
+    std::string exif;          // APP1 payload after "Exif\0\0", when present
+};
+
+struct JpegErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+extern "C" void jpegErrorExit(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// libjpeg would print warnings (e.g. "premature end of data") to stderr; we check for
+// truncation ourselves.
+extern "C" void jpegQuiet(j_common_ptr, int) {}
+
+// Keeps to plain C objects between setjmp and any longjmp: no destructor may be skipped.
+bool readJpegHeader(const unsigned char* data, std::size_t size, JpegHeader& out, char* message) {
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = jpegErrorExit;
+    err.pub.emit_message = jpegQuiet;
+    err.message[0] = '\0';
+    if (setjmp(err.jump)) {
+        std::memcpy(message, err.message, JMSG_LENGTH_MAX);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) {
+        std::strcpy(message, "no image in the JPEG data");
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    out.width = cinfo.image_width;
+    out.height = cinfo.image_height;
+    out.components = cinfo.num_components;
+    out.precision = cinfo.data_precision;
+    out.adobe = cinfo.saw_Adobe_marker;
+    out.jfif = cinfo.saw_JFIF_marker;
+    out.densityUnit = cinfo.density_unit;
+    out.densityX = cinfo.X_density;
+    out.densityY = cinfo.Y_density;
+    out.scanStart = size - cinfo.src->bytes_in_buffer;
+    for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            out.exif.assign(reinterpret_cast<const char*>(m->data) + 6, m->data_length - 6);
+            break;
+        }
+    }
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+// Entropy-coded data never holds FF D9 (every FF there is followed by 00 or a restart
+// marker), so the end-of-image marker after the first scan tells a complete file from a
+// truncated one. Trailing bytes after it, which some cameras write, are allowed.
+bool hasEndOfImage(const unsigned char* data, std::size_t size, std::size_t from) {
+    for (std::size_t i = size; i >= from + 2; --i) {
+        if (data[i - 2] == 0xFF && data[i - 1] == 0xD9) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads the file again when the output is written, and refuses to write something other
+// than what was checked.
+class JpegFileProvider {
+public:
+    JpegFileProvider(std::string path, std::size_t size) : path_(std::move(path)), size_(size) {}
+    void operator()(Pipeline* pipeline) const {
+        std::ifstream in(path_, std::ios::binary);
+        char buffer[65536];
+        std::size_t total = 0;
+        while (in) {
+            in.read(buffer, sizeof buffer);
+            const auto got = static_cast<std::size_t>(in.gcount());
+            if (got == 0) {
+                break;
+            }
+            total += got;
+            if (total > size_) {
+                break;
+            }
+            pipeline->write(reinterpret_cast<const unsigned char*>(buffer), got);
+        }
+        if (total != size_) {
+            throw std::runtime_error(path_ + ": the image changed or vanished while the PDF was being built");
+        }
+        pipeline->finish();
+    }
+
+private:
+    std::string path_;
+    std::size_t size_;
+};
+
+// Little helpers for the EXIF (TIFF-structured) block, all bounds-checked.
+struct ExifReader {
+    const unsigned char* p;
+    std::size_t size;
+    bool little;
+    bool u16(std::size_t at, unsigned& v) const {
+        if (at + 2 > size) {
+            return false;
+        }
+        v = little ? p[at] | (p[at + 1] << 8) : (p[at] << 8) | p[at + 1];
+        return true;
+    }
+    bool u32(std::size_t at, unsigned long& v) const {
+        if (at + 4 > size) {
+            return false;
+        }
+        if (little) {
+            v = p[at] | (p[at + 1] << 8) | (p[at + 2] << 16) | (static_cast<unsigned long>(p[at + 3]) << 24);
+        } else {
+            v = (static_cast<unsigned long>(p[at]) << 24) | (p[at + 1] << 16) | (p[at + 2] << 8) | p[at + 3];
+        }
+        return true;
+    }
+    bool rational(std::size_t at, double& v) const {
+        unsigned long num = 0, den = 0;
+        if (!u32(at, num) || !u32(at + 4, den) || den == 0) {
+            return false;
+        }
+        v = static_cast<double>(num) / static_cast<double>(den);
+        return true;
+    }
+};
+
+} // namespace
+
+bool exifResolution(const unsigned char* tiff, std::size_t size, double& dpiX, double& dpiY,
+                    int& orientation) {
+    if (size < 8) {
+        return false;
+    }
+    ExifReader r{tiff, size, false};
+    if (std::memcmp(tiff, "II*\0", 4) == 0) {
+        r.little = true;
+    } else if (std::memcmp(tiff, "MM\0*", 4) != 0) {
+        return false;
+    }
+    unsigned long ifd = 0;
+    unsigned count = 0;
+    if (!r.u32(4, ifd) || !r.u16(ifd, count)) {
+        return false;
+    }
+    double x = 0, y = 0;
+    unsigned unit = 2; // inches unless the block says otherwise
+    bool any = false;
+    for (unsigned i = 0; i < count; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * static_cast<std::size_t>(i);
+        unsigned tag = 0, type = 0;
+        if (!r.u16(entry, tag) || !r.u16(entry + 2, type)) {
+            break;
+        }
+        unsigned long offset = 0;
+        unsigned shortValue = 0;
+        switch (tag) {
+        case 0x011A: // XResolution
+        case 0x011B: // YResolution
+            if (type == 5 && r.u32(entry + 8, offset)) {
+                double v = 0;
+                if (r.rational(offset, v)) {
+                    (tag == 0x011A ? x : y) = v;
+                    any = true;
+                }
+            }
+            break;
+        case 0x0128: // ResolutionUnit
+            if (type == 3 && r.u16(entry + 8, shortValue)) {
+                unit = shortValue;
+            }
+            break;
+        case 0x0112: // Orientation
+            if (type == 3 && r.u16(entry + 8, shortValue) && shortValue >= 1 && shortValue <= 8) {
+                orientation = static_cast<int>(shortValue);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (!any || x <= 0 || y <= 0 || unit == 1) {
+        return false;
+    }
+    const double factor = unit == 3 ? 2.54 : 1.0;
+    dpiX = x * factor;
+    dpiY = y * factor;
+    return true;
+}
+
+std::vector<PageImage> readJpeg(QPDF& pdf, const std::string& data, const std::string& name,
+                                const std::string& sourcePath) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    JpegHeader header;
+    char message[JMSG_LENGTH_MAX] = {};
+    if (!readJpegHeader(bytes, data.size(), header, message)) {
+        throw ImageLoadError(name + ": damaged JPEG (" + message + ")");
+    }
+    checkDimensions(header.width, header.height, name);
+    if (header.precision != 8) {
+        throw ImageLoadError(name + ": " + std::to_string(header.precision) +
+                             "-bit JPEG samples cannot be embedded in a PDF");
+    }
+    const char* space = nullptr;
+    switch (header.components) {
+    case 1:
+        space = "/DeviceGray";
+        break;
+    case 3:
+        space = "/DeviceRGB";
+        break;
+    case 4:
+        space = "/DeviceCMYK";
+        break;
+    default:
+        throw ImageLoadError(name + ": JPEG with " + std::to_string(header.components) +
+                             " colour components is not supported");
+    }
+    if (!hasEndOfImage(bytes, data.size(), header.scanStart)) {
+        throw ImageLoadError(name + ": the JPEG file is truncated");
+    }
+
+    PageImage page;
+    page.width = header.width;
+    page.height = header.height;
+    if (header.jfif && (header.densityUnit == 1 || header.densityUnit == 2) && header.densityX > 0 &&
+        header.densityY > 0) {
+        const double factor = header.densityUnit == 2 ? 2.54 : 1.0;
+        page.dpiX = header.densityX * factor;
+        page.dpiY = header.densityY * factor;
+    }
+    if (!header.exif.empty()) {
+        double x = 0, y = 0;
+        const auto* exif = reinterpret_cast<const unsigned char*>(header.exif.data());
+        if (exifResolution(exif, header.exif.size(), x, y, page.orientation) && page.dpiX == 0) {
+            page.dpiX = x;
+            page.dpiY = y;
+        }
+    }
+
+    auto stream = pdf.newStream();
+    if (sourcePath.empty()) {
+        stream.replaceStreamData(data, QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
+    } else {
+        stream.replaceStreamData(std::function<void(Pipeline*)>(JpegFileProvider(sourcePath, data.size())),
+                                 QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
+    }
+    auto dict = stream.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(header.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(header.height));
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    if (header.components == 4 && header.adobe) {
+        // Adobe-marked CMYK JPEGs store their samples inverted.
+        dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
+    }
+    page.xobject = stream;
+    return {page};
+}
+
+} // namespace plait::pdf::images

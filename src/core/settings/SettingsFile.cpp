@@ -1,0 +1,417 @@
+#include "SettingsFile.h"
+
+#include "Windows1252.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plait::core::settings {
+
+namespace {
+
+constexpr std::string_view kHeaderStart = "[Field=";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kLineEnd = "\r\n";
+
+SettingsRecord parseHeader(std::string_view rest) {
+    SettingsRecord r;
+    // Only one character of the index is read, so "Index=12" means 1; a character that is
+    // not a digit makes the record unusable rather than index 0.
+    if (auto pos = rest.find("Index="); pos != std::string_view::npos) {
+        pos += 6;
+        if (pos < rest.size() && rest[pos] >= '0' && rest[pos] <= '9') {
+            r.index = rest[pos] - '0';
+        } else {
+            r.index = kBadIndex;
+        }
+    }
+    if (auto pos = rest.find("Type="); pos != std::string_view::npos) {
+        r.type = std::string(rest.substr(pos + 5, 1));
+    }
+    // Without a blank the name runs to the end of the line, closing bracket included.
+    r.field = std::string(rest.substr(0, rest.find(' ')));
+    return r;
+}
+
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// A whole number with optional blanks around it, as the line writer gives it.
+std::optional<long long> parseNumber(std::string_view s) {
+    s = trimBlanks(s);
+    if (!s.empty() && s.front() == '+') {
+        s.remove_prefix(1);
+    }
+    long long v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size()) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// "True" / "False" as written; numbers as any non-zero is true.
+std::optional<bool> parseBool(std::string_view s) {
+    s = trimBlanks(s);
+    if (equalsIgnoringCase(s, "True")) {
+        return true;
+    }
+    if (equalsIgnoringCase(s, "False")) {
+        return false;
+    }
+    if (auto n = parseNumber(s)) {
+        return *n != 0;
+    }
+    return std::nullopt;
+}
+
+// Colours are written as signed 32-bit numbers (system colours negative); the unsigned
+// spelling of the same value is taken too.
+std::optional<ui::ColorValue> parseColor(std::string_view s) {
+    auto n = parseNumber(s);
+    if (!n || *n < std::numeric_limits<std::int32_t>::min() ||
+        *n > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<ui::ColorValue>(static_cast<std::uint32_t>(*n));
+}
+
+// The line writer's form of a number: a blank (or the minus sign), the digits, a blank.
+void appendNumber(std::string& out, long long v) {
+    if (v >= 0) {
+        out += ' ';
+    }
+    out += std::to_string(v);
+    out += ' ';
+    out += kLineEnd;
+}
+
+void appendHeader(std::string& out, std::string_view name, int index, char type) {
+    out += kHeaderStart;
+    out += name;
+    if (index >= 0) {
+        out += " Index=";
+        out += std::to_string(index);
+    }
+    out += " Type=";
+    out += type;
+    out += ']';
+    out += kLineEnd;
+}
+
+} // namespace
+
+std::vector<SettingsRecord> parseSettingsFile(std::string_view bytes) {
+    std::string text;
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        // Kept byte for byte: what was written (even a path that is no valid UTF-8) comes back.
+        text.assign(bytes.substr(kUtf8Bom.size()));
+    } else {
+        text = windows1252ToUtf8(bytes);
+    }
+
+    std::vector<SettingsRecord> records;
+    SettingsRecord pending;
+    bool inRecord = false;
+    const auto flush = [&] {
+        if (inRecord && !pending.field.empty()) {
+            records.push_back(std::move(pending));
+        }
+    };
+
+    const std::string_view all(text);
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        // Lines end at CR LF or at a lone CR; a lone LF belongs to the line.
+        std::size_t cr = all.find('\r', pos);
+        std::size_t next = 0;
+        if (cr == std::string_view::npos) {
+            cr = all.size();
+            next = all.size();
+        } else {
+            next = cr + 1 < all.size() && all[cr + 1] == '\n' ? cr + 2 : cr + 1;
+        }
+        const std::string_view line = all.substr(pos, cr - pos);
+        pos = next;
+
+        if (line.substr(0, kHeaderStart.size()) == kHeaderStart) {
+            flush();
+            pending = parseHeader(line.substr(kHeaderStart.size()));
+            inRecord = true;
+        } else if (inRecord) {
+            // Empty lines before the first non-empty one are dropped.
+            if (!pending.value.empty()) {
+                pending.value += kLineEnd;
+            }
+            pending.value += line;
+        }
+    }
+    flush();
+    return records;
+}
+
+void applySettingsRecord(SettingsModel& model, const SettingsRecord& record) {
+    if (record.type == "1" || record.field == "TreeView1") {
+        return;
+    }
+    if (record.index < -1) {
+        return;
+    }
+    if (record.type == "B" && record.index != -1) {
+        // Toolbar states are taken as written: no click rule runs.
+        const ui::Control* bar = model.find(record.field);
+        const auto state = parseNumber(record.value);
+        if (bar == nullptr || bar->kind != ControlKind::Toolbar || !state || (*state != 0 && *state != 1)) {
+            return;
+        }
+        model.setButton(record.field, record.index, *state == 1);
+        return;
+    }
+
+    // Only the first control of that name (and index) is looked at, as the dialog always has.
+    ui::Control* c = model.find(record.field, record.index);
+    if (c == nullptr || record.type.size() != 1) {
+        return;
+    }
+    switch (record.type[0]) {
+    case 'O':
+    case 'C':
+        if (c->kind == ControlKind::OptionButton) {
+            if (auto on = parseBool(record.value)) {
+                model.setValue(*c, *on ? 1 : 0);
+            }
+        } else if (c->kind == ControlKind::CheckBox) {
+            if (auto v = parseNumber(record.value); v && (*v == 0 || *v == 1)) {
+                model.setValue(*c, static_cast<int>(*v));
+            }
+        }
+        break;
+    case 'T':
+        if (c->kind == ControlKind::TextBox) {
+            model.setText(*c, record.value);
+        }
+        break;
+    case 'L':
+        if (c->kind == ControlKind::ComboBox) {
+            if (auto v = parseNumber(record.value);
+                v && *v >= -1 && *v < static_cast<long long>(c->items.size())) {
+                model.setValue(*c, static_cast<int>(*v));
+            }
+        }
+        break;
+    case 'P':
+    case 'A':
+        if (c->kind == (record.type[0] == 'P' ? ControlKind::PictureBox : ControlKind::Label)) {
+            if (auto color = parseColor(record.value)) {
+                model.setColor(*c, *color);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+std::vector<std::string> splitInputPaths(std::string_view value) {
+    std::vector<std::string> paths;
+    std::size_t pos = 0;
+    while (pos <= value.size()) {
+        std::size_t end = value.find(kLineEnd, pos);
+        if (end == std::string_view::npos) {
+            end = value.size();
+        }
+        if (end > pos) {
+            paths.emplace_back(value.substr(pos, end - pos));
+        }
+        pos = end + kLineEnd.size();
+    }
+    return paths;
+}
+
+std::string writeSettingsFile(const SettingsModel& model, int overlayType,
+                              const std::vector<std::string>& inputs) {
+    std::string out;
+    out.reserve(16 * 1024);
+    out += "[Field=OverlayType Index=";
+    out += std::to_string(overlayType);
+    out += " Type=1]";
+    out += kLineEnd;
+
+    const auto& controls = model.controls();
+    for (const StoredRecord& r : storedRecords()) {
+        const ui::Control* c = r.control < controls.size() ? &controls[r.control] : nullptr;
+        if (c == nullptr || c->name != r.name) {
+            // Not the table's layout: look the control up instead.
+            const int index = controlTable()[r.control].index;
+            c = model.find(r.name, index);
+            if (c == nullptr) {
+                continue;
+            }
+        }
+        appendHeader(out, r.name, r.writtenIndex, r.type);
+        switch (r.type) {
+        case 'T':
+            out += c->text;
+            out += kLineEnd;
+            break;
+        case 'O':
+            out += c->value != 0 ? "True" : "False";
+            out += kLineEnd;
+            break;
+        case 'B': {
+            const auto b = static_cast<std::size_t>(r.button);
+            appendNumber(out, b >= 1 && b <= c->buttons.size() ? c->buttons[b - 1] : 0);
+            break;
+        }
+        case 'P':
+        case 'A':
+            appendNumber(out, static_cast<std::int32_t>(c->color));
+            break;
+        default: // C, L
+            appendNumber(out, c->value);
+            break;
+        }
+    }
+
+    out += "[Field=TreeView1 Type=V]";
+    out += kLineEnd;
+    for (const std::string& input : inputs) {
+        out += input;
+        out += kLineEnd;
+    }
+
+    // Windows-1252 whenever it can hold the text, so that older copies of the program still
+    // read the file; otherwise UTF-8, marked, so that nothing typed is lost.
+    if (auto narrow = utf8ToWindows1252(out)) {
+        return std::move(*narrow);
+    }
+    return std::string(kUtf8Bom) + out;
+}
+
+std::string saveFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly) {
+    namespace fs = std::filesystem;
+    const auto failure = [&path](const char* what, int err) {
+        return "Cannot save the settings file '" + path + "': " + what + " (" + std::strerror(err) + ").";
+    };
+
+    fs::path target(path);
+    std::error_code ec;
+    // Write through a symbolic link to the file it names rather than replacing the link.
+    if (fs::is_symlink(target, ec)) {
+        const fs::path resolved = fs::weakly_canonical(target, ec);
+        if (!ec) {
+            target = resolved;
+        }
+    }
+    fs::path dir = target.parent_path();
+    if (dir.empty()) {
+        dir = ".";
+    }
+
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) {
+        return failure("a folder of that name exists", EISDIR);
+    }
+    if (exists && ::access(target.c_str(), W_OK) != 0) {
+        // Replacing the file by rename would get around its write protection.
+        return failure("the file is write-protected", errno);
+    }
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return failure("the file cannot be created", errno);
+        }
+    }
+    if (fd < 0) {
+        return failure("the file cannot be created", EEXIST);
+    }
+
+    const auto abandon = [&](const char* what) {
+        const int err = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return failure(what, err);
+    };
+    if (ownerOnly) {
+        if (::fchmod(fd, 0600) != 0) {
+            return abandon("its permissions cannot be set");
+        }
+    } else if (exists) {
+        // Best effort: a file owned by someone else may refuse it, and then keeps the default mode.
+        (void)::fchmod(fd, existing.st_mode & 07777);
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return abandon("writing failed");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        return abandon("writing failed");
+    }
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return failure("writing failed", err);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return failure("the file cannot be replaced", err);
+    }
+    // Make the rename itself durable.
+    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return {};
+}
+
+bool containsPassword(const SettingsModel& model) {
+    for (std::string_view name : {"open1_txt", "open2_txt", "perm1_txt", "perm2_txt", "txtPass"}) {
+        if (!model.text(name).empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace plait::core::settings

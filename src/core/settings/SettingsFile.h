@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/settings/SettingsModel.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The ".plt" settings file: a build mode, every stored field of the settings dialog, and the
+// input paths, as line-oriented records
+//
+//   [Field=<name> Index=<i> Type=<letter>]     (or without " Index=<i>")
+//   <value lines>
+//
+// with CR LF line ends. Files are Windows-1252, as the program has always written them; a file
+// whose text Windows-1252 cannot hold is written as UTF-8 behind a byte-order mark instead, and
+// read back as UTF-8 when the mark is there. A file without the mark is always taken as
+// Windows-1252, even when its bytes happen to be valid UTF-8.
+namespace plait::core::settings {
+
+struct SettingsRecord {
+    std::string field;
+    // The header's index, -1 when it had none, kBadIndex when the character after "Index="
+    // is not a digit (such a record must not be applied).
+    int index = -1;
+    std::string type;  // the one character after "Type=", or empty
+    std::string value; // UTF-8; value lines joined with CR LF
+};
+
+inline constexpr int kBadIndex = -2;
+
+// Decodes the bytes and splits them into records, in file order. Records whose header gives no
+// field name are dropped, as are lines before the first header. Never fails: any bytes give
+// some list of records.
+std::vector<SettingsRecord> parseSettingsFile(std::string_view bytes);
+
+// Applies one record to the dialog's controls (not OverlayType/TreeView1: the caller handles
+// those). The first control of that name (and index, when given) in collection order takes the
+// value, and its change rules run as if the user had made the change; toolbar buttons take
+// their state without the click rule. Records that name no control, carry a value the control
+// cannot take, or a type letter that does not fit the control are ignored.
+void applySettingsRecord(SettingsModel& model, const SettingsRecord& record);
+
+// The input paths of a TreeView1 record: its value split at CR LF, empty pieces skipped.
+std::vector<std::string> splitInputPaths(std::string_view value);
+
+// The complete file: OverlayType record, the 224 dialog records, the TreeView1 record with the
+// inputs. This is also what "plait settings" prints.
+std::string writeSettingsFile(const SettingsModel& model, int overlayType,
+                              const std::vector<std::string>& inputs);
+
+// Writes bytes to path atomically (temp file in the same folder, fsync, rename); mode 0600 when
+// ownerOnly. Returns an empty string on success, else a message for the user naming the file
+// and the reason. An existing file keeps its permissions unless ownerOnly asks for fewer.
+std::string saveFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly);
+
+// Any of open1_txt, open2_txt, perm1_txt, perm2_txt, txtPass non-empty.
+bool containsPassword(const SettingsModel& model);
+
+} // namespace plait::core::settings

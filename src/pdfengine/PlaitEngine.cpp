@@ -1,7 +1,122 @@
 #include "PlaitEngine.h"
 
+#include "BuildRun.h"
+#include "EngineError.h"
+#include "JobBuilder.h"
+
+#include <filesystem>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
 namespace plait::pdf {
 
-void registerPlaitEngine(engine::EngineRegistry& /*registry*/) {}
+namespace {
+
+constexpr const char* kTitle = "PDF Plait - Building";
+
+std::string describe(const EngineError& e) {
+    std::string text;
+    switch (e.failure()) {
+    case BuildFailure::CannotOpenInput:
+        text = "Cannot open input file";
+        break;
+    case BuildFailure::CannotCreateOutput:
+        text = "Cannot create output file";
+        break;
+    case BuildFailure::CannotDecryptInput:
+        text = "Cannot decrypt input file";
+        break;
+    case BuildFailure::CannotParseInput:
+        text = "Error parsing input file";
+        break;
+    case BuildFailure::NoPages:
+        text = "No pages for output PDF";
+        break;
+    }
+    if (!e.file().empty()) {
+        text += " " + e.file();
+    }
+    return text + ": " + e.what();
+}
+
+} // namespace
+
+void XdgOpenLauncher::open(const std::string& path) {
+    // Double fork so that the viewer is not our child and never becomes a zombie.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::fork() == 0) {
+            ::setsid();
+            const char* argv[] = {"xdg-open", path.c_str(), nullptr};
+            ::execvp("xdg-open", const_cast<char* const*>(argv));
+            ::_exit(127);
+        }
+        ::_exit(0);
+    }
+    if (pid > 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+}
+
+struct PlaitEngine::Filler {
+    explicit Filler(Job& job) : builder(job) {}
+    JobBuilder builder;
+};
+
+PlaitEngine::PlaitEngine(std::shared_ptr<ViewerLauncher> launcher)
+    : filler_(std::make_shared<Filler>(job_)), launcher_(std::move(launcher)) {}
+
+void PlaitEngine::onCall(const engine::Operation& op, const std::vector<std::string>& args) {
+    filler_->builder.apply(op.name, args);
+}
+
+std::string PlaitEngine::onBuild() {
+    clearWarnings();
+    setStatus("Starting", "0", kTitle);
+    for (const auto& note : job_.notes) {
+        addWarning(note);
+    }
+
+    RunHooks hooks;
+    hooks.status = [this](std::string message, int percent) {
+        setStatusMessage(std::move(message));
+        if (percent >= 0) {
+            setStatusBar(percent);
+        }
+    };
+    hooks.cancelled = [this] { return cancelRequested(); };
+    hooks.warn = [this](std::string w) { addWarning(std::move(w)); };
+
+    try {
+        BuildRun run(job_, hooks);
+        if (job_.memBuild()) {
+            std::string result = job_.bookmarkOut ? run.listBookmarks() : run.buildToMemory();
+            setStatus("Done", "100");
+            return result;
+        }
+        const int pages = run.build();
+        setStatus("Done", "100");
+        if (job_.openAfterBuild && launcher_) {
+            launcher_->open(std::filesystem::absolute(job_.outFile).string());
+        }
+        return std::to_string(pages);
+    } catch (const EngineError& e) {
+        addWarning(describe(e));
+        setStatus(describe(e), "100");
+        return std::to_string(static_cast<int>(e.failure()));
+    } catch (const BuildCancelled&) {
+        addWarning("The build was cancelled; no output was written");
+        setStatus("Cancelled", "100");
+        return std::to_string(static_cast<int>(BuildFailure::CannotCreateOutput));
+    }
+}
+
+void registerPlaitEngine(engine::EngineRegistry& registry) {
+    registry.add(std::string(engine::kPlaitEngineName), [] { return std::make_unique<PlaitEngine>(); });
+}
 
 } // namespace plait::pdf

@@ -1,0 +1,553 @@
+#include "BuildRun.h"
+
+#include "Description.h"
+#include "EngineError.h"
+#include "InputFiles.h"
+#include "Outline.h"
+#include "OutputFile.h"
+#include "PageList.h"
+#include "Security.h"
+#include "Text.h"
+
+#if __has_include("pdfengine/images/ImagePages.h")
+#include "pdfengine/images/ImagePages.h"
+#define PLAIT_HAVE_IMAGES 1
+#endif
+#if __has_include("pdfengine/geometry/Geometry.h")
+#include "pdfengine/geometry/Geometry.h"
+#define PLAIT_HAVE_GEOMETRY 1
+#endif
+
+#include <qpdf/Pl_StdioFile.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFSystemError.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace plait::pdf {
+namespace {
+
+std::string baseName(const std::string& path) {
+    return fs::path(path).filename().string();
+}
+
+enum class Kind { Pdf, Image, Other };
+
+// Decided by the bytes, never by the name: a PDF may have junk before its header, so the
+// first kilobyte is searched for it.
+Kind sniff(const std::string& path) {
+#ifdef PLAIT_HAVE_IMAGES
+    switch (sniffInputKind(path)) {
+    case InputKind::Pdf:
+        return Kind::Pdf;
+    case InputKind::Jpeg:
+    case InputKind::Png:
+    case InputKind::Gif:
+    case InputKind::Tiff:
+        return Kind::Image;
+    case InputKind::Unknown:
+        break;
+    }
+#endif
+    std::ifstream in(path, std::ios::binary);
+    std::string head(1024, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head.find("%PDF-") != std::string::npos ? Kind::Pdf : Kind::Other;
+}
+
+// Passes the output through and stops the writer when the caller cancels: the writer calls
+// this for every few kilobytes it produces.
+class CancelPipeline : public Pipeline {
+public:
+    CancelPipeline(Pipeline* downstream, const std::function<bool()>& cancelled)
+        : Pipeline("cancel check", downstream), cancelled_(cancelled) {}
+    void write(unsigned char const* data, size_t len) override {
+        if (cancelled_ && cancelled_()) {
+            throw BuildCancelled{};
+        }
+        getNext()->write(data, len);
+    }
+    void finish() override { getNext()->finish(); }
+
+private:
+    const std::function<bool()>& cancelled_;
+};
+
+// qpdf repairs much of what it finds wrong with a file and tells about it; pass that on,
+// but do not flood the list with hundreds of lines about one file.
+void passWarnings(QPDF& pdf, const std::string& name, const RunHooks& hooks) {
+    constexpr std::size_t kMaxPerFile = 5;
+    auto warnings = pdf.getWarnings();
+    for (std::size_t i = 0; i < warnings.size() && i < kMaxPerFile; ++i) {
+        hooks.warn(name + ": repaired: " + warnings[i].getMessageDetail());
+    }
+    if (warnings.size() > kMaxPerFile) {
+        hooks.warn(name + ": " + std::to_string(warnings.size() - kMaxPerFile) + " more problems repaired");
+    }
+}
+
+} // namespace
+
+struct BuildRun::Impl {
+    const Job& job;
+    RunHooks hooks;
+    std::vector<std::string> inputs;
+    std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
+    std::vector<std::string> passwords;
+
+    Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
+        if (!hooks.status)
+            hooks.status = [](std::string, int) {};
+        if (!hooks.cancelled)
+            hooks.cancelled = [] { return false; };
+        if (!hooks.warn)
+            hooks.warn = [](std::string) {};
+        passwords = parsePasswordList(job.passwordList);
+    }
+
+    void checkCancel() const {
+        if (hooks.cancelled()) {
+            throw BuildCancelled{};
+        }
+    }
+
+    void resolveInputs() {
+        inputs = splitInputList(job.inFileText, [](const std::string& p) {
+            std::error_code ec;
+            return fs::is_regular_file(p, ec);
+        });
+        if (inputs.empty()) {
+            throw EngineError(BuildFailure::CannotOpenInput, "", "no input file was given");
+        }
+        for (const auto& path : inputs) {
+            std::ifstream probe(path, std::ios::binary);
+            std::error_code ec;
+            if (!probe || fs::is_directory(path, ec)) {
+                throw EngineError(BuildFailure::CannotOpenInput, path,
+                                  "the file does not exist or cannot be read");
+            }
+        }
+        sortInputs(inputs, job.sort);
+    }
+
+    // An output that is one of the inputs would be destroyed while it is read.
+    void refuseOverwritingInput(const std::string& output) const {
+        std::error_code ec;
+        if (!fs::exists(output, ec)) {
+            return;
+        }
+        for (const auto& path : inputs) {
+            if (fs::equivalent(output, path, ec)) {
+                throw EngineError(BuildFailure::CannotCreateOutput, output,
+                                  "the output is the input " + path + " and would be overwritten");
+            }
+        }
+    }
+
+    // Opens a PDF, trying the empty password and then each listed password (as written and,
+    // if it has blanks around it, without them).
+    std::unique_ptr<QPDF> openPdf(const std::string& path) {
+        std::vector<std::string> candidates{""};
+        for (const auto& p : passwords) {
+            candidates.push_back(p);
+            const std::string trimmed(text::trim(p));
+            if (trimmed != p && !trimmed.empty()) {
+                candidates.push_back(trimmed);
+            }
+        }
+        for (const auto& password : candidates) {
+            auto pdf = std::make_unique<QPDF>();
+            pdf->setSuppressWarnings(true);
+            try {
+                pdf->processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+                return pdf;
+            } catch (const QPDFExc& e) {
+                if (e.getErrorCode() == qpdf_e_password) {
+                    continue;
+                }
+                passWarnings(*pdf, baseName(path), hooks);
+                throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
+            } catch (const QPDFSystemError& e) {
+                throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
+            } catch (const std::exception& e) {
+                throw EngineError(BuildFailure::CannotParseInput, path, e.what());
+            }
+        }
+        throw EngineError(BuildFailure::CannotDecryptInput, path,
+                          passwords.empty() ? "the file is encrypted and no password was given"
+                                            : "none of the given passwords opens the file");
+    }
+
+    // Copies the selected pages of every input into `out`. Returns the kept outlines, one
+    // list per input, when the job keeps them.
+    std::vector<OutlineNode> assemble(QPDF& out, const std::string& statusName) {
+        std::vector<std::string> notes;
+        const PageList pageList = PageList::parse(job.pageList, notes);
+        for (auto& n : notes)
+            hooks.warn(n);
+
+        QPDFPageDocumentHelper outPages(out);
+        std::unique_ptr<QPDFAcroFormDocumentHelper> outForms;
+        std::vector<OutlineNode> kept;
+        const bool keepOutlines = job.bookmarkKeep && job.bookmarkFile.empty();
+        bool anyOutOfRange = false;
+
+        const int n = static_cast<int>(inputs.size());
+        for (int i = 0; i < n; ++i) {
+            checkCancel();
+            const std::string& path = inputs[static_cast<std::size_t>(i)];
+            const std::string name = baseName(path);
+            hooks.status("Reading " + name + " (" + std::to_string(i + 1) + " of " + std::to_string(n) + ")",
+                         i * 50 / n);
+            const Kind kind = sniff(path);
+            if (kind == Kind::Other) {
+                throw EngineError(BuildFailure::CannotParseInput, path,
+                                  "the file is neither a PDF nor a supported image");
+            }
+            if (kind == Kind::Image) {
+                addImage(out, path, pageList, anyOutOfRange);
+                continue;
+            }
+
+            auto src = openPdf(path);
+            std::vector<QPDFPageObjectHelper> pages;
+            try {
+                src->pushInheritedAttributesToPage();
+                pages = QPDFPageDocumentHelper(*src).getAllPages();
+            } catch (const std::exception& e) {
+                passWarnings(*src, name, hooks);
+                throw EngineError(BuildFailure::CannotParseInput, path,
+                                  std::string("cannot read its pages: ") + e.what());
+            }
+            bool outOfRange = false;
+            const std::vector<int> selected = pageList.resolve(static_cast<int>(pages.size()), &outOfRange);
+            anyOutOfRange = anyOutOfRange || outOfRange;
+
+            std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms;
+            if (src->getRoot().getKey("/AcroForm").isDictionary()) {
+                srcForms = std::make_unique<QPDFAcroFormDocumentHelper>(*src);
+                if (!srcForms->hasAcroForm()) {
+                    srcForms.reset();
+                } else if (!outForms) {
+                    outForms = std::make_unique<QPDFAcroFormDocumentHelper>(out);
+                }
+            }
+            if (src->getRoot().hasKey("/StructTreeRoot")) {
+                hooks.warn(name +
+                           ": its tagged structure (accessibility tags) is not carried into the output");
+            }
+
+            PageMap pageMap;
+            std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> copied;
+            copied.reserve(selected.size());
+            try {
+                for (std::size_t k = 0; k < selected.size(); ++k) {
+                    if ((k & 63) == 63) {
+                        checkCancel();
+                    }
+                    QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
+                    outPages.addPage(page, false);
+                    QPDFObjectHandle added = out.getAllPages().back();
+                    if (srcForms) {
+                        outForms->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
+                    }
+                    pageMap.emplace(page.getObjectHandle().getObjGen(), added);
+                    copied.emplace_back(page.getObjectHandle(), added);
+                }
+                const int lostLinks = repairLinks(*src, copied, pageMap);
+                if (lostLinks > 0) {
+                    hooks.warn(name + ": " + std::to_string(lostLinks) +
+                               " links point at pages that are not in the output; they were removed");
+                }
+                if (keepOutlines) {
+                    int lost = 0;
+                    auto nodes = keptOutline(*src, out, pageMap, lost);
+                    if (lost > 0) {
+                        hooks.warn(name + ": " + std::to_string(lost) +
+                                   " bookmarks point at pages that are not in the output; they jump nowhere");
+                    }
+                    for (auto& node : nodes)
+                        kept.push_back(std::move(node));
+                }
+            } catch (const QPDFExc& e) {
+                passWarnings(*src, name, hooks);
+                throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
+            }
+            passWarnings(*src, name, hooks);
+            sources.push_back(std::move(src));
+        }
+        if (anyOutOfRange) {
+            hooks.warn("The page list names pages that some inputs do not have; those were skipped");
+        }
+        (void)statusName;
+        return kept;
+    }
+
+    void addImage(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange) {
+#ifdef PLAIT_HAVE_IMAGES
+        std::vector<QPDFObjectHandle> frames;
+        try {
+            frames = makeImagePages(out, path);
+        } catch (const ImageLoadError& e) {
+            throw EngineError(BuildFailure::CannotParseInput, path, e.what());
+        }
+        bool outOfRange = false;
+        QPDFPageDocumentHelper outPages(out);
+        for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
+            QPDFObjectHandle frame = frames[static_cast<std::size_t>(index)];
+            // The same frame chosen twice becomes two pages of one content.
+            outPages.addPage(QPDFPageObjectHelper(frame.isIndirect() ? frame : out.makeIndirectObject(frame)),
+                             false);
+        }
+        anyOutOfRange = anyOutOfRange || outOfRange;
+#else
+        (void)out;
+        (void)pageList;
+        (void)anyOutOfRange;
+        throw EngineError(BuildFailure::CannotParseInput, path, "images are not supported yet");
+#endif
+    }
+
+    void layOut(QPDF& out) {
+        const PageGeometry& g = job.geometry;
+#ifdef PLAIT_HAVE_GEOMETRY
+        GeometryOptions options;
+        const auto box = [](const std::optional<BoxValues>& b) -> std::optional<PdfBox> {
+            if (!b)
+                return std::nullopt;
+            return PdfBox{(*b)[0], (*b)[1], (*b)[2], (*b)[3]};
+        };
+        options.mediaBox = box(g.mediaBox);
+        options.cropBox = box(g.cropBox);
+        options.bleedBox = box(g.bleedBox);
+        options.artBox = box(g.artBox);
+        options.trimBox = box(g.trimBox);
+        options.scalePercent = g.scalePercent;
+        options.down = g.down;
+        options.right = g.right;
+        options.angle = g.angle;
+        options.autoRotate = g.autoRotate;
+        options.center = g.center;
+        options.pageSize = g.pageSize;
+        options.scaleUp = g.scaleUp;
+        options.scaleDown = g.scaleDown;
+        if (options.isNoOp()) {
+            return;
+        }
+        std::vector<std::string> notes;
+        applyGeometry(out, options, notes);
+        for (auto& n : notes)
+            hooks.warn(n);
+#else
+        (void)out;
+        const bool any = g.mediaBox || g.cropBox || g.bleedBox || g.artBox || g.trimBox ||
+                         (g.scalePercent && *g.scalePercent != 100) || g.down != 0 || g.right != 0 ||
+                         (g.angle && *g.angle != 0) || g.autoRotate || g.pageSize;
+        if (any) {
+            hooks.warn(
+                "Page geometry (boxes, scale, offsets, rotation, page size) is not supported yet; ignored");
+        }
+#endif
+    }
+
+    void outline(QPDF& out, std::vector<OutlineNode> kept) {
+        if (!job.bookmarkFile.empty()) {
+            std::string markup;
+            if (auto it = job.fileData.find(job.bookmarkFile); it != job.fileData.end()) {
+                markup = it->second;
+            } else {
+                std::ifstream in(job.bookmarkFile, std::ios::binary);
+                if (!in) {
+                    hooks.warn("The bookmark file " + job.bookmarkFile +
+                               " cannot be read; the output has no bookmarks");
+                    return;
+                }
+                markup.assign(std::istreambuf_iterator<char>(in), {});
+            }
+            std::vector<std::string> notes;
+            auto nodes = outlineFromMarkup(markup, out, notes);
+            for (auto& n : notes)
+                hooks.warn(n);
+            writeOutline(out, nodes);
+            return;
+        }
+        if (!kept.empty()) {
+            writeOutline(out, kept);
+        }
+    }
+
+    // Takes the first PDF input's description (information dictionary and XMP metadata) as
+    // the output's starting point: merging appendices into a report keeps the report's.
+    void inheritDescription(QPDF& out) {
+        if (sources.empty()) {
+            return;
+        }
+        QPDF& first = *sources.front();
+        QPDFObjectHandle info = first.getTrailer().getKey("/Info");
+        if (info.isDictionary()) {
+            QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+            for (const auto& key : info.getKeys()) {
+                QPDFObjectHandle v = info.getKey(key);
+                if (v.isString() || v.isName()) {
+                    copy.replaceKey(key, v.shallowCopy());
+                }
+            }
+            out.getTrailer().replaceKey("/Info", out.makeIndirectObject(copy));
+        }
+        QPDFObjectHandle metadata = first.getRoot().getKey("/Metadata");
+        if (metadata.isStream()) {
+            out.getRoot().replaceKey("/Metadata", out.copyForeignObject(metadata));
+        }
+    }
+
+    void configureWriter(QPDFWriter& w, std::vector<std::string>& notes) {
+        const WriterOptions& o = job.writer;
+        switch (o.objectStreams) {
+        case WriterOptions::ObjectStreams::Preserve:
+            w.setObjectStreamMode(qpdf_o_preserve);
+            break;
+        case WriterOptions::ObjectStreams::Generate:
+            w.setObjectStreamMode(qpdf_o_generate);
+            break;
+        case WriterOptions::ObjectStreams::Disable:
+            w.setObjectStreamMode(qpdf_o_disable);
+            break;
+        }
+        w.setCompressStreams(o.compressStreams);
+        w.setLinearization(o.linearize);
+        if (!o.minVersion.empty()) {
+            w.setMinimumPDFVersion(o.minVersion);
+        }
+        applySecurity(w, job.security, o.cipher, notes);
+        if (o.deterministic) {
+            if (job.security.wanted()) {
+                // An encrypted file's /ID is an input of its keys and cannot be derived from
+                // its content; a fixed one keeps test outputs comparable.
+                w.setStaticID(true);
+                w.setStaticAesIV(true);
+            } else {
+                w.setDeterministicID(true);
+            }
+        }
+        w.registerProgressReporter(
+            std::make_shared<QPDFWriter::FunctionProgressReporter>([this](int percent) {
+                hooks.status("", 50 + percent / 2);
+                checkCancel();
+            }));
+    }
+
+    // Everything up to writing: returns the assembled output.
+    std::unique_ptr<QPDF> prepare() {
+        auto out = std::make_unique<QPDF>();
+        out->emptyPDF();
+        out->setSuppressWarnings(true);
+        auto kept = assemble(*out, "");
+        if (out->getAllPages().empty()) {
+            throw EngineError(BuildFailure::NoPages, "", "the inputs and page list select no page");
+        }
+        checkCancel();
+        layOut(*out);
+        outline(*out, std::move(kept));
+        inheritDescription(*out);
+        std::vector<std::string> notes;
+        applyDescription(*out, job.description, job.writer.deterministic, notes);
+        for (auto& n : notes)
+            hooks.warn(n);
+        return out;
+    }
+
+    // Runs the writer, turning its failures into ours: a damaged object that only shows when
+    // its input is read at last belongs to that input; anything else is the output's.
+    void write(QPDFWriter& w, QPDF& out) {
+        try {
+            w.write();
+        } catch (const QPDFExc& e) {
+            for (auto& s : sources)
+                passWarnings(*s, "input", hooks);
+            throw EngineError(BuildFailure::CannotParseInput, e.getFilename(), e.getMessageDetail());
+        } catch (const BuildCancelled&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw EngineError(BuildFailure::CannotCreateOutput, job.outFile, e.what());
+        }
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            passWarnings(*sources[i], "input " + std::to_string(i + 1), hooks);
+        }
+        passWarnings(out, "output", hooks);
+    }
+};
+
+BuildRun::BuildRun(const Job& job, RunHooks hooks) : impl_(std::make_unique<Impl>(job, std::move(hooks))) {}
+BuildRun::~BuildRun() = default;
+
+int BuildRun::build() {
+    Impl& r = *impl_;
+    r.resolveInputs();
+    if (r.job.outFile.empty()) {
+        throw EngineError(BuildFailure::CannotCreateOutput, "", "no output file was given");
+    }
+    r.refuseOverwritingInput(r.job.outFile);
+    OutputFile output(r.job.outFile);
+    auto out = r.prepare();
+    const int pageCount = static_cast<int>(out->getAllPages().size());
+
+    r.hooks.status("Writing " + baseName(r.job.outFile), 50);
+    std::vector<std::string> notes;
+    Pl_StdioFile file("output", output.stream());
+    CancelPipeline guard(&file, r.hooks.cancelled);
+    {
+        QPDFWriter writer(*out);
+        writer.setOutputPipeline(&guard);
+        r.configureWriter(writer, notes);
+        for (auto& n : notes)
+            r.hooks.warn(n);
+        r.write(writer, *out);
+    }
+    r.checkCancel();
+    output.commit();
+    return pageCount;
+}
+
+std::string BuildRun::buildToMemory() {
+    Impl& r = *impl_;
+    r.resolveInputs();
+    auto out = r.prepare();
+    r.hooks.status("Writing", 50);
+    QPDFWriter writer(*out);
+    writer.setOutputMemory();
+    std::vector<std::string> notes;
+    r.configureWriter(writer, notes);
+    for (auto& n : notes)
+        r.hooks.warn(n);
+    r.write(writer, *out);
+    auto buffer = writer.getBufferSharedPointer();
+    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+}
+
+std::string BuildRun::listBookmarks() {
+    Impl& r = *impl_;
+    r.resolveInputs();
+    const std::string& path = r.inputs.front();
+    r.hooks.status("Reading " + baseName(path), 10);
+    if (sniff(path) != Kind::Pdf) {
+        return {}; // an image has no bookmarks
+    }
+    auto src = r.openPdf(path);
+    try {
+        std::string tags = listOutline(*src);
+        passWarnings(*src, baseName(path), r.hooks);
+        return tags;
+    } catch (const QPDFExc& e) {
+        throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
+    }
+}
+
+} // namespace plait::pdf

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plait::pdf {
+
+// Splits the comma-joined input list. A file name may itself hold a comma, so a piece that
+// is not an existing file is joined with the pieces after it (with their commas) until the
+// joined name exists; when no join exists the piece stands alone and fails later as a
+// missing input. Empty pieces are skipped.
+std::vector<std::string> splitInputList(std::string_view text,
+                                        const std::function<bool(const std::string&)>& exists);
+
+// Sorts inputs in place, stably: 'f' by file name (without the folder), 'n' the same but
+// with runs of digits compared as numbers ("p2" before "p10"), 'b' by size, smallest first,
+// 'd' by last modification, oldest first. Any other key leaves the order alone.
+void sortInputs(std::vector<std::string>& paths, char key);
+
+// Compares names with digit runs taken as numbers.
+bool naturalLess(std::string_view a, std::string_view b);
+
+// The passwords of a setPwdList text: separated by commas, "\," for a comma inside a
+// password and "\\" for a backslash. Blanks are part of a password; empty entries are
+// dropped (the empty password is always tried first anyway).
+std::vector<std::string> parsePasswordList(std::string_view text);
+
+} // namespace plait::pdf

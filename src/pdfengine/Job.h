@@ -1,0 +1,86 @@
+#pragma once
+
+#include "WriterOptions.h"
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plait::pdf {
+
+// A page box as four numbers in points: lower-left x, y, upper-right x, y.
+using BoxValues = std::array<double, 4>;
+
+// How the pages of the output are placed, in points and degrees. Every member left at its
+// default means "leave the page alone".
+struct PageGeometry {
+    std::optional<BoxValues> mediaBox, cropBox, bleedBox, artBox, trimBox;
+    std::optional<double> scalePercent;
+    double down = 0, right = 0;
+    std::optional<double> angle;
+    bool autoRotate = false, center = false;
+    std::optional<std::pair<double, double>> pageSize;
+    bool scaleUp = false, scaleDown = false;
+};
+
+// The stamp's own placement. The program sends it after setStamp with the same operations
+// that place pages, so the job keeps it apart; stamps themselves are not drawn yet.
+struct StampPlacement {
+    std::string name;
+    std::optional<double> angle, scalePercent;
+    double down = 0, right = 0;
+    std::string text, pages;
+};
+
+struct Security {
+    std::string owner, user;
+    bool encrypt128 = false;
+    bool noPrint = false, noChange = false, noCopy = false, noAnnote = false, noFillIn = false,
+         noAssemble = false, noDigital = false;
+
+    bool anyRestriction() const {
+        return noPrint || noChange || noCopy || noAnnote || noFillIn || noAssemble || noDigital;
+    }
+    // Any password or restriction asks for an encrypted output.
+    bool wanted() const { return !owner.empty() || !user.empty() || anyRestriction(); }
+};
+
+struct Description {
+    std::optional<std::string> title, subject, author, producer, keywords;
+    std::vector<std::pair<std::string, std::string>> attributes; // custom keys, in call order
+};
+
+// Everything one build is asked to do, filled by the set-operations and read by the run.
+// It holds texts as the caller gave them where the run needs the file system to make sense
+// of them (input names, page lists), and parsed values everywhere else.
+struct Job {
+    std::string outFile;
+    std::string inFileText; // the raw comma-joined list; split at run time
+    char sort = 0;          // 0 list order, or 'f', 'n', 'b', 'd'
+    std::string pageList;
+    std::string passwordList;
+
+    Security security;
+    Description description;
+    PageGeometry geometry;
+    std::optional<StampPlacement> stamp;
+
+    bool bookmarkKeep = false;
+    bool bookmarkOut = false;
+    std::string bookmarkFile;                    // a pseudo name or a path; empty when none
+    std::map<std::string, std::string> fileData; // setFileDataS texts by pseudo name
+
+    bool openAfterBuild = false;
+    WriterOptions writer;
+
+    // Notes made while the job was filled (values that could not be read, options that are
+    // not built yet); the run publishes them as warnings.
+    std::vector<std::string> notes;
+
+    bool memBuild() const { return outFile == "membuild"; }
+};
+
+} // namespace plait::pdf

@@ -1,0 +1,101 @@
+#include "OutputFile.h"
+
+#include "EngineError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace plait::pdf {
+
+OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
+    const fs::path targetPath(target_);
+    if (targetPath.filename().empty()) {
+        throw EngineError(BuildFailure::CannotCreateOutput, target_, "the output name has no file name");
+    }
+    std::error_code ec;
+    if (fs::is_directory(targetPath, ec)) {
+        throw EngineError(BuildFailure::CannotCreateOutput, target_, "the output name is a folder");
+    }
+    fs::path folder = targetPath.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    // A hidden name beside the target; mkstemp picks a name nobody else holds.
+    std::string pattern = (folder / ("." + targetPath.filename().string() + ".plait-XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        throw EngineError(BuildFailure::CannotCreateOutput, target_,
+                          std::string("cannot create a file in the output folder: ") + std::strerror(errno));
+    }
+    // mkstemp makes the file private; give it the usual permissions an application's new
+    // file gets (0666 less the umask), or those of the file it replaces.
+    struct stat st {};
+    if (::stat(target_.c_str(), &st) == 0) {
+        ::fchmod(fd, st.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    tempPath_ = pattern;
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+        ::close(fd);
+        ::unlink(tempPath_.c_str());
+        throw EngineError(BuildFailure::CannotCreateOutput, target_, "cannot open the temporary output");
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (!committed_) {
+        discard();
+    }
+}
+
+void OutputFile::discard() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!tempPath_.empty()) {
+        ::unlink(tempPath_.c_str());
+    }
+}
+
+void OutputFile::commit() {
+    const auto fail = [&](const char* what) {
+        const std::string reason = std::string(what) + ": " + std::strerror(errno);
+        discard();
+        throw EngineError(BuildFailure::CannotCreateOutput, target_, reason);
+    };
+    if (std::fflush(file_) != 0) {
+        fail("cannot write the output");
+    }
+    if (::fsync(::fileno(file_)) != 0) {
+        fail("cannot write the output to disk");
+    }
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (closed != 0) {
+        fail("cannot write the output");
+    }
+    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+        fail("cannot put the output in place");
+    }
+    committed_ = true;
+    // Make the rename itself durable.
+    fs::path folder = fs::path(target_).parent_path();
+    const int dirfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+}
+
+} // namespace plait::pdf

@@ -1,0 +1,100 @@
+#include "Security.h"
+
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
+
+namespace plait::pdf {
+namespace {
+
+// A long random owner password. Nobody learns it, so the restrictions cannot be lifted by
+// opening the file with the owner password.
+std::string randomPassword() {
+    std::string bytes(24, '\0');
+    QUtil::initializeWithRandomBytes(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
+    static const char alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += alphabet[c % (sizeof(alphabet) - 1)];
+    }
+    return out;
+}
+
+// Passwords of the older levels are in PDFDocEncoding; the callers hand us UTF-8.
+std::string legacyPassword(const std::string& utf8, std::vector<std::string>& notes) {
+    std::string encoded;
+    if (!QUtil::utf8_to_pdf_doc(utf8, encoded, '?')) {
+        notes.push_back("A password holds characters the chosen encryption cannot store; use aes256 in the "
+                        "parameters for such passwords");
+    }
+    return encoded;
+}
+
+} // namespace
+
+void applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher cipher,
+                   std::vector<std::string>& notes) {
+    if (!s.wanted()) {
+        return;
+    }
+    std::string owner = s.owner;
+    const std::string& user = s.user;
+    if (owner.empty()) {
+        // An empty owner password opens the file with full rights for anyone, which would
+        // undo both the restrictions and the open password.
+        if (s.anyRestriction() || user.empty()) {
+            owner = randomPassword();
+            notes.push_back("No permissions password was given; a random one protects the restrictions");
+        } else {
+            owner = user;
+        }
+    }
+
+    const bool print = !s.noPrint;
+    const qpdf_r3_print_e printLevel =
+        s.noPrint ? qpdf_r3p_none : (s.noDigital ? qpdf_r3p_low : qpdf_r3p_full);
+
+    switch (cipher) {
+    case WriterOptions::Cipher::Aes256:
+        writer.setR6EncryptionParameters(user.c_str(), owner.c_str(), true, !s.noCopy, !s.noAssemble,
+                                         !s.noAnnote, !s.noFillIn, !s.noChange, printLevel, true);
+        return;
+    case WriterOptions::Cipher::Aes128:
+        writer.setR4EncryptionParametersInsecure(
+            legacyPassword(user, notes).c_str(), legacyPassword(owner, notes).c_str(), true, !s.noCopy,
+            !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel, true, true);
+        return;
+    case WriterOptions::Cipher::Standard:
+        break;
+    }
+    if (s.encrypt128) {
+        writer.setR3EncryptionParametersInsecure(
+            legacyPassword(user, notes).c_str(), legacyPassword(owner, notes).c_str(), true, !s.noCopy,
+            !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel);
+        return;
+    }
+    // 40-bit knows four permissions. The three finer ones fold into the coarser bit that
+    // covers them, so that what the user forbade stays forbidden.
+    bool modify = !s.noChange;
+    bool annotate = !s.noAnnote;
+    if (s.noFillIn && annotate) {
+        annotate = false;
+        notes.push_back(
+            "40-bit encryption cannot forbid form fill-in alone; adding and changing annotations is "
+            "forbidden too");
+    }
+    if (s.noAssemble && modify) {
+        modify = false;
+        notes.push_back(
+            "40-bit encryption cannot forbid assembly alone; changing the document is forbidden too");
+    }
+    if (s.noDigital && print) {
+        notes.push_back(
+            "40-bit encryption cannot forbid high-resolution printing alone; printing stays allowed "
+            "(use 128-bit encryption to limit printing to low resolution)");
+    }
+    writer.setR2EncryptionParametersInsecure(legacyPassword(user, notes).c_str(),
+                                             legacyPassword(owner, notes).c_str(), print, modify, !s.noCopy,
+                                             annotate);
+}
+
+} // namespace plait::pdf

@@ -1,0 +1,190 @@
+#include "Fixtures.h"
+
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace plait::pdf::testing {
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "plait-engine-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    root_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
+    for (auto& entry : fs::recursive_directory_iterator(root_, ec)) {
+        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(root_, ec);
+}
+
+std::string makePdf(const fs::path& path, const PdfSpec& spec) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+    QPDFPageDocumentHelper pages(pdf);
+    for (const auto& text : spec.pageTexts) {
+        QPDFObjectHandle page = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + std::to_string(spec.width) + " " +
+                                    std::to_string(spec.height) + "] >>"));
+        QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+        resources.replaceKey("/Font", QPDFObjectHandle::newDictionary());
+        resources.getKey("/Font").replaceKey("/F1", font);
+        page.replaceKey("/Resources", resources);
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "BT /F1 20 Tf 40 " +
+                                                                           std::to_string(spec.height / 2) +
+                                                                           " Td (" + text + ") Tj ET\n"));
+        pages.addPage(QPDFPageObjectHelper(page), false);
+    }
+    auto all = pdf.getAllPages();
+    for (std::size_t k = 0; k < spec.linkTo.size() && k < all.size(); ++k) {
+        if (spec.linkTo[k] < 1)
+            continue;
+        QPDFObjectHandle annot = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Link /Rect [0 0 100 100] /Border [0 0 0] >>"));
+        annot.replaceKey("/Dest", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                                      all[static_cast<std::size_t>(spec.linkTo[k] - 1)],
+                                      QPDFObjectHandle::newName("/Fit")}));
+        all[k].replaceKey("/Annots", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{annot}));
+    }
+    if (!spec.bookmarks.empty()) {
+        QPDFObjectHandle outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        std::vector<QPDFObjectHandle> parents{outlines};
+        std::vector<QPDFObjectHandle> lastAt{QPDFObjectHandle::newNull()};
+        for (const auto& b : spec.bookmarks) {
+            parents.resize(static_cast<std::size_t>(b.level));
+            lastAt.resize(static_cast<std::size_t>(b.level), QPDFObjectHandle::newNull());
+            QPDFObjectHandle parent = parents.back();
+            QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(b.title));
+            item.replaceKey("/Parent", parent);
+            item.replaceKey(
+                "/Dest", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                             all[static_cast<std::size_t>(b.page - 1)], QPDFObjectHandle::newName("/Fit")}));
+            QPDFObjectHandle prev = lastAt.back();
+            if (prev.isNull()) {
+                parent.replaceKey("/First", item);
+            } else {
+                prev.replaceKey("/Next", item);
+                item.replaceKey("/Prev", prev);
+            }
+            parent.replaceKey("/Last", item);
+            lastAt.back() = item;
+            parents.push_back(item);
+            lastAt.push_back(QPDFObjectHandle::newNull());
+        }
+        outlines.replaceKey("/Count",
+                            QPDFObjectHandle::newInteger(static_cast<long long>(spec.bookmarks.size())));
+        pdf.getRoot().replaceKey("/Outlines", outlines);
+    }
+    if (!spec.title.empty()) {
+        QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+        info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(spec.title));
+        pdf.getTrailer().replaceKey("/Info", info);
+    }
+    if (!spec.xmpTitle.empty()) {
+        const std::string xmp =
+            "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+            "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+            "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+            "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" +
+            spec.xmpTitle +
+            "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+        QPDFObjectHandle meta = QPDFObjectHandle::newStream(&pdf, xmp);
+        meta.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
+        meta.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/XML"));
+        pdf.getRoot().replaceKey("/Metadata", meta);
+    }
+    QPDFWriter w(pdf, path.c_str());
+    w.setStaticID(true);
+    if (!spec.userPassword.empty() || !spec.ownerPassword.empty()) {
+        w.setR6EncryptionParameters(spec.userPassword.c_str(), spec.ownerPassword.c_str(), true, true, true,
+                                    true, true, true, qpdf_r3p_full, true);
+    }
+    w.write();
+    return path.string();
+}
+
+std::string makePdf(const fs::path& path, const std::string& name, int pages) {
+    PdfSpec spec;
+    for (int i = 1; i <= pages; ++i) {
+        spec.pageTexts.push_back(name + " " + std::to_string(i));
+    }
+    return makePdf(path, spec);
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+ToolResult run(const std::string& commandLine) {
+    ToolResult r{-1, {}};
+    FILE* p = ::popen((commandLine + " 2>&1").c_str(), "r");
+    if (p == nullptr)
+        return r;
+    std::array<char, 4096> buf{};
+    size_t n = 0;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) {
+        r.output.append(buf.data(), n);
+    }
+    const int status = ::pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::vector<std::string> pageTexts(const std::string& pdf, const std::string& password) {
+    const std::string pw = password.empty() ? "" : " -upw " + quote(password);
+    const auto r = run("pdftotext -q" + pw + " " + quote(pdf) + " -");
+    std::vector<std::string> pages;
+    std::stringstream ss(r.output);
+    std::string page;
+    while (std::getline(ss, page, '\f')) {
+        while (!page.empty() && (page.back() == '\n' || page.back() == ' '))
+            page.pop_back();
+        while (!page.empty() && (page.front() == '\n' || page.front() == ' '))
+            page.erase(0, 1);
+        pages.push_back(page);
+    }
+    if (!pages.empty() && pages.back().empty())
+        pages.pop_back();
+    return pages;
+}
+
+int pageCount(const std::string& pdf) {
+    QPDF q;
+    q.processFile(pdf.c_str());
+    return static_cast<int>(q.getAllPages().size());
+}
+
+bool Build::warned(std::string_view fragment) const {
+    for (const auto& w : engine.warnings()) {
+        if (w.find(fragment) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+} // namespace plait::pdf::testing

@@ -92,6 +92,11 @@ QString FormBinder::objectNameFor(const std::string& name, int index) {
     return s;
 }
 
+void FormBinder::setPictureSource(PictureSource source) {
+    pictures_ = std::move(source);
+    refresh();
+}
+
 void FormBinder::rebind(ui::Form& form) {
     unbindAll();
     form_ = &form;
@@ -346,6 +351,15 @@ void FormBinder::pushTo(const Control& c, const Binding& b) {
         w->setVisible(c.visible);
     }
 
+    if (pictures_) {
+        if (auto* label = qobject_cast<QLabel*>(w)) {
+            const QPixmap picture = pictures_(c, label->contentsRect().size());
+            if (!picture.isNull()) {
+                label->setPixmap(picture);
+            }
+        }
+    }
+
     if (b.button > 0) {
         if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             button->setCheckable(true);
@@ -356,6 +370,16 @@ void FormBinder::pushTo(const Control& c, const Binding& b) {
 
     switch (c.kind) {
     case ControlKind::TextBox:
+        // A text box's background is part of its look (the grey of an unusable password box).
+        if (c.color != 0) {
+            const QColor base = toQColor(c.color, QApplication::palette(w));
+            if (w->palette().color(QPalette::Active, QPalette::Base) != base) {
+                QPalette pal = w->palette();
+                pal.setColor(QPalette::Active, QPalette::Base, base);
+                pal.setColor(QPalette::Inactive, QPalette::Base, base);
+                w->setPalette(pal);
+            }
+        }
         if (auto* line = qobject_cast<QLineEdit*>(w)) {
             const QString text = QString::fromStdString(c.text);
             if (line->text() != text) {

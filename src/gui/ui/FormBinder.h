@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QHash>
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -33,6 +34,8 @@ class FormBinder : public QObject {
 public:
     // Called when the user clicks or releases a bound slider; the default stores the position.
     using SliderClick = std::function<void(ui::Form&, const ui::Control&, int position)>;
+    // The picture a QLabel bound to a control shows (a null pixmap leaves the label alone).
+    using PictureSource = std::function<QPixmap(const ui::Control&, QSize size)>;
 
     FormBinder(QWidget* root, ui::Form& form, QObject* parent = nullptr);
     ~FormBinder() override;
@@ -51,6 +54,8 @@ public:
     static QString objectNameFor(const std::string& name, int index);
 
     void setSliderClick(SliderClick click) { sliderClick_ = std::move(click); }
+    // Takes effect at once for every bound label.
+    void setPictureSource(PictureSource source);
 
     // True while the binder itself writes into widgets.
     bool pushing() const { return pushing_ > 0; }
@@ -85,6 +90,7 @@ private:
     int listener_ = 0;
     int pushing_ = 0;
     SliderClick sliderClick_;
+    PictureSource pictures_;
     // Control key (name + index, or name for a toolbar) -> its bound widgets.
     QHash<QString, std::vector<Binding>> bindings_;
     std::vector<QMetaObject::Connection> connections_;

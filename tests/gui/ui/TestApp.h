@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QApplication>
+
+namespace plait::test {
+
+// The one QApplication of the GUI test executable, created on first use so that any test file may
+// ask for it. Tests run on the offscreen platform, which needs no display.
+inline QApplication& testApp() {
+    static int argc = 1;
+    static char name[] = "gui_tests";
+    static char* argv[] = {name, nullptr};
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        return *existing;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    static QApplication app(argc, argv);
+    return app;
+}
+
+} // namespace plait::test

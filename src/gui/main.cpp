@@ -1,6 +1,65 @@
+// PDF Plait: the desktop program.
+
+#include "gui/about/AboutDialog.h"
+#include "gui/app/MainWindowView.h"
+#include "gui/app/PreviewWidget.h"
+#include "gui/app/QtWindowHost.h"
+#include "gui/ui/QtServices.h"
+#include "pdfengine/PlaitEngine.h"
+
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
 
 int main(int argc, char** argv) {
+    using namespace plait;
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("PDF Plait"));
+    QApplication::setApplicationDisplayName(QStringLiteral("PDF Plait"));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(PLAIT_VERSION_MAJOR)
+                                            .arg(PLAIT_VERSION_MINOR)
+                                            .arg(PLAIT_VERSION_PATCH));
+    QApplication::setDesktopFileName(QStringLiteral("pdfplait"));
+
+    engine::EngineRegistry engines;
+    pdf::registerPlaitEngine(engines);
+
+    gui::MainWindowView view;
+    gui::QtMessageBox messages(&view);
+    gui::QtFileDialog files(&view);
+    gui::QtShellOpen shell;
+    gui::QtEventPump events;
+    gui::QtWindowHost host(view);
+    core::app::Platform platform;
+
+    core::app::MainWindow window({messages, files, shell, *view.preview(), events, host, engines, platform});
+    view.attach(window);
+
+    QPointer<gui::AboutDialog> about;
+    host.aboutBox = [&] {
+        if (!about) {
+            about = new gui::AboutDialog(messages, &view);
+            about->setAttribute(Qt::WA_DeleteOnClose);
+        }
+        about->show();
+        about->raise();
+    };
+    host.closeOthers = [&] {
+        if (about) {
+            about->close();
+        }
+    };
+    view.onCloseWhileBuilding = [&] {
+        if (messages.show("A build is still running. Stop it?", core::app::kShortTitle, ui::Icon::Question,
+                          ui::Buttons::YesNo) == ui::Answer::Yes) {
+            if (auto* running = host.runningEngine()) {
+                running->setCancelBuild(1);
+            }
+        }
+    };
+
+    window.load();
+    view.show();
+    return QApplication::exec();
 }

@@ -1,5 +1,6 @@
-#include "support/Fakes.h"
+#include "core/support/Fakes.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -100,7 +100,7 @@ public:
 
 class FakeHost : public core::app::WindowHost {
 public:
-    void setBusyCursor(bool busy) override { this->busy = busy; }
+    void setBusyCursor(bool on) override { busy = on; }
     std::string runEngine(engine::MergeEngine& engine, core::build::ProgressWindow& progress) override {
         if (window != nullptr) {
             window->progressTimerTick();

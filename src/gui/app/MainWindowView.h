@@ -1,0 +1,61 @@
+#pragma once
+
+#include "core/app/MainWindow.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class MainWindowView;
+}
+
+namespace plait::gui {
+
+class FormBinder;
+class PreviewWidget;
+
+// The main window: mirrors core::app::MainWindow's controls by name and forwards every user
+// action to it. It lays itself out by the window's layout rules on every resize.
+class MainWindowView : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindowView(QWidget* parent = nullptr);
+    ~MainWindowView() override;
+
+    // Connects the view to the logic (the logic needs the preview pane first, so the two are
+    // made separately).
+    void attach(core::app::MainWindow& window);
+    core::app::MainWindow* window() const { return window_; }
+
+    PreviewWidget* preview() const;
+    FormBinder* binder() const { return binder_; }
+
+    // Lays out the controls for the current size.
+    void layoutControls();
+
+    // When set, closing asks nothing and ends at once (the program is being told to end).
+    bool closeWithoutAsking = false;
+
+    // Asked when the user closes the window while a build runs.
+    std::function<void()> onCloseWhileBuilding;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void onInputsChanged(core::app::MainWindow::ListChange change, std::size_t index, std::size_t other);
+    void rebuildList();
+    void onCommand(const QString& name);
+    int twips(int value, bool horizontal) const;
+    void setIcons();
+
+    std::unique_ptr<Ui::MainWindowView> ui_;
+    core::app::MainWindow* window_ = nullptr;
+    FormBinder* binder_ = nullptr;
+    bool syncingList_ = false;
+};
+
+} // namespace plait::gui

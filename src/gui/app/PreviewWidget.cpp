@@ -1,0 +1,138 @@
+#include "PreviewWidget.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QLabel>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QPdfDocument>
+#include <QPdfPageNavigator>
+#include <QPdfView>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace plait::gui {
+
+PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("WebBrowser"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    stack_ = new QStackedWidget(this);
+    layout->addWidget(stack_);
+
+    blank_ = new QWidget(stack_);
+    blank_->setAutoFillBackground(true);
+    stack_->addWidget(blank_);
+
+    pdf_ = new QPdfDocument(this);
+    pdfView_ = new QPdfView(stack_);
+    pdfView_->setDocument(pdf_);
+    pdfView_->setPageMode(QPdfView::PageMode::MultiPage);
+    pdfView_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+    stack_->addWidget(pdfView_);
+
+    imageArea_ = new QScrollArea(stack_);
+    imageArea_->setAlignment(Qt::AlignCenter);
+    image_ = new QLabel(imageArea_);
+    image_->setAlignment(Qt::AlignCenter);
+    imageArea_->setWidget(image_);
+    imageArea_->setWidgetResizable(true);
+    stack_->addWidget(imageArea_);
+
+    card_ = new QLabel(stack_);
+    card_->setAlignment(Qt::AlignCenter);
+    card_->setWordWrap(true);
+    card_->setTextFormat(Qt::RichText);
+    card_->setMargin(24);
+    stack_->addWidget(card_);
+
+    showBlank(QColor(0x78, 0x78, 0x78));
+}
+
+PreviewWidget::~PreviewWidget() = default;
+
+int PreviewWidget::pdfPageCount() const { return mode_ == QLatin1String("pdf") ? pdf_->pageCount() : 0; }
+
+void PreviewWidget::showBlank(const QColor& color) {
+    pdf_->close();
+    QPalette pal = blank_->palette();
+    pal.setColor(QPalette::Window, color);
+    blank_->setPalette(pal);
+    stack_->setCurrentWidget(blank_);
+    mode_ = QStringLiteral("blank");
+    path_.clear();
+}
+
+void PreviewWidget::showCard(const QString& title, const QString& body) {
+    pdf_->close();
+    card_->setText(QStringLiteral("<h3>%1</h3><p>%2</p>").arg(title.toHtmlEscaped(), body));
+    stack_->setCurrentWidget(card_);
+    mode_ = QStringLiteral("card");
+}
+
+void PreviewWidget::navigate(const std::string& target) {
+    const QString path = QString::fromStdString(target);
+    if (path == QLatin1String("about:blank")) {
+        greyBody_ = false;
+        showBlank(Qt::white);
+        return;
+    }
+    path_ = path;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        showCard(info.fileName(), tr("The file cannot be found."));
+        return;
+    }
+    const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
+    if (mime == QLatin1String("application/pdf")) {
+        pdf_->close();
+        if (pdf_->load(path) == QPdfDocument::Error::None) {
+            stack_->setCurrentWidget(pdfView_);
+            pdfView_->pageNavigator()->jump(0, {}, 0);
+            mode_ = QStringLiteral("pdf");
+            return;
+        }
+        showCard(info.fileName(), tr("This PDF cannot be shown here. It may be protected by a password or damaged."));
+        return;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    if (reader.canRead()) {
+        const QImage img = reader.read();
+        if (!img.isNull()) {
+            pdf_->close();
+            QPixmap pm = QPixmap::fromImage(img);
+            const QSize room = imageArea_->viewport()->size();
+            if (pm.width() > room.width() || pm.height() > room.height()) {
+                pm = pm.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            }
+            image_->setPixmap(pm);
+            stack_->setCurrentWidget(imageArea_);
+            mode_ = QStringLiteral("image");
+            return;
+        }
+    }
+    // Audio, video and anything else: what the file is, and that it goes into the build.
+    const QString kind = QMimeDatabase().mimeTypeForFile(info).comment();
+    const QString body = tr("%1<br>%2<br><br>%3")
+                             .arg(kind.toHtmlEscaped(), QLocale().formattedDataSize(info.size()),
+                                  tr("Included in the build as a media file."));
+    showCard(info.fileName(), body);
+    path_ = path;
+}
+
+void PreviewWidget::setBackgroundColor(const std::string& color) {
+    // The grey page covers the whole document, whatever colour lies behind it.
+    if (mode_ == QLatin1String("blank") && !greyBody_) {
+        showBlank(QColor(QString::fromStdString(color)));
+    }
+}
+
+void PreviewWidget::setBodyHtml(const std::string& /*html*/) {
+    // The only page the program writes is the grey blank page.
+    greyBody_ = true;
+    showBlank(QColor(0x78, 0x78, 0x78));
+}
+
+} // namespace plait::gui

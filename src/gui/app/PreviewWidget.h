@@ -1,0 +1,50 @@
+#pragma once
+
+#include "core/ui/Interfaces.h"
+
+#include <QColor>
+#include <QWidget>
+
+class QLabel;
+class QPdfDocument;
+class QPdfView;
+class QScrollArea;
+class QStackedWidget;
+
+namespace plait::gui {
+
+// The preview pane: PDFs in a page view, images as pictures, and a card with the facts of
+// anything else (audio, video). Loading is synchronous, so the pane is always ready.
+class PreviewWidget : public QWidget, public ui::PreviewPane {
+    Q_OBJECT
+public:
+    explicit PreviewWidget(QWidget* parent = nullptr);
+    ~PreviewWidget() override;
+
+    int readyState() override { return 4; }
+    void navigate(const std::string& target) override;
+    void setBackgroundColor(const std::string& color) override;
+    void setBodyHtml(const std::string& html) override;
+
+    // What the pane shows now: "blank", "pdf", "image" or "card".
+    QString mode() const { return mode_; }
+    QString currentPath() const { return path_; }
+    int pdfPageCount() const;
+
+private:
+    void showBlank(const QColor& color);
+    void showCard(const QString& title, const QString& body);
+
+    QStackedWidget* stack_;
+    QWidget* blank_;
+    QPdfView* pdfView_;
+    QPdfDocument* pdf_;
+    QScrollArea* imageArea_;
+    QLabel* image_;
+    QLabel* card_;
+    QString mode_ = QStringLiteral("blank");
+    QString path_;
+    bool greyBody_ = false;
+};
+
+} // namespace plait::gui

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/build/ProgressWindow.h"
+#include "engine/MergeEngine.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <memory>
+
+namespace Ui {
+class ProgressDialog;
+}
+
+namespace plait::gui {
+
+// Shows a build's progress window: polls the engine every 250 ms and offers Cancel.
+class ProgressDialog : public QDialog {
+    Q_OBJECT
+public:
+    ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine, QWidget* parent = nullptr);
+    ~ProgressDialog() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void showChange(const ui::Control& c, ui::Property p);
+
+    std::unique_ptr<Ui::ProgressDialog> ui_;
+    core::build::ProgressWindow& model_;
+    engine::MergeEngine& engine_;
+    QTimer timer_;
+    int listener_ = 0;
+};
+
+} // namespace plait::gui

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 using namespace plait;
@@ -169,7 +171,9 @@ int main(int argc, char** argv) {
     cli::NoShell shell;
     cli::NoPreview preview;
     cli::NoEvents events;
-    cli::TerminalHost host(std::cerr, o.command == "build", o.command == "build" && !o.quiet);
+    // Progress redraws one line in place, which only a terminal shows well.
+    const bool progress = o.command == "build" && !o.quiet && isatty(STDERR_FILENO) == 1;
+    cli::TerminalHost host(std::cerr, o.command == "build", progress);
     core::app::Platform platform;
     core::app::MainWindow window({messages, files, shell, preview, events, host, engines, platform});
     host.window = &window;

@@ -1,0 +1,171 @@
+// The batch command end to end: real arguments, the real engine, real PDFs checked with
+// independent readers.
+
+#include "pdfengine/Fixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace plait::pdf::testing;
+using ::testing::HasSubstr;
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs plait with the arguments, in `cwd`, capturing both streams.
+Result runPlait(const std::vector<std::string>& args, const fs::path& cwd) {
+    const fs::path outFile = cwd / ".stdout";
+    const fs::path errFile = cwd / ".stderr";
+    std::string line = "cd " + quote(cwd.string()) + " && " + quote(PLAIT_CLI_PATH);
+    for (const auto& a : args) {
+        line += " " + quote(a);
+    }
+    line += " >" + quote(outFile.string()) + " 2>" + quote(errFile.string());
+    const int status = std::system(line.c_str());
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(outFile);
+    r.err = readFile(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) {
+        out.push_back(l);
+    }
+    return out;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(Cli, BadArgumentsExitWithTwo) {
+    makePdf(dir.path("a.pdf"), "a", 1);
+    EXPECT_EQ(runPlait({}, dir.root()).exitCode, 2);
+    EXPECT_EQ(runPlait({"frobnicate"}, dir.root()).exitCode, 2);
+    EXPECT_EQ(runPlait({"calls", "--mode", "sideways", "a.pdf"}, dir.root()).exitCode, 2);
+    EXPECT_EQ(runPlait({"calls", "--nope", "a.pdf"}, dir.root()).exitCode, 2);
+    EXPECT_EQ(runPlait({"build", "a.pdf"}, dir.root()).exitCode, 2); // no -o
+    const Result missing = runPlait({"calls", "-o", "out.pdf", "missing.pdf"}, dir.root());
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_THAT(missing.err, HasSubstr("missing.pdf"));
+    EXPECT_EQ(runPlait({"--help"}, dir.root()).exitCode, 0);
+}
+
+TEST_F(Cli, CallsAreWrittenOneALineInTheFixedForm) {
+    makePdf(dir.path("a.pdf"), "a", 1);
+    const std::string odd = "we\"ird\\na\tme.pdf";
+    writeFile(dir.path(odd), "%PDF-1.4\n");
+    const Result r = runPlait({"calls", "--mode", "repeat", "-o", "out", "a.pdf", odd}, dir.root());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto l = lines(r.out);
+    ASSERT_GE(l.size(), 3u);
+    EXPECT_EQ(l[0], "setOutFile(\"" + dir.path("out.pdf").string() + "\")");
+    EXPECT_EQ(l[1], "setInFile(\"a.pdf,we\\\"ird\\\\na\\x09me.pdf\")");
+    EXPECT_EQ(l.back(), "BuildPDF()");
+}
+
+TEST_F(Cli, RefusedOutputIsAFailure) {
+    makePdf(dir.path("a.pdf"), "a", 1);
+    const Result r = runPlait({"calls", "-o", "a.pdf", "a.pdf"}, dir.root());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Cannot have an input file with same name as output file."));
+}
+
+TEST_F(Cli, BuildMergesInOrder) {
+    makePdf(dir.path("a.pdf"), "alpha", 2);
+    makePdf(dir.path("b.pdf"), "beta", 3);
+    const Result r = runPlait({"build", "-o", "out.pdf", "a.pdf", "b.pdf"}, dir.root());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string out = dir.path("out.pdf").string();
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    EXPECT_EQ(pageCount(out), 5);
+    const auto texts = pageTexts(out);
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_THAT(texts[0], HasSubstr("alpha 1"));
+    EXPECT_THAT(texts[2], HasSubstr("beta 1"));
+    EXPECT_THAT(texts[4], HasSubstr("beta 3"));
+    EXPECT_EQ(run("mutool info " + quote(out) + " >/dev/null").exitCode, 0);
+}
+
+TEST_F(Cli, CorruptInputFailsAndLeavesTheOldOutput) {
+    makePdf(dir.path("a.pdf"), "a", 1);
+    writeFile(dir.path("bad.pdf"), "this is not a PDF at all");
+    writeFile(dir.path("out.pdf"), "previous output");
+    const Result r = runPlait({"build", "-o", "out.pdf", "a.pdf", "bad.pdf"}, dir.root());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Error parsing input file."));
+    EXPECT_EQ(readFile(dir.path("out.pdf")), "previous output");
+    for (const auto& e : fs::directory_iterator(dir.root())) {
+        EXPECT_THAT(e.path().filename().string(), ::testing::Not(HasSubstr(".tmp"))) << "left behind";
+    }
+}
+
+TEST_F(Cli, UnwritableFolderCannotBeCreated) {
+    makePdf(dir.path("a.pdf"), "a", 1);
+    const Result r = runPlait({"build", "-o", dir.path("no/such/folder/out.pdf").string(), "a.pdf"}, dir.root());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Cannot create output file."));
+}
+
+TEST_F(Cli, InterruptCancelsAndLeavesNoOutput) {
+    makePdf(dir.path("big.pdf"), "page", 3000);
+    std::vector<std::string> args = {"build", "-o", "out.pdf"};
+    for (int i = 0; i < 20; ++i) {
+        args.push_back("big.pdf");
+    }
+    // Started directly so the interrupt reaches plait itself.
+    std::vector<std::string> argv = {PLAIT_CLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) {
+        cargv.push_back(a.data());
+    }
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.root());
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, PLAIT_CLI_PATH, &actions, nullptr, cargv.data(), environ), 0);
+    fs::current_path(previous);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto asked = std::chrono::steady_clock::now();
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_FALSE(fs::exists(dir.path("out.pdf")));
+    for (const auto& e : fs::directory_iterator(dir.root())) {
+        EXPECT_EQ(e.path().filename().string(), "big.pdf") << "left behind";
+    }
+}

@@ -157,7 +157,9 @@ int visibleCount(const OutlineNode& node) {
 // Writes `nodes` as the children of `parent`; returns the number of visible descendants.
 void writeItems(QPDF& out, QPDFObjectHandle parent, const std::vector<OutlineNode>& nodes) {
     // qpdf's handles are cheap shared references whose methods are not const.
-    const auto copy = [](const QPDFObjectHandle& h) { return QPDFObjectHandle(h); };
+    const auto copy = [](const QPDFObjectHandle& h) {
+        return h.isInitialized() ? QPDFObjectHandle(h) : QPDFObjectHandle::newNull();
+    };
     QPDFObjectHandle prev;
     QPDFObjectHandle first;
     for (const auto& node : nodes) {

@@ -2,6 +2,13 @@
 
 #include "Text.h"
 
+#if __has_include("pdfengine/geometry/Geometry.h")
+#include "pdfengine/geometry/Geometry.h"
+#define PLAIT_NUMBER(text) parseNumber(text)
+#else
+#define PLAIT_NUMBER(text) text::number(text)
+#endif
+
 namespace plait::pdf {
 
 void JobBuilder::notSupported(std::string_view op, std::string_view what) {
@@ -9,7 +16,8 @@ void JobBuilder::notSupported(std::string_view op, std::string_view what) {
 }
 
 std::optional<double> JobBuilder::plainNumber(std::string_view op, const std::string& value) {
-    auto n = text::number(value);
+    // Lengths and angles are read like the geometry reads them (a decimal comma is fine).
+    auto n = PLAIT_NUMBER(value);
     if (!n) {
         job_.notes.push_back(std::string(op) + ": \"" + value + "\" is not a number; ignored");
     }

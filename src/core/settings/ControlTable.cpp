@@ -14,7 +14,7 @@ namespace {
 
 // A small builder so that each row of the table reads as one line.
 struct Row {
-    ControlSpec s;
+    ControlDef s;
 
     constexpr Row at(int index) const {
         Row r = *this;
@@ -61,7 +61,7 @@ struct Row {
         r.s.color = c;
         return r;
     }
-    constexpr operator ControlSpec() const { return s; }
+    constexpr operator ControlDef() const { return s; }
 };
 
 constexpr Row make(ControlKind kind, std::string_view name, int tab, std::string_view caption = {}) {
@@ -146,7 +146,7 @@ constexpr Row toolbar(std::string_view name, int tab, std::span<const std::strin
 
 // Collection order. The stored controls come first, exactly in the order a settings file
 // holds them; that order is the original dialog's control order and files depend on it.
-constexpr ControlSpec kControls[] = {
+constexpr ControlDef kControls[] = {
     chk("chkMediaRepeat", kTabMedia, "Repeat media"),
     chk("chkMediaMouse", kTabMedia, "Play media when cursor is moved into annotation area"),
     chk("chkMediaView", kTabMedia, "Play media when page is viewed"),
@@ -418,7 +418,7 @@ constexpr ControlSpec kControls[] = {
 std::vector<StoredRecord> buildStoredRecords() {
     std::vector<StoredRecord> out;
     for (std::size_t i = 0; i < std::size(kControls); ++i) {
-        const ControlSpec& c = kControls[i];
+        const ControlDef& c = kControls[i];
         const char type = typeLetter(c.kind);
         if (type == '\0') {
             continue;
@@ -439,7 +439,7 @@ std::vector<StoredRecord> buildStoredRecords() {
 
 } // namespace
 
-std::span<const ControlSpec> controlTable() {
+std::span<const ControlDef> controlTable() {
     return kControls;
 }
 
@@ -450,7 +450,7 @@ std::span<const StoredRecord> storedRecords() {
 
 std::size_t storedFieldCount() {
     std::size_t n = 0;
-    for (const ControlSpec& c : kControls) {
+    for (const ControlDef& c : kControls) {
         n += c.stored() ? 1 : 0;
     }
     return n;

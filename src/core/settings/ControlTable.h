@@ -48,7 +48,7 @@ extern const std::array<std::string_view, kTabCount> kTabCaptions;
 enum class OtherRole : std::uint8_t { None, Frame, Image, Tree, Browser };
 
 // One control of the dialog.
-struct ControlSpec {
+struct ControlDef {
     std::string_view name;
     int index = -1; // member of a control array, else -1
     ControlKind kind = ControlKind::Other;
@@ -89,7 +89,7 @@ struct ControlSpec {
 
 // Every control, in the dialog's collection order: the stored controls first, in the order a
 // settings file holds them, then the controls that hold nothing stored.
-std::span<const ControlSpec> controlTable();
+std::span<const ControlDef> controlTable();
 
 // One record of a settings file's dialog part, as the writer produces it.
 struct StoredRecord {

@@ -15,26 +15,26 @@ namespace {
 constexpr std::string_view kBasicPermissions[] = {"Print_chk", "Change_chk", "Text_Chk", "Ann_Chk"};
 constexpr std::string_view kExtendedPermissions[] = {"Fill_Chk", "Asm_chk", "Low_Chk"};
 
-ui::Control makeControl(const ControlSpec& spec) {
+ui::Control makeControl(const ControlDef& def) {
     ui::Control c;
-    c.name = std::string(spec.name);
-    c.index = spec.index;
-    c.kind = spec.kind;
-    c.caption = std::string(spec.caption);
-    c.text = std::string(spec.text);
-    c.color = spec.color;
-    c.enabled = spec.enabled;
-    c.visible = spec.visible;
-    if (spec.kind == ControlKind::Toolbar) {
-        c.buttons.assign(spec.items.size(), 0);
-        if (spec.value >= 1 && static_cast<std::size_t>(spec.value) <= c.buttons.size()) {
-            c.buttons[static_cast<std::size_t>(spec.value - 1)] = 1;
+    c.name = std::string(def.name);
+    c.index = def.index;
+    c.kind = def.kind;
+    c.caption = std::string(def.caption);
+    c.text = std::string(def.text);
+    c.color = def.color;
+    c.enabled = def.enabled;
+    c.visible = def.visible;
+    if (def.kind == ControlKind::Toolbar) {
+        c.buttons.assign(def.items.size(), 0);
+        if (def.value >= 1 && static_cast<std::size_t>(def.value) <= c.buttons.size()) {
+            c.buttons[static_cast<std::size_t>(def.value - 1)] = 1;
         }
     } else {
-        c.value = spec.value;
+        c.value = def.value;
     }
-    c.items.reserve(spec.items.size());
-    for (std::string_view item : spec.items) {
+    c.items.reserve(def.items.size());
+    for (std::string_view item : def.items) {
         c.items.emplace_back(item);
     }
     return c;
@@ -191,15 +191,15 @@ bool isBlank(char ch) {
 } // namespace
 
 SettingsModel::SettingsModel() {
-    for (const ControlSpec& spec : controlTable()) {
-        add(makeControl(spec));
+    for (const ControlDef& def : controlTable()) {
+        add(makeControl(def));
     }
     attachRules();
     // Combo boxes come up empty; showing each one's first entry is what makes the dependent
     // controls take their start states.
-    for (const ControlSpec& spec : controlTable()) {
-        if (spec.kind == ControlKind::ComboBox) {
-            setValue(at(spec.name, spec.index), 0);
+    for (const ControlDef& def : controlTable()) {
+        if (def.kind == ControlKind::ComboBox) {
+            setValue(at(def.name, def.index), 0);
         }
     }
 }

@@ -15,7 +15,7 @@ TEST(SettingsTable, EveryControlOnceAndStoredOnesFirst) {
     EXPECT_EQ(storedRecords().size(), 224u);
     std::set<std::pair<std::string_view, int>> seen;
     bool storedPart = true;
-    for (const ControlSpec& c : controlTable()) {
+    for (const ControlDef& c : controlTable()) {
         EXPECT_TRUE(seen.emplace(c.name, c.index).second) << c.name << "(" << c.index << ") twice";
         storedPart = storedPart && c.stored();
         EXPECT_TRUE(storedPart || !c.stored()) << c.name << " is stored after an unstored control";

@@ -30,17 +30,17 @@ std::unique_ptr<SettingsModel> load(std::string_view bytes) {
 // Every stored value of two models, compared control by control.
 void expectSameStoredValues(const SettingsModel& a, const SettingsModel& b) {
     for (std::size_t i = 0; i < controlTable().size(); ++i) {
-        const ControlSpec& spec = controlTable()[i];
-        if (!spec.stored()) {
+        const ControlDef& def = controlTable()[i];
+        if (!def.stored()) {
             continue;
         }
         const auto& ca = a.controls()[i];
         const auto& cb = b.controls()[i];
-        const std::string where = std::string(spec.name) + "(" + std::to_string(spec.index) + ")";
+        const std::string where = std::string(def.name) + "(" + std::to_string(def.index) + ")";
         EXPECT_EQ(ca.text, cb.text) << where;
         EXPECT_EQ(ca.value, cb.value) << where;
         EXPECT_EQ(ca.buttons, cb.buttons) << where;
-        if (spec.kind == ControlKind::PictureBox || spec.kind == ControlKind::Label) {
+        if (def.kind == ControlKind::PictureBox || def.kind == ControlKind::Label) {
             EXPECT_EQ(ca.color, cb.color) << where;
         }
     }

@@ -1,0 +1,147 @@
+#include "core/support/Fakes.h"
+#include "gui/app/MainWindowView.h"
+#include "gui/app/PreviewWidget.h"
+#include "gui/app/QtWindowHost.h"
+#include "gui/ui/TestApp.h"
+#include "pdfengine/PlaitEngine.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace plait;
+
+namespace {
+
+// The real view, the real worker-thread host, the real preview pane; fake dialogs.
+struct ViewHarness {
+    ViewHarness() {
+        engines.add(std::string(engine::kPlaitEngineName), [this] {
+            auto e = std::make_unique<engine::RecordingEngine>(log);
+            e->setRunHook(hook);
+            return e;
+        });
+        window = std::make_unique<core::app::MainWindow>(core::app::MainWindowServices{
+            messages, files, shell, *view.preview(), events, host, engines, platform});
+        view.attach(*window);
+        window->load();
+        view.show();
+    }
+    template <typename T>
+    T* child(const char* name) {
+        return view.findChild<T*>(QString::fromLatin1(name));
+    }
+    struct AppFirst {
+        AppFirst() { test::testApp(); }
+    } app;
+    gui::MainWindowView view;
+    test::FakeMessageBox messages;
+    test::FakeFileDialog files;
+    test::FakeShell shell;
+    gui::QtEventPump events;
+    gui::QtWindowHost host{view};
+    test::TestPlatform platform;
+    engine::EngineRegistry engines;
+    std::shared_ptr<engine::CallLog> log = std::make_shared<engine::CallLog>();
+    engine::RecordingEngine::RunHook hook = [](engine::RecordingEngine&) { return std::string("1"); };
+    std::unique_ptr<core::app::MainWindow> window;
+};
+
+} // namespace
+
+TEST(MainWindowView, StartsAsTheLogicSays) {
+    ViewHarness h;
+    EXPECT_EQ(h.view.windowTitle(), "PDF Plait");
+    EXPECT_FALSE(h.child<QPushButton>("go")->isEnabled());
+    EXPECT_FALSE(h.child<QAction>("mnuBuildPDF")->isEnabled());
+    EXPECT_FALSE(h.child<QAction>("mnuSave")->isEnabled());
+    EXPECT_TRUE(h.child<QAction>("Toolbar1_6")->isChecked());
+    EXPECT_FALSE(h.child<QAction>("Toolbar1_7")->isChecked());
+    EXPECT_TRUE(h.child<QCheckBox>("chkViewer")->isChecked());
+    EXPECT_FALSE(h.child<QCheckBox>("chkPreview")->isChecked());
+    EXPECT_EQ(h.view.preview()->mode(), "blank");
+    EXPECT_EQ(h.child<QAction>("mnuAddPDF")->text(), "Add &File...");
+    EXPECT_EQ(h.child<QAction>("Toolbar1_4")->toolTip(), "Add a PDF or image to the file list");
+}
+
+TEST(MainWindowView, ListFollowsTheInputsAndButtonsFollowTheList) {
+    ViewHarness h;
+    const auto a = test::writeFile(h.platform.root / "a.pdf");
+    const auto b = test::writeFile(h.platform.root / "b.pdf");
+    h.window->insertFile(a);
+    h.window->insertFile(b);
+    auto* list = h.child<QListWidget>("TreeView1");
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_TRUE(h.child<QPushButton>("go")->isEnabled());
+    QTest::mouseClick(h.child<QToolButton>("btnUp"), Qt::LeftButton);
+    EXPECT_EQ(list->item(0)->text().toStdString(), b);
+    EXPECT_EQ(h.window->inputs().at(0).text, b);
+    h.child<QAction>("mnuRemoveAll")->trigger();
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(h.child<QPushButton>("go")->isEnabled());
+}
+
+TEST(MainWindowView, ModeButtonsAndTypedOutputReachTheLogic) {
+    ViewHarness h;
+    h.child<QAction>("Toolbar1_7")->trigger();
+    EXPECT_EQ(h.window->overlayType(), 1);
+    EXPECT_FALSE(h.child<QAction>("Toolbar1_6")->isChecked());
+    h.child<QAction>("Toolbar1_7")->trigger(); // the pressed one stays pressed
+    EXPECT_TRUE(h.child<QAction>("Toolbar1_7")->isChecked());
+    EXPECT_EQ(h.window->overlayType(), 1);
+    QTest::keyClicks(h.child<QLineEdit>("txtOutfile"), "out.pdf");
+    EXPECT_EQ(h.window->form().text("txtOutfile"), "out.pdf");
+}
+
+TEST(MainWindowView, BuildRunsOnAWorkerWhileTheWindowWaits) {
+    ViewHarness h;
+    const auto a = test::writeFile(h.platform.root / "a.pdf");
+    h.window->insertFile(a);
+    h.window->form().setText("txtOutfile", (h.platform.root / "out.pdf").string());
+    std::thread::id engineThread;
+    bool progressShown = false;
+    h.hook = [&](engine::RecordingEngine& e) {
+        engineThread = std::this_thread::get_id();
+        e.setStatus("Working", "50", "Busy");
+        // Long enough for the progress window to open and poll.
+        for (int i = 0; i < 60 && !e.cancelRequested(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return std::string("1");
+    };
+    QTimer::singleShot(300, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "frmPDFProcess" && w->isVisible()) {
+                progressShown = w->windowTitle() == "Busy";
+            }
+        }
+    });
+    QTest::mouseClick(h.child<QPushButton>("go"), Qt::LeftButton);
+    EXPECT_NE(engineThread, std::this_thread::get_id());
+    EXPECT_TRUE(progressShown);
+    EXPECT_TRUE(h.view.isEnabled());
+    EXPECT_FALSE(h.window->building());
+    EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
+}
+
+TEST(MainWindowView, LayoutKeepsTheListAsWideAsItsButtons) {
+    ViewHarness h;
+    h.view.resize(900, 600);
+    h.view.layoutControls();
+    auto* list = h.child<QListWidget>("TreeView1");
+    const int buttons = h.child<QToolButton>("btnUp")->width() + h.child<QToolButton>("btnDown")->width() +
+                        h.child<QToolButton>("btnRemove")->width();
+    EXPECT_NEAR(list->width(), buttons, 2);
+    EXPECT_GT(h.view.preview()->width(), 500);
+}

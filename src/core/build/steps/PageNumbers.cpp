@@ -1,0 +1,28 @@
+#include "Steps.h"
+
+namespace plait::core::build::steps {
+
+void pageNumbersOutside(StepContext& ctx) {
+    ctx.engine.call("setPageNumOutside");
+}
+
+void pageNumbers(StepContext& ctx) {
+    const ui::Form& s = ctx.settings;
+    // The alignment goes to the engine whether or not numbers are switched on.
+    if (s.value("optPgAlign", 2) == 1) {
+        ctx.engine.call("setPageNumAlign", {"C"});
+    } else if (s.value("optPgAlign", 3) == 1) {
+        ctx.engine.call("setPageNumAlign", {"R"});
+    }
+    if (s.value("chkPage") != 1) {
+        return;
+    }
+    ctx.engine.call("setPageNum");
+    ctx.engine.call("setPageLMargin", {s.text("txtPgLeft")});
+    ctx.engine.call("setPageBMargin", {s.text("txtPgBottom")});
+    ctx.engine.call("setPageFmt", {s.text("txtPgFmt")});
+    ctx.engine.call("setPageNumStyle", {s.listText("cmbNumber")});
+    ctx.engine.call("setFontSize", {s.text("txtSize")});
+}
+
+} // namespace plait::core::build::steps

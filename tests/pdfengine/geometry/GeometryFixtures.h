@@ -1,8 +1,8 @@
 #pragma once
 
 // Builds small PDFs with a word at a known spot (and optionally a link over it), writes them,
-// and asks poppler where words and links ended up, in displayed coordinates (origin at the
-// top-left of the page as shown, y down).
+// and asks poppler where words ended up, in displayed coordinates (origin at the top-left of
+// the page as shown, after /Rotate; y down).
 
 #include "pdfengine/images/ImageFixtures.h"
 
@@ -92,7 +92,7 @@ struct Box {
 };
 
 struct PageText {
-    double width = 0, height = 0; // as displayed
+    double width = 0, height = 0; // poppler gives the media box size, before /Rotate
     std::map<std::string, Box> words;
 };
 

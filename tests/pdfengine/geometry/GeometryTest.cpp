@@ -240,6 +240,16 @@ TEST(Geometry, PageSizeCentresOrPinsToTheTopLeft) {
     o.center = false;
     auto pinned = run(dir, letter, o, "pinned.pdf");
     expectNear(pinned.text.at(0).words.at("Marker"), before.cx(), before.cy());
+
+    // The size is the displayed size: a turned page gets its media box the other way round,
+    // and its top-left content stays at the displayed top-left.
+    const std::vector<TestPage> turned = {{.rotate = 90}};
+    const Box turnedBefore = wordBefore(dir, turned);
+    o.pageSize = std::make_pair(900.0, 700.0);
+    auto r = run(dir, turned, o, "turned.pdf");
+    EXPECT_EQ(pageAt(*r.pdf, 0).getKey("/MediaBox").unparse(), "[ 0 0 700 900 ]");
+    EXPECT_EQ(pageAt(*r.pdf, 0).getKey("/Rotate").getIntValue(), 90);
+    expectNear(r.text.at(0).words.at("Marker"), turnedBefore.cx(), turnedBefore.cy());
 }
 
 TEST(Geometry, AutoScaleFitsOnlyInTheAllowedDirection) {
@@ -299,6 +309,13 @@ TEST(Geometry, FreeAnglesTurnTheContentAndGrowThePage) {
     EXPECT_TRUE(contains(link, w.cx(), w.cy()));
     EXPECT_NEAR(link.w(), 47 * std::cos(rad) + 16 * std::sin(rad), 0.01);
     EXPECT_LT(w.w(), link.w());
+
+    // On a turned page the page grows around what the reader sees (792 wide, 612 high); the
+    // media box is the other way round under the kept /Rotate.
+    auto turned = run(dir, {{.rotate = 90}}, o, "turned.pdf");
+    const auto turnedMedia = rectOf(pageAt(*turned.pdf, 0), "/MediaBox");
+    EXPECT_NEAR(turnedMedia.ury, 792 * std::cos(rad) + 612 * std::sin(rad), 0.01);
+    EXPECT_NEAR(turnedMedia.urx, 792 * std::sin(rad) + 612 * std::cos(rad), 0.01);
     std::string output;
     EXPECT_EQ(runCommand("mutool draw -q -o /dev/null -r 20 " + quoted(dir.file("out.pdf")), &output), 0)
         << output;

@@ -27,7 +27,10 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
         folder = ".";
     }
     // A hidden name beside the target; mkstemp picks a name nobody else holds.
-    std::string pattern = (folder / ("." + targetPath.filename().string() + ".plait-XXXXXX")).string();
+    std::string hidden = ".";
+    hidden += targetPath.filename().string();
+    hidden += ".plait-XXXXXX";
+    std::string pattern = (folder / hidden).string();
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
         throw EngineError(BuildFailure::CannotCreateOutput, target_,

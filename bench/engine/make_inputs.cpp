@@ -1,0 +1,124 @@
+// Writes the benchmark inputs: many small PDFs, a few thousand-page PDFs with outlines, and
+// JPEG photos. Usage: make_inputs DIR
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <jpeglib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned seed) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle font = pdf.makeIndirectObject(
+        QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
+    QPDFPageDocumentHelper helper(pdf);
+    std::mt19937 rng(seed);
+    for (int p = 0; p < pages; ++p) {
+        // About 3 KB of text a page, like a typical report page.
+        std::string content = "BT /F1 10 Tf 50 780 Td 12 TL\n";
+        for (int line = 0; line < 60; ++line) {
+            content += "(";
+            for (int c = 0; c < 45; ++c) content += static_cast<char>('a' + rng() % 26);
+            content += ") '\n";
+        }
+        content += "ET\n";
+        QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Page /MediaBox [0 0 612 792] >>"));
+        QPDFObjectHandle res = QPDFObjectHandle::parse("<< /Font << >> >>");
+        res.getKey("/Font").replaceKey("/F1", font);
+        page.replaceKey("/Resources", res);
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+        helper.addPage(QPDFPageObjectHelper(page), false);
+    }
+    if (bookmarks > 0) {
+        auto all = pdf.getAllPages();
+        QPDFObjectHandle outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        QPDFObjectHandle prev;
+        for (int b = 0; b < bookmarks; ++b) {
+            QPDFObjectHandle item = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+            item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString("Chapter " + std::to_string(b + 1)));
+            item.replaceKey("/Parent", outlines);
+            item.replaceKey("/Dest", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
+                                         all[static_cast<size_t>(b * pages / bookmarks)], QPDFObjectHandle::newName("/Fit")}));
+            if (prev.isInitialized()) {
+                prev.replaceKey("/Next", item);
+                item.replaceKey("/Prev", prev);
+            } else {
+                outlines.replaceKey("/First", item);
+            }
+            prev = item;
+        }
+        outlines.replaceKey("/Last", prev);
+        outlines.replaceKey("/Count", QPDFObjectHandle::newInteger(bookmarks));
+        pdf.getRoot().replaceKey("/Outlines", outlines);
+    }
+    QPDFWriter w(pdf, path.c_str());
+    w.setObjectStreamMode(qpdf_o_generate);
+    w.write();
+}
+
+static void writeJpeg(const fs::path& path, unsigned seed) {
+    const int width = 1600, height = 1200;
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    jpeg_stdio_dest(&cinfo, f);
+    cinfo.image_width = width;
+    cinfo.image_height = height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    cinfo.density_unit = 1;
+    cinfo.X_density = cinfo.Y_density = 300;
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::mt19937 rng(seed);
+    std::vector<unsigned char> row(width * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            row[x * 3] = static_cast<unsigned char>((x + seed * 7) & 255);
+            row[x * 3 + 1] = static_cast<unsigned char>((y * 2) & 255);
+            row[x * 3 + 2] = static_cast<unsigned char>(rng() & 63);
+        }
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(f);
+}
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_inputs DIR\n");
+        return 2;
+    }
+    const fs::path dir = argv[1];
+    fs::create_directories(dir / "small");
+    fs::create_directories(dir / "large");
+    fs::create_directories(dir / "photos");
+    char name[64];
+    for (int i = 0; i < 500; ++i) {
+        std::snprintf(name, sizeof name, "doc%03d.pdf", i);
+        writePdf(dir / "small" / name, 4, 2, static_cast<unsigned>(i));
+    }
+    for (int i = 0; i < 10; ++i) {
+        std::snprintf(name, sizeof name, "book%02d.pdf", i);
+        writePdf(dir / "large" / name, 1000, 100, static_cast<unsigned>(1000 + i));
+    }
+    for (int i = 0; i < 200; ++i) {
+        std::snprintf(name, sizeof name, "photo%03d.jpg", i);
+        writeJpeg(dir / "photos" / name, static_cast<unsigned>(i));
+    }
+    return 0;
+}

@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Merge engine benchmarks: `plait build` beside qpdf, mutool, pdftk, pdfunite and img2pdf, on
+# the same inputs in one run. Usage (from the repository root):
+#   bench/engine/run.sh [BUILD_DIR] [DATA_DIR]
+# BUILD_DIR holds a Release build of `plait` (default build/engine-rel); DATA_DIR receives the
+# generated inputs (default build/bench-data) and the outputs.
+set -euo pipefail
+
+build=${1:-build/engine-rel}
+data=${2:-build/bench-data}
+plait=$(realpath "$build/src/cli/plait")
+mkdir -p "$data"
+data=$(realpath "$data")
+out="$data/out"
+mkdir -p "$out"
+
+if [ ! -d "$data/photos" ]; then
+    g++ -O2 -std=c++20 bench/engine/make_inputs.cpp -o "$data/make_inputs" \
+        $(pkg-config --cflags --libs libqpdf libjpeg) -DPOINTERHOLDER_TRANSITION=4
+    "$data/make_inputs" "$data"
+fi
+
+small=("$data"/small/*.pdf)
+large=("$data"/large/*.pdf)
+photos=("$data"/photos/*.jpg)
+q() { printf '%q ' "$@"; }
+
+runs=${RUNS:-5}
+hf() { hyperfine -N --warmup 1 --runs "$runs" --export-markdown "$out/$1.md" "${@:2}"; }
+
+# Settings files made from the defaults: one with "Keep Bookmark Layout" off, for the plain
+# merge beside the default build (which keeps every input's outline), and one with 128-bit
+# encryption and both passwords.
+setfields() { # FIELD=VALUE ...: replaces the value line after each field's header
+    local IFS='|'
+    "$plait" settings | awk -v spec="$*" '
+        BEGIN { n = split(spec, pairs, "|"); for (i = 1; i <= n; i++) { split(pairs[i], kv, "="); want[kv[1]] = kv[2] } }
+        pending != "" { print want[pending] "\r"; pending = ""; next }
+        { print }
+        match($0, /^\[Field=[^ ]+/) { f = substr($0, 8, RLENGTH - 7); if (f in want) pending = f }'
+}
+nokeep="$out/nokeep.plt"
+setfields "chkKeepBM= 0 " > "$nokeep"
+enc="$out/encrypt128.plt"
+setfields "chkKeepBM= 0 " "Compat_Com= 2 " "perm1_txt=owner" "perm2_txt=owner" "open1_txt=user" "open2_txt=user" > "$enc"
+
+echo "== 500 four-page PDFs"
+hf small \
+    "$(q "$plait" build -q -o "$out/plait.pdf" "${small[@]}")" \
+    "$(q qpdf --empty --pages "${small[@]}" -- "$out/qpdf.pdf")" \
+    "$(q mutool merge -o "$out/mutool.pdf" "${small[@]}")" \
+    "$(q pdftk "${small[@]}" cat output "$out/pdftk.pdf")" \
+    "$(q pdfunite "${small[@]}" "$out/pdfunite.pdf")"
+
+echo "== 10 thousand-page PDFs"
+hf large \
+    "$(q "$plait" build -q -o "$out/plait.pdf" "${large[@]}")" \
+    "$(q "$plait" build -q --settings "$nokeep" -o "$out/plait-nokeep.pdf" "${large[@]}")" \
+    "$(q qpdf --empty --pages "${large[@]}" -- "$out/qpdf.pdf")" \
+    "$(q mutool merge -o "$out/mutool.pdf" "${large[@]}")" \
+    "$(q pdftk "${large[@]}" cat output "$out/pdftk.pdf")" \
+    "$(q pdfunite "${large[@]}" "$out/pdfunite.pdf")"
+
+echo "== 128-bit encryption of a thousand-page PDF"
+one="${large[0]}"
+hf encrypt \
+    "$(q "$plait" build -q --settings "$enc" -o "$out/plait-enc.pdf" "$one")" \
+    "$(q qpdf --encrypt user owner 128 --use-aes=n -- "$one" "$out/qpdf-enc.pdf")" \
+    "$(q mutool clean -E rc4-128 -U user -O owner "$one" "$out/mutool-enc.pdf")" \
+    "$(q pdftk "$one" output "$out/pdftk-enc.pdf" owner_pw owner user_pw user encrypt_128bit)"
+
+echo "== 200 JPEG photos"
+hf photos \
+    "$(q "$plait" build -q -o "$out/plait-photos.pdf" "${photos[@]}")" \
+    "$(q img2pdf -o "$out/img2pdf.pdf" "${photos[@]}")"
+
+echo "== peak memory (maximum resident set, kB)"
+mem() { /usr/bin/time -f "%M kB  $1" "${@:2}" > /dev/null; }
+mem "plait 500 small" "$plait" build -q -o "$out/plait.pdf" "${small[@]}"
+mem "qpdf 500 small" qpdf --empty --pages "${small[@]}" -- "$out/qpdf.pdf"
+mem "plait 10 large" "$plait" build -q -o "$out/plait.pdf" "${large[@]}"
+mem "qpdf 10 large" qpdf --empty --pages "${large[@]}" -- "$out/qpdf.pdf"
+mem "mutool 10 large" mutool merge -o "$out/mutool.pdf" "${large[@]}"

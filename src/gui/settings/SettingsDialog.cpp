@@ -1,0 +1,600 @@
+#include "SettingsDialog.h"
+
+#include "SettingsPictures.h"
+#include "gui/app/PreviewWidget.h"
+#include "gui/ui/FormBinder.h"
+
+#include "ui_TabAttachments.h"
+#include "ui_TabBookmarks.h"
+#include "ui_TabDescription.h"
+#include "ui_TabFiles.h"
+#include "ui_TabHighlights.h"
+#include "ui_TabImposition.h"
+#include "ui_TabMedia.h"
+#include "ui_TabNotes.h"
+#include "ui_TabOverlay.h"
+#include "ui_TabPageNumbers.h"
+#include "ui_TabPageSize.h"
+#include "ui_TabPageSizeAdvanced.h"
+#include "ui_TabSecurity.h"
+#include "ui_TabStamps.h"
+#include "ui_TabText.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace plait::gui {
+
+namespace settings = core::settings;
+
+namespace {
+
+constexpr const char* kAppTitle = "PDF Plait Application";
+constexpr const char* kShortTitle = "PDF Plait";
+
+// The window's own geometry, in twips.
+constexpr int kMinWidth = 8880;
+constexpr int kMinHeight = 5820;
+constexpr int kTabLeft = 480;
+constexpr int kTabTop = 240;
+constexpr int kButtonGap = 160;
+constexpr int kButtonDrop = 80;
+
+// The designed place of each control of the Bookmarks tab, in twips relative to the tab
+// control, whose two rows of tabs take the first 600 twips.
+constexpr int kTabArea = 600;
+struct Designed {
+    const char* name;
+    int left, top, width, height;
+};
+constexpr Designed kBookmarkGeometry[] = {
+    {"btnUp", 120, 720, 735, 495},          {"cmdLeft", 840, 720, 735, 495},
+    {"cmdRight", 1560, 720, 735, 495},      {"btnDown", 2280, 720, 735, 495},
+    {"btnDelOutline", 3000, 720, 615, 495}, {"TreeOutline", 120, 1200, 3495, 1815},
+    {"btnInsBefore", 360, 3120, 1335, 375}, {"btnLoadOutline", 2160, 3120, 1215, 375},
+    {"lblOutline1", 120, 3600, 615, 255},   {"txtOutlineText", 840, 3600, 2055, 285},
+    {"lblOutline2", 240, 3960, 495, 255},   {"txtOutlinePage", 840, 3960, 855, 285},
+    {"chkOutline", 2040, 3960, 855, 315},   {"WebBrowser1", 3720, 720, 3855, 3495},
+};
+
+template <class Ui> QWidget* makePage() {
+    auto* page = new QWidget;
+    Ui ui;
+    ui.setupUi(page);
+    return page;
+}
+
+// A focus move the user made: keys and clicks, not the program or another window.
+bool userFocusMove(Qt::FocusReason reason) {
+    switch (reason) {
+    case Qt::MouseFocusReason:
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int attachmentRow(const QString& name, const QString& prefix) {
+    if (!name.startsWith(prefix)) {
+        return 0;
+    }
+    bool ok = false;
+    const int row = name.mid(prefix.size()).toInt(&ok);
+    return ok && row >= 1 && row <= 5 ? row : 0;
+}
+
+} // namespace
+
+SettingsDialog::SettingsDialog(settings::SettingsModel& model, SettingsDialogServices services,
+                               QWidget* parent)
+    : QDialog(parent), model_(&model), s_(std::move(services)) {
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Build Settings"));
+    setSizeGripEnabled(false);
+
+    buildFrame();
+    buildTabs();
+    decorate();
+    bindModel();
+
+    setMinimumSize(twipsX(kMinWidth), twipsY(kMinHeight));
+    resize(twipsX(kMinWidth * 5 / 4), twipsY(kMinHeight * 5 / 4));
+    layoutWindow();
+}
+
+SettingsDialog::~SettingsDialog() {
+    if (modelAlive_) {
+        *modelAlive_ = false;
+    }
+}
+
+int SettingsDialog::twipsToPixels(int twips, int dpi) {
+    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
+}
+
+int SettingsDialog::twipsX(int twips) const {
+    return twipsToPixels(twips, logicalDpiX());
+}
+
+int SettingsDialog::twipsY(int twips) const {
+    return twipsToPixels(twips, logicalDpiY());
+}
+
+void SettingsDialog::buildFrame() {
+    // SSTab1: two rows of eight tabs over the pages.
+    tabControl_ = new QWidget(this);
+    tabControl_->setObjectName(QStringLiteral("SSTab1"));
+    auto* column = new QVBoxLayout(tabControl_);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    tabRows_ = new QWidget(tabControl_);
+    tabRows_->setObjectName(QStringLiteral("SSTab1Tabs"));
+    auto* grid = new QGridLayout(tabRows_);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    auto* group = new QButtonGroup(this);
+    group->setExclusive(true);
+    for (int i = 0; i < kTabCount; ++i) {
+        auto* tab = new QToolButton(tabRows_);
+        tab->setObjectName(QStringLiteral("SSTab1Tab%1").arg(i));
+        tab->setText(QString::fromUtf8(settings::kTabCaptions[static_cast<std::size_t>(i)].data(),
+                                       static_cast<qsizetype>(settings::kTabCaptions[i].size())));
+        tab->setCheckable(true);
+        tab->setAutoRaise(false);
+        tab->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        tab->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        tab->setFocusPolicy(Qt::TabFocus);
+        group->addButton(tab, i);
+        grid->addWidget(tab, i / 8, i % 8);
+        tabButtons_[static_cast<std::size_t>(i)] = tab;
+    }
+    for (int c = 0; c < 8; ++c) {
+        grid->setColumnStretch(c, 1);
+    }
+    tabRows_->setStyleSheet(QStringLiteral(
+        "QToolButton { border: 1px solid palette(mid); border-bottom: none; padding: 2px 3px;"
+        " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
+        "QToolButton:checked { background: palette(window); font-weight: bold; }"));
+    connect(group, &QButtonGroup::idClicked, this, [this](int tab) {
+        setCurrentTab(tab);
+        // The user changed tabs.
+        browserwait();
+        if (bookmarksShowing()) {
+            setBookmarkPositions();
+        }
+    });
+    column->addWidget(tabRows_);
+
+    stack_ = new QStackedWidget(tabControl_);
+    stack_->setObjectName(QStringLiteral("SSTab1Pages"));
+    stack_->setFrameShape(QFrame::StyledPanel);
+    column->addWidget(stack_, 1);
+
+    btnOK_ = new QPushButton(QStringLiteral("&OK"), this);
+    btnOK_->setObjectName(QStringLiteral("btnOK"));
+    btnOK_->setDefault(true);
+    btnOK_->setAutoDefault(true);
+    btnReset_ = new QPushButton(QStringLiteral("&Reset All"), this);
+    btnReset_->setObjectName(QStringLiteral("btnReset"));
+    btnReset_->setAutoDefault(false);
+    status_ = new QStatusBar(this);
+    status_->setObjectName(QStringLiteral("StatusBar1"));
+    status_->setSizeGripEnabled(true);
+}
+
+void SettingsDialog::buildTabs() {
+    pages_ = {
+        makePage<Ui::TabFiles>(),       makePage<Ui::TabPageNumbers>(), makePage<Ui::TabOverlay>(),
+        makePage<Ui::TabBookmarks>(),   makePage<Ui::TabHighlights>(),  makePage<Ui::TabDescription>(),
+        makePage<Ui::TabSecurity>(),    makePage<Ui::TabImposition>(),  makePage<Ui::TabNotes>(),
+        makePage<Ui::TabAttachments>(), makePage<Ui::TabPageSize>(),    makePage<Ui::TabPageSizeAdvanced>(),
+        makePage<Ui::TabText>(),        makePage<Ui::TabStamps>(),      makePage<Ui::TabMedia>(),
+    };
+    for (QWidget* page : pages_) {
+        stack_->addWidget(page);
+    }
+    setCurrentTab(0);
+}
+
+void SettingsDialog::decorate() {
+    using namespace pictures;
+    if (auto* label = findChild<QLabel*>(QStringLiteral("lblTextColor"))) {
+        QFont font = label->font();
+        font.setPointSizeF(13.5);
+        label->setFont(font);
+    }
+    if (auto* page = findChild<QLabel*>(QStringLiteral("imgAlignPage"))) {
+        page->setPixmap(alignPagePicture());
+    }
+    for (int b = 1; b <= 3; ++b) {
+        if (auto* button = findChild<QToolButton*>(QStringLiteral("tbTextAlign_%1").arg(b))) {
+            button->setIcon(alignIcon(b));
+        }
+    }
+    const std::pair<const char*, const char*> outlineButtons[] = {{"btnUp", "up"},
+                                                                  {"btnDown", "down"},
+                                                                  {"cmdLeft", "left"},
+                                                                  {"cmdRight", "right"},
+                                                                  {"btnDelOutline", "delete"}};
+    for (const auto& [name, which] : outlineButtons) {
+        if (auto* button = findChild<QAbstractButton*>(QLatin1String(name))) {
+            button->setIcon(outlineIcon(QLatin1String(which)));
+        }
+    }
+    if (auto* tree = outlineTree()) {
+        tree->setHeaderHidden(true);
+        tree->setColumnCount(1);
+    }
+    // The two boxes that only carry stored look templates never show.
+    for (const char* name : {"txtPassword", "txtStandard"}) {
+        if (auto* box = findChild<QLineEdit*>(QLatin1String(name))) {
+            box->hide();
+        }
+    }
+    placeBookmarkControls();
+}
+
+void SettingsDialog::bindModel() {
+    binder_ = std::make_unique<FormBinder>(this, *model_, nullptr);
+    binder_->setSliderClick(
+        [this](ui::Form&, const ui::Control&, int position) { settings::sliderClicked(*model_, position); });
+    binder_->setPictureSource([this](const ui::Control& c, QSize) -> QPixmap {
+        if (c.name == "picStamp") {
+            const ui::Control* list = model_->find("cmbStamp");
+            QString name;
+            if (list != nullptr && c.value >= 0 && static_cast<std::size_t>(c.value) < list->items.size()) {
+                name = QString::fromStdString(list->items[static_cast<std::size_t>(c.value)]);
+            }
+            return pictures::stampPicture(c.value, name);
+        }
+        if (c.name == "imgFromPage") {
+            return pictures::originPicture(c.value);
+        }
+        if (c.name == "Image2") {
+            return pictures::lockPicture();
+        }
+        return {};
+    });
+    connect(binder_.get(), &FormBinder::clicked, this, &SettingsDialog::onClicked);
+
+    for (const char* name : {"open2_txt", "perm2_txt"}) {
+        if (auto* box = findChild<QLineEdit*>(QLatin1String(name))) {
+            box->installEventFilter(this);
+        }
+    }
+
+    modelAlive_ = std::make_shared<bool>(true);
+    std::weak_ptr<bool> alive = modelAlive_;
+    model_->subscribe([this, alive](const ui::Control& c, ui::Property p) {
+        auto flag = alive.lock();
+        if (flag && *flag && c.name == "Check1" && p == ui::Property::Value) {
+            applyMasking();
+        }
+    });
+    applyMasking();
+}
+
+void SettingsDialog::rebind(settings::SettingsModel& model) {
+    if (modelAlive_) {
+        *modelAlive_ = false;
+    }
+    model_ = &model;
+    binder_->rebind(model);
+    modelAlive_ = std::make_shared<bool>(true);
+    std::weak_ptr<bool> alive = modelAlive_;
+    model_->subscribe([this, alive](const ui::Control& c, ui::Property p) {
+        auto flag = alive.lock();
+        if (flag && *flag && c.name == "Check1" && p == ui::Property::Value) {
+            applyMasking();
+        }
+    });
+    applyMasking();
+    // A fresh dialog: the first tab, no outline, a blank preview, nothing in the status bar.
+    if (auto* tree = outlineTree()) {
+        tree->clear();
+    }
+    if (auto* pane = preview()) {
+        pane->navigate("about:blank");
+    }
+    status_->clearMessage();
+    setCurrentTab(0);
+}
+
+void SettingsDialog::applyMasking() {
+    const bool masked = settings::passwordsMasked(*model_);
+    for (std::string_view name : settings::kPasswordBoxes) {
+        if (auto* box =
+                findChild<QLineEdit*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))) {
+            box->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
+        }
+    }
+}
+
+int SettingsDialog::currentTab() const {
+    return stack_->currentIndex();
+}
+
+void SettingsDialog::setCurrentTab(int tab) {
+    if (tab < 0 || tab >= kTabCount) {
+        return;
+    }
+    tabButtons_[static_cast<std::size_t>(tab)]->setChecked(true);
+    if (stack_->currentIndex() != tab) {
+        stack_->setCurrentIndex(tab);
+        emit tabChanged(tab);
+    }
+}
+
+QWidget* SettingsDialog::tabPage(int tab) const {
+    return tab >= 0 && tab < kTabCount ? pages_[static_cast<std::size_t>(tab)] : nullptr;
+}
+
+QAbstractButton* SettingsDialog::tabButton(int tab) const {
+    return tab >= 0 && tab < kTabCount ? tabButtons_[static_cast<std::size_t>(tab)] : nullptr;
+}
+
+int SettingsDialog::tabHeight() const {
+    const QAbstractButton* first = tabButtons_[0];
+    return std::max(first->height(), first->sizeHint().height());
+}
+
+PreviewWidget* SettingsDialog::preview() const {
+    return findChild<PreviewWidget*>(QStringLiteral("WebBrowser1"));
+}
+
+QTreeWidget* SettingsDialog::outlineTree() const {
+    return findChild<QTreeWidget*>(QStringLiteral("TreeOutline"));
+}
+
+bool SettingsDialog::bookmarksShowing() const {
+    return stack_->currentIndex() == settings::kTabBookmarks;
+}
+
+void SettingsDialog::onClicked(const QString& name, int) {
+    if (name == QLatin1String("btnOK")) {
+        accept();
+    } else if (name == QLatin1String("btnReset")) {
+        confirmReset();
+    } else if (name == QLatin1String("btnColor") || name == QLatin1String("btnTextColor")) {
+        settings::clickColorButton(*model_, name.toStdString(), s_.colors);
+    } else if (const int row = attachmentRow(name, QStringLiteral("btnAttach")); row > 0) {
+        settings::browseAttachment(*model_, row, s_.files, s_.firstOpenDialog);
+    } else if (const int open = attachmentRow(name, QStringLiteral("btnOpen")); open > 0) {
+        settings::openAttachment(*model_, open, s_.shell);
+    }
+}
+
+void SettingsDialog::confirmReset() {
+    if (s_.messages.show("Clear all current settings?", kShortTitle, ui::Icon::Question,
+                         ui::Buttons::YesNo) != ui::Answer::Yes) {
+        return;
+    }
+    // The options go with this dialog's model; the owner puts a fresh one in its place and
+    // rebinds, and the dialog that shows next starts from the defaults.
+    done(QDialog::Rejected);
+    if (s_.resetSettings) {
+        s_.resetSettings();
+    }
+}
+
+bool SettingsDialog::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::FocusOut && userFocusMove(static_cast<QFocusEvent*>(e)->reason())) {
+        // After the focus has settled where the user sent it: a box shown from inside the focus
+        // change would fight it.
+        const QString box = watched->objectName();
+        QMetaObject::invokeMethod(
+            this, [this, box] { checkConfirmation(box); }, Qt::QueuedConnection);
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void SettingsDialog::checkConfirmation(const QString& box) {
+    if (auto message = settings::confirmationMessage(*model_, box.toStdString())) {
+        s_.messages.show(*message, kAppTitle, ui::Icon::Exclamation, ui::Buttons::Ok);
+    }
+}
+
+bool SettingsDialog::event(QEvent* e) {
+    switch (e->type()) {
+    case QEvent::Show:
+        activatedSinceShow_ = false;
+        break;
+    case QEvent::WindowActivate:
+        // Once per showing: the message and file boxes the dialog opens itself hand the
+        // activation back without anything having changed.
+        if (!activatedSinceShow_) {
+            activatedSinceShow_ = true;
+            activate();
+        }
+        break;
+    default:
+        break;
+    }
+    return QDialog::event(e);
+}
+
+void SettingsDialog::activate() {
+    PreviewWidget* pane = preview();
+    if (pane == nullptr) {
+        return;
+    }
+    browserwait();
+    pane->navigate("about:blank");
+    browserwait();
+    pane->setBackgroundColor("#FFFFFF");
+    browserwait();
+    pane->setBodyHtml(s_.blankPreviewHtml ? s_.blankPreviewHtml() : std::string());
+    if (s_.events != nullptr) {
+        s_.events->processEvents();
+    }
+    const std::string target = s_.previewTarget ? s_.previewTarget() : std::string();
+    if (!target.empty()) {
+        browserwait();
+        pane->navigate(target);
+        if (s_.events != nullptr) {
+            s_.events->processEvents();
+        }
+    }
+}
+
+void SettingsDialog::browserwait() {
+    PreviewWidget* pane = preview();
+    if (pane == nullptr || s_.events == nullptr) {
+        return;
+    }
+    for (int passes = 0; passes < 50000 && pane->readyState() != 4; ++passes) {
+        s_.events->processEvents();
+    }
+    if (pane->readyState() != 4) {
+        s_.messages.show("Browser not in ready state", kAppTitle, ui::Icon::None, ui::Buttons::Ok);
+        s_.events->terminate();
+    }
+}
+
+void SettingsDialog::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    layoutWindow();
+}
+
+void SettingsDialog::layoutWindow() {
+    // Never smaller than the minimum; the window system normally sees to that already.
+    const QSize least(twipsX(kMinWidth), twipsY(kMinHeight));
+    if (width() < least.width() || height() < least.height()) {
+        resize(std::max(width(), least.width()), std::max(height(), least.height()));
+    }
+    const int left = twipsX(kTabLeft);
+    const int top = twipsY(kTabTop);
+    const QSize okSize(std::max(btnOK_->sizeHint().width(), twipsX(1215)), btnOK_->sizeHint().height());
+    const QSize resetSize(std::max(btnReset_->sizeHint().width(), twipsX(1215)),
+                          btnReset_->sizeHint().height());
+    const int statusHeight = status_->sizeHint().height();
+
+    const int tabWidth = width() - 2 * left;
+    const int tabHeight = height() - 2 * top - resetSize.height() - statusHeight;
+    fitTabCaptions(tabWidth / 8);
+    tabControl_->setGeometry(left, top, tabWidth, tabHeight);
+    const int buttonTop = top + tabHeight + twipsY(kButtonDrop);
+    const int okLeft = left + tabWidth - okSize.width();
+    btnOK_->setGeometry(okLeft, buttonTop, okSize.width(), okSize.height());
+    btnReset_->setGeometry(okLeft - twipsX(kButtonGap) - resetSize.width(), buttonTop, resetSize.width(),
+                           resetSize.height());
+    status_->setGeometry(0, height() - statusHeight, width(), statusHeight);
+
+    browserwait();
+    if (bookmarksShowing()) {
+        setBookmarkPositions();
+    }
+}
+
+void SettingsDialog::fitTabCaptions(int tabWidth) {
+    // A caption too long for its tab breaks onto a second line; every tab then takes the height
+    // of the tallest, so that the two rows stay even.
+    int tallest = 0;
+    for (int i = 0; i < kTabCount; ++i) {
+        QAbstractButton* tab = tabButtons_[static_cast<std::size_t>(i)];
+        const std::string_view c = settings::kTabCaptions[static_cast<std::size_t>(i)];
+        QString caption = QString::fromUtf8(c.data(), static_cast<qsizetype>(c.size()));
+        QFont bold = tab->font();
+        bold.setBold(true);
+        if (QFontMetrics(bold).horizontalAdvance(caption) > tabWidth - 8) {
+            const qsizetype middle = caption.size() / 2;
+            qsizetype best = -1;
+            for (qsizetype at = caption.indexOf(QLatin1Char(' ')); at >= 0;
+                 at = caption.indexOf(QLatin1Char(' '), at + 1)) {
+                if (best < 0 || std::abs(at - middle) < std::abs(best - middle)) {
+                    best = at;
+                }
+            }
+            if (best >= 0) {
+                caption[best] = QLatin1Char('\n');
+            }
+        }
+        if (tab->text() != caption) {
+            tab->setText(caption);
+        }
+        tab->setMinimumHeight(0);
+        tallest = std::max(tallest, tab->sizeHint().height());
+    }
+    for (QAbstractButton* tab : tabButtons_) {
+        tab->setFixedHeight(tallest);
+    }
+}
+
+void SettingsDialog::placeBookmarkControls() {
+    QWidget* page = pages_[settings::kTabBookmarks];
+    for (const Designed& d : kBookmarkGeometry) {
+        if (auto* w = page->findChild<QWidget*>(QLatin1String(d.name))) {
+            // Captions keep their designed left edge but take the room their text needs.
+            int width = twipsX(d.width);
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w)) {
+                width = std::max(width, w->sizeHint().width());
+            }
+            const int h = std::max(twipsY(d.height), w->minimumSizeHint().height());
+            w->setGeometry(twipsX(d.left), twipsY(d.top - kTabArea), width, h);
+        }
+    }
+}
+
+void SettingsDialog::setBookmarkPositions() {
+    QWidget* page = pages_[settings::kTabBookmarks];
+    auto get = [page](const char* name) { return page->findChild<QWidget*>(QLatin1String(name)); };
+    QWidget* browser = get("WebBrowser1");
+    QWidget* tree = get("TreeOutline");
+    QWidget* insert = get("btnInsBefore");
+    QWidget* import = get("btnLoadOutline");
+    QWidget* text = get("txtOutlineText");
+    QWidget* pageNo = get("txtOutlinePage");
+    QWidget* closed = get("chkOutline");
+    QWidget* textLabel = get("lblOutline1");
+    QWidget* pageLabel = get("lblOutline2");
+    if (!browser || !tree || !insert || !import || !text || !pageNo || !closed || !textLabel || !pageLabel) {
+        return;
+    }
+    // The rules work in the tab control's coordinates; the controls live on the page inside it.
+    tabControl_->layout()->activate();
+    const QPoint origin = page->mapTo(tabControl_, QPoint(0, 0));
+    const int tabW = tabControl_->width();
+    const int tabH = tabControl_->height();
+    const int h = tabHeight();
+
+    browserwait();
+    const int browserTop = browser->y() + origin.y();
+    const int browserLeft = browser->x() + origin.x();
+    browserwait();
+    browser->resize(std::max(0, tabW - browserLeft - (browserTop - h)),
+                    std::max(0, tabH - 2 * (browserTop - h)));
+
+    const int treeTop = tree->y() + origin.y();
+    const int treeHeight =
+        tabH - treeTop - insert->height() - text->height() - pageNo->height() - twipsY(160);
+    tree->resize(tree->width(), std::max(0, treeHeight));
+
+    const int insertTop = tree->y() + tree->height() + twipsY(40);
+    insert->move(insert->x(), insertTop);
+    import->move(import->x(), insertTop);
+    text->move(text->x(), insertTop + insert->height() + twipsY(40));
+    pageNo->move(pageNo->x(), text->y() + text->height() + twipsY(40));
+    closed->move(closed->x(), pageNo->y() - twipsY(20));
+    textLabel->move(textLabel->x(), text->y() + (text->height() - textLabel->height()) / 2);
+    pageLabel->move(pageLabel->x(), pageNo->y() + (pageNo->height() - pageLabel->height()) / 2);
+}
+
+} // namespace plait::gui

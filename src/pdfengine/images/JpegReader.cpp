@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <jpeglib.h>
+#include <memory>
+#include <vector>
 
 namespace plait::pdf::images {
 
@@ -20,6 +22,7 @@ struct JpegHeader {
     int precision = 0;
     bool adobe = false;
     bool jfif = false;
+    bool arithmetic = false;
     int densityUnit = 0;
     unsigned densityX = 0, densityY = 0;
     std::size_t scanStart = 0; // offset just past the first scan header
@@ -69,6 +72,7 @@ bool readJpegHeader(const unsigned char* data, std::size_t size, JpegHeader& out
     out.precision = cinfo.data_precision;
     out.adobe = cinfo.saw_Adobe_marker;
     out.jfif = cinfo.saw_JFIF_marker;
+    out.arithmetic = cinfo.arith_code;
     out.densityUnit = cinfo.density_unit;
     out.densityX = cinfo.X_density;
     out.densityY = cinfo.Y_density;
@@ -81,6 +85,59 @@ bool readJpegHeader(const unsigned char* data, std::size_t size, JpegHeader& out
     }
     jpeg_destroy_decompress(&cinfo);
     return true;
+}
+
+struct DecompressGuard {
+    jpeg_decompress_struct* cinfo = nullptr;
+    ~DecompressGuard() {
+        if (cinfo) {
+            jpeg_destroy_decompress(cinfo);
+        }
+    }
+};
+
+// Arithmetic-coded JPEGs are legal but most PDF readers cannot show them through /DCTDecode,
+// so those are decoded and stored losslessly instead. Everything with a destructor is created
+// before setjmp, as in readJpegHeader.
+QPDFObjectHandle decodeJpeg(QPDF& pdf, const std::string& data, const std::string& name, bool invertedCmyk) {
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager err;
+    DecompressGuard guard;
+    std::unique_ptr<RasterBuilder> builder;
+    std::vector<unsigned char> row;
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = jpegErrorExit;
+    err.pub.emit_message = jpegQuiet;
+    err.message[0] = '\0';
+    if (setjmp(err.jump)) {
+        throw ImageLoadError(name + ": damaged JPEG (" + err.message + ")");
+    }
+    jpeg_create_decompress(&cinfo);
+    guard.cinfo = &cinfo;
+    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(data.data()),
+                 static_cast<unsigned long>(data.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    const int components = cinfo.output_components;
+    if (components != 1 && components != 3 && components != 4) {
+        throw ImageLoadError(name + ": unexpected JPEG layout");
+    }
+    builder = std::make_unique<RasterBuilder>(cinfo.output_width, cinfo.output_height, components, false);
+    row.resize(static_cast<std::size_t>(cinfo.output_width) * static_cast<std::size_t>(components));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW rows[1] = {row.data()};
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) {
+            throw ImageLoadError(name + ": damaged JPEG (rows missing)");
+        }
+        if (invertedCmyk) {
+            for (auto& sample : row) {
+                sample = static_cast<unsigned char>(255 - sample);
+            }
+        }
+        builder->addRow(row.data(), nullptr);
+    }
+    jpeg_finish_decompress(&cinfo);
+    return builder->finish(pdf);
 }
 
 // Entropy-coded data never holds FF D9 (every FF there is followed by 00 or a restart
@@ -273,6 +330,10 @@ std::vector<PageImage> readJpeg(QPDF& pdf, const std::string& data, const std::s
         }
     }
 
+    if (header.arithmetic) {
+        page.xobject = decodeJpeg(pdf, data, name, header.components == 4 && header.adobe);
+        return {page};
+    }
     auto stream = pdf.newStream();
     if (sourcePath.empty()) {
         stream.replaceStreamData(data, QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());

@@ -25,6 +25,7 @@ std::vector<Sample> samples(const TempDir& dir) {
     return {
         {"jpeg", makeJpeg({.width = 80, .height = 40})},
         {"progressive jpeg", makeJpeg({.width = 80, .height = 40, .progressive = true})},
+        {"arithmetic jpeg", makeJpeg({.width = 80, .height = 40, .arithmetic = true})},
         {"png", makePng({.width = 80, .height = 40})},
         {"interlaced png", makePng({.width = 80, .height = 40, .interlaced = true})},
         {"gif", makeGif(80, 40, 0)},

@@ -108,6 +108,7 @@ struct JpegOptions {
     bool jfif = true;
     std::string exif{}; // the APP1 payload after "Exif\0\0", empty for none
     bool progressive = false;
+    bool arithmetic = false;
 };
 
 inline std::string makeJpeg(const JpegOptions& o, const PixelFn& pixel = {}) {
@@ -130,6 +131,7 @@ inline std::string makeJpeg(const JpegOptions& o, const PixelFn& pixel = {}) {
     if (o.progressive) {
         jpeg_simple_progression(&cinfo);
     }
+    cinfo.arith_code = o.arithmetic ? TRUE : FALSE;
     jpeg_start_compress(&cinfo, TRUE);
     if (!o.exif.empty()) {
         std::string app1 = std::string("Exif\0\0", 6) + o.exif;

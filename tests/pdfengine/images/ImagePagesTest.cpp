@@ -153,6 +153,24 @@ TEST(JpegPages, GreyAndAdobeCmykKeepTheirColours) {
     EXPECT_TRUE(blue(violet) > red(violet) + 50 && blue(violet) > green(violet) + 50);
 }
 
+TEST(JpegPages, ArithmeticCodingIsDecodedForReadersThatLackIt) {
+    TempDir dir;
+    writeFile(dir.file("rgb.jpg"), makeJpeg({.arithmetic = true}));
+    writeFile(dir.file("cmyk.jpg"), makeJpeg({.components = 4, .arithmetic = true}));
+    const std::string out = dir.file("out.pdf");
+    writePdf({dir.file("rgb.jpg"), dir.file("cmyk.jpg")}, out);
+
+    QPDF result;
+    result.processFile(out.c_str());
+    for (auto& page : QPDFPageDocumentHelper(result).getAllPages()) {
+        EXPECT_EQ(imageOf(page.getObjectHandle()).getDict().getKey("/Filter").getName(), "/FlateDecode");
+    }
+    for (int page : {1, 2}) {
+        const std::string png = render(dir, out, page);
+        EXPECT_TRUE(isRed(pngPixel(png, 5, 16))) << "page " << page;
+    }
+}
+
 TEST(JpegPages, ExifResolutionAndOrientationAreHonoured) {
     TempDir dir;
     // Stored 64 x 32 pixels, left red and right blue, to be turned 90 degrees clockwise.

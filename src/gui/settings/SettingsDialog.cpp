@@ -170,7 +170,7 @@ void SettingsDialog::buildFrame() {
         grid->setColumnStretch(c, 1);
     }
     tabRows_->setStyleSheet(QStringLiteral(
-        "QToolButton { border: 1px solid palette(mid); border-bottom: none; padding: 2px 3px;"
+        "QToolButton { border: 1px solid palette(mid); border-bottom: none; padding: 2px 1px;"
         " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
         "QToolButton:checked { background: palette(window); font-weight: bold; }"));
     connect(group, &QButtonGroup::idClicked, this, [this](int tab) {
@@ -505,16 +505,16 @@ void SettingsDialog::layoutWindow() {
 }
 
 void SettingsDialog::fitTabCaptions(int tabWidth) {
-    // A caption too long for its tab breaks onto a second line; every tab then takes the height
-    // of the tallest, so that the two rows stay even.
-    int tallest = 0;
-    for (int i = 0; i < kTabCount; ++i) {
-        QAbstractButton* tab = tabButtons_[static_cast<std::size_t>(i)];
-        const std::string_view c = settings::kTabCaptions[static_cast<std::size_t>(i)];
+    // A caption too long for its tab breaks onto a second line, and when a word is still too
+    // long the tabs take a smaller font; every tab then takes the height of the tallest, so
+    // that the two rows stay even.
+    const int room = tabWidth - 8;
+    QStringList captions;
+    for (std::string_view c : settings::kTabCaptions) {
         QString caption = QString::fromUtf8(c.data(), static_cast<qsizetype>(c.size()));
-        QFont bold = tab->font();
+        QFont bold = tabRows_->font();
         bold.setBold(true);
-        if (QFontMetrics(bold).horizontalAdvance(caption) > tabWidth - 8) {
+        if (QFontMetrics(bold).horizontalAdvance(caption) > room) {
             const qsizetype middle = caption.size() / 2;
             qsizetype best = -1;
             for (qsizetype at = caption.indexOf(QLatin1Char(' ')); at >= 0;
@@ -527,8 +527,30 @@ void SettingsDialog::fitTabCaptions(int tabWidth) {
                 caption[best] = QLatin1Char('\n');
             }
         }
-        if (tab->text() != caption) {
-            tab->setText(caption);
+        captions << caption;
+    }
+    QFont font = tabRows_->font();
+    for (;;) {
+        QFont bold = font;
+        bold.setBold(true);
+        const QFontMetrics metrics(bold);
+        int widest = 0;
+        for (const QString& caption : captions) {
+            for (const QString& line : caption.split(QLatin1Char('\n'))) {
+                widest = std::max(widest, metrics.horizontalAdvance(line));
+            }
+        }
+        if (widest <= room || font.pointSizeF() <= 6.5) {
+            break;
+        }
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    int tallest = 0;
+    for (int i = 0; i < kTabCount; ++i) {
+        QAbstractButton* tab = tabButtons_[static_cast<std::size_t>(i)];
+        tab->setFont(font);
+        if (tab->text() != captions[i]) {
+            tab->setText(captions[i]);
         }
         tab->setMinimumHeight(0);
         tallest = std::max(tallest, tab->sizeHint().height());

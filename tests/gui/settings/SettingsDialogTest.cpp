@@ -1,7 +1,7 @@
 #include "gui/settings/SettingsDialog.h"
-#include "Fakes.h"
 #include "core/settings/ControlTable.h"
 #include "core/settings/SettingsModel.h"
+#include "core/support/Fakes.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/ui/FormBinder.h"
 #include "gui/ui/TestApp.h"
@@ -27,9 +27,25 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
+#include <optional>
 
 namespace {
+
+// The colour dialog answers from a script; nothing left means the user cancelled.
+class FakeColorDialog : public plait::ui::ColorDialog {
+public:
+    std::deque<std::optional<plait::ui::ColorValue>> next;
+    std::optional<plait::ui::ColorValue> pickColor() override {
+        if (next.empty()) {
+            return std::nullopt;
+        }
+        auto c = next.front();
+        next.pop_front();
+        return c;
+    }
+};
 
 namespace settings = plait::core::settings;
 using plait::gui::FormBinder;
@@ -82,9 +98,9 @@ struct Fixture {
     }
 
     plait::test::FakeMessageBox messages;
-    plait::test::FakeColorDialog colors;
+    FakeColorDialog colors;
     plait::test::FakeFileDialog files;
-    plait::test::FakeShellOpen shell;
+    plait::test::FakeShell shell;
     bool firstOpen = true;
     int resets = 0;
     std::string previewTarget;
@@ -351,7 +367,7 @@ TEST(SettingsDialog, ColourAndAttachmentButtonsUseTheInjectedDialogs) {
     EXPECT_EQ(f.model->color("lblTextColor"), settings::kButtonText);
     EXPECT_EQ(f.model->color("picColor"), 0x000000FFu);
 
-    f.files.next = {"/tmp/a file.pdf"};
+    f.files.nextNames = {"/tmp/a file.pdf"};
     f.w<QPushButton>("btnAttach5")->click();
     EXPECT_EQ(f.w<QLineEdit>("txtAttach5")->text(), "/tmp/a file.pdf");
     EXPECT_EQ(f.w<QLineEdit>("txtAttach4")->text(), "");

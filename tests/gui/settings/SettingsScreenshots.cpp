@@ -1,8 +1,8 @@
 // Not a test: writes a picture of every tab of the settings dialog for the documentation.
 // scripts/screenshots.sh runs it with PLAIT_SCREENSHOT_DIR set.
 
-#include "Fakes.h"
 #include "core/settings/SettingsModel.h"
+#include "core/support/Fakes.h"
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/TestApp.h"
 
@@ -12,7 +12,24 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <optional>
+
 namespace {
+
+// The colour dialog answers from a script; nothing left means the user cancelled.
+class FakeColorDialog : public plait::ui::ColorDialog {
+public:
+    std::deque<std::optional<plait::ui::ColorValue>> next;
+    std::optional<plait::ui::ColorValue> pickColor() override {
+        if (next.empty()) {
+            return std::nullopt;
+        }
+        auto c = next.front();
+        next.pop_front();
+        return c;
+    }
+};
 
 QString fileSlug(std::string_view caption) {
     return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))
@@ -31,9 +48,9 @@ TEST(SettingsScreenshots, DISABLED_WriteEveryTab) {
     ASSERT_TRUE(QDir().mkpath(dir));
 
     plait::test::FakeMessageBox messages;
-    plait::test::FakeColorDialog colors;
+    FakeColorDialog colors;
     plait::test::FakeFileDialog files;
-    plait::test::FakeShellOpen shell;
+    plait::test::FakeShell shell;
     bool firstOpen = true;
     auto model = plait::core::settings::SettingsModel::create();
     plait::gui::SettingsDialog dialog(*model,

@@ -307,10 +307,8 @@ void SettingsDialog::rebind(settings::SettingsModel& model) {
         }
     });
     applyMasking();
-    // A fresh dialog: the first tab, no outline, a blank preview, nothing in the status bar.
-    if (auto* tree = outlineTree()) {
-        tree->clear();
-    }
+    // A fresh dialog: the first tab, a blank preview, nothing in the status bar. The outline
+    // tree belongs to the outline editor's view, which rebinds to the new outline itself.
     if (auto* pane = preview()) {
         pane->navigate("about:blank");
     }

@@ -106,6 +106,25 @@ std::string runBookmarkListing(engine::MergeEngine& engine, const std::string& i
     return engine.BuildPDF();
 }
 
+std::optional<std::string> listingFailureMessage(std::string_view result) {
+    if (result == "-1") {
+        return "Cannot open input file.";
+    }
+    if (result == "-2") {
+        return "Cannot create output file.";
+    }
+    if (result == "-3") {
+        return "Cannot decrypt input file.";
+    }
+    if (result == "-4") {
+        return "Error parsing input file.";
+    }
+    if (result == "-5") {
+        return "No pages for output PDF.";
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 class MarkupTagSource : public TagSource {

@@ -3,6 +3,7 @@
 #include "Outline.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -54,6 +55,10 @@ std::size_t loadTags(TagSource& source, Outline& outline);
 // the bookmark tags, or a failure code "-1" to "-5".
 std::string runBookmarkListing(engine::MergeEngine& engine, const std::string& input,
                                const std::string& passwords);
+
+// The message for a listing that failed: the result is exactly one of the engine's failure
+// codes "-1" to "-5". Nothing for a listing of tags.
+std::optional<std::string> listingFailureMessage(std::string_view result);
 
 // Replaces the outline with the bookmarks of a markup text (the format buildBM writes),
 // with the same numbering and level rules as an import through the engine.

@@ -115,25 +115,33 @@ void OutlineEditor::importBookmarks(const engine::EngineRegistry& engines,
     }
     std::string failure;
     try {
-        outline_->clear();
         const std::string tags = runBookmarkListing(*engine, *input, fields_.text(kPasswordsField));
-        engine->call("setTags", {tags});
-        EngineTagSource source(*engine);
-        loadTags(source, *outline_);
+        if (auto message = listingFailureMessage(tags)) {
+            // An input the engine could not read (a wrong password, say) says so and leaves
+            // the user's outline alone, rather than silently emptying it.
+            failure = *message;
+        } else {
+            outline_->clear();
+            engine->call("setTags", {tags});
+            EngineTagSource source(*engine);
+            loadTags(source, *outline_);
+        }
     } catch (const std::exception& e) {
-        failure = e.what();
+        failure = std::string("Cannot read the bookmarks: ") + e.what();
     }
     engine.reset();
 
-    if (Entry* first = outline_->find("a1")) {
-        select(first);
+    if (failure.empty()) {
+        if (Entry* first = outline_->find("a1")) {
+            select(first);
+        }
     }
     setStatus(fields_, "");
     if (busy) {
         busy(false);
     }
     if (!failure.empty()) {
-        messages.show("Cannot read the bookmarks: " + failure, "Error", ui::Icon::Critical, ui::Buttons::Ok);
+        messages.show(failure, "Error", ui::Icon::Critical, ui::Buttons::Ok);
     }
 }
 

@@ -57,7 +57,8 @@ public:
     // the passwords of txtPass. Without an input it shows "No PDF selected." and changes
     // nothing. While the engine runs the status bar says "Loading Bookmarks..." and
     // `busy(true)` lets the window disable itself; `busy(false)` always follows.
-    // Afterwards a1 is selected and shown in the fields.
+    // Afterwards a1 is selected and shown in the fields. A listing that fails (-1 to -5)
+    // shows the failure's message and keeps the outline as it was.
     void importBookmarks(const engine::EngineRegistry& engines, const std::optional<std::string>& input,
                          ui::MessageBox& messages, const std::function<void(bool)>& busy = {});
 

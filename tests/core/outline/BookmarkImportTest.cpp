@@ -200,6 +200,18 @@ TEST_F(ImportFixture, WithoutAnEngineTheOutlineStays) {
     EXPECT_EQ(shape(outline().topLevel()), "a1");
 }
 
+TEST_F(ImportFixture, AFailedListingSaysSoAndKeepsTheOutline) {
+    editor->insert();
+    listing = "-3";
+    import();
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Cannot decrypt input file.");
+    EXPECT_EQ(messages.shown[0].caption, "Error");
+    EXPECT_EQ(shape(outline().topLevel()), "a1");
+    EXPECT_EQ(log->lines().back(), "BuildPDF()");
+    EXPECT_EQ(busyLog.back(), "off:");
+}
+
 TEST(BookmarkMarkupRoundTrip, WrittenOutlineReadsBackTheSame) {
     KeyCounter keys;
     Outline outline(keys);

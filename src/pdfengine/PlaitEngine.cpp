@@ -5,11 +5,8 @@
 #include "JobBuilder.h"
 
 #include <filesystem>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace plait::pdf {
 

@@ -56,14 +56,20 @@ std::vector<std::string> parseWriterOptions(std::string_view textIn, WriterOptio
                 ok = false;
             }
         } else if (name == "aes256" || name == "aes-256") {
-            options.cipher = WriterOptions::Cipher::Aes256;
             ok = value.empty();
+            if (ok) {
+                options.cipher = WriterOptions::Cipher::Aes256;
+            }
         } else if (name == "aes128" || name == "aes-128") {
-            options.cipher = WriterOptions::Cipher::Aes128;
             ok = value.empty();
+            if (ok) {
+                options.cipher = WriterOptions::Cipher::Aes128;
+            }
         } else if (name == "rc4") {
-            options.cipher = WriterOptions::Cipher::Standard;
             ok = value.empty();
+            if (ok) {
+                options.cipher = WriterOptions::Cipher::Standard;
+            }
         } else if (name == "deterministic") {
             ok = yes(value) || no(value);
             options.deterministic = !no(value);

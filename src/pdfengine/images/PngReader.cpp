@@ -51,7 +51,8 @@ struct PngHandle {
 
 // PNG stores whole pixels per metre, so 300 dpi arrives as 299.9994; a page of 2550 such
 // pixels should still be exactly 8.5 inches wide.
-double dpiFromPixelsPerMetre(png_uint_32 ppm) {
+// Kept out of line: inlined into the reader, its locals would live across setjmp.
+[[gnu::noinline]] double dpiFromPixelsPerMetre(png_uint_32 ppm) {
     const double dpi = ppm * 0.0254;
     const double whole = std::round(dpi);
     return std::fabs(dpi - whole) < 0.02 ? whole : dpi;

@@ -220,5 +220,9 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
+    if (cli::gInterrupted.load()) {
+        std::cerr << "plait: cancelled; nothing was written\n";
+        return 1;
+    }
     return messages.sawError() ? 1 : 0;
 }

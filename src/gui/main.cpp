@@ -4,6 +4,8 @@
 #include "gui/app/MainWindowView.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/app/QtWindowHost.h"
+#include "gui/outline/OutlineEditorView.h"
+#include "gui/settings/SettingsDialog.h"
 #include "gui/ui/QtServices.h"
 #include "pdfengine/PlaitEngine.h"
 
@@ -36,6 +38,34 @@ int main(int argc, char** argv) {
     core::app::MainWindow window({messages, files, shell, *view.preview(), events, host, engines, platform});
     view.attach(window);
 
+    // The settings dialog lives for the whole run, hidden between showings; a reset gives it
+    // a fresh model (and the Bookmarks tab a fresh outline).
+    gui::QtColorDialog colors(&view);
+    gui::SettingsDialog settings(
+        window.settings(),
+        {messages, colors, files, shell, window.firstOpenDialogFlag(), [&] { window.resetSettings(); },
+         [&] { return window.blankPreviewHtml(); },
+         [&]() -> std::string {
+             const auto* entry = window.inputs().selectedEntry();
+             return entry != nullptr && window.form().checked("chkViewer") ? entry->text : std::string();
+         },
+         &events},
+        &view);
+    gui::OutlineEditorView outlineView(&settings, window.outlineEditor(),
+                                       {engines, messages, [&]() -> std::optional<std::string> {
+                                            const auto* entry = window.inputs().selectedEntry();
+                                            if (entry == nullptr) {
+                                                return std::nullopt;
+                                            }
+                                            return entry->text;
+                                        }});
+    window.onSettingsReset = [&] {
+        settings.hide();
+        settings.rebind(window.settings());
+        outlineView.rebind(window.outlineEditor());
+    };
+    host.settingsDialog = [&] { settings.exec(); };
+
     QPointer<gui::AboutDialog> about;
     host.aboutBox = [&] {
         if (!about) {
@@ -49,6 +79,7 @@ int main(int argc, char** argv) {
         if (about) {
             about->close();
         }
+        settings.hide();
     };
     view.onCloseWhileBuilding = [&] {
         if (messages.show("A build is still running. Stop it?", core::app::kShortTitle, ui::Icon::Question,

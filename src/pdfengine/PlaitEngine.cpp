@@ -108,7 +108,9 @@ std::string PlaitEngine::onBuild() {
     } catch (const BuildCancelled&) {
         addWarning("The build was cancelled; no output was written");
         setStatus("Cancelled", "100");
-        return std::to_string(static_cast<int>(BuildFailure::CannotCreateOutput));
+        // Not one of the failure codes: the user asked for this, and the program reports
+        // nothing for it. No output exists, so nothing is shown either.
+        return std::string(kCancelledResult);
     }
 }
 

@@ -164,6 +164,7 @@ TEST_F(Cli, InterruptCancelsAndLeavesNoOutput) {
     const auto took = std::chrono::steady_clock::now() - asked;
     posix_spawn_file_actions_destroy(&actions);
     EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_FALSE(fs::exists(dir.path("out.pdf")));
     for (const auto& e : fs::directory_iterator(dir.root())) {
         EXPECT_EQ(e.path().filename().string(), "big.pdf") << "left behind";

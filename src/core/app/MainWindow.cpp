@@ -71,7 +71,7 @@ MainWindow::MainWindow(MainWindowServices services) : s_(std::move(services)) {
     form_.onButtonClick("Toolbar1", [this](ui::Form&, int button) { toolbarClicked(button); });
     // The settings exist from the start; the load step resets them again.
     settings::resetSettings(settings_);
-    outline_ = std::make_unique<outline::Outline>(bmKeyCount_);
+    outlineEditor_ = std::make_unique<outline::OutlineEditor>(*settings_, bmKeyCount_);
 }
 
 MainWindow::~MainWindow() = default;
@@ -437,8 +437,10 @@ void MainWindow::progressTimerTick() {
 // Settings
 
 void MainWindow::resetSettings() {
+    // The outline goes with the dialog; its editor must go before the fields it watches.
+    outlineEditor_.reset();
     settings::resetSettings(settings_);
-    outline_ = std::make_unique<outline::Outline>(bmKeyCount_);
+    outlineEditor_ = std::make_unique<outline::OutlineEditor>(*settings_, bmKeyCount_);
     if (onSettingsReset) {
         onSettingsReset();
     }

@@ -3,7 +3,7 @@
 #include "core/app/InputList.h"
 #include "core/app/Platform.h"
 #include "core/build/ProgressWindow.h"
-#include "core/outline/Outline.h"
+#include "core/outline/OutlineEditor.h"
 #include "core/settings/SettingsModel.h"
 #include "core/ui/Form.h"
 #include "core/ui/Interfaces.h"
@@ -84,8 +84,9 @@ public:
     const settings::SettingsModel& settings() const { return *settings_; }
     // The bookmark outline lives with the settings dialog and goes with every reset; its key
     // counter lives for the whole run.
-    outline::Outline& outline() { return *outline_; }
-    const outline::Outline& outline() const { return *outline_; }
+    outline::Outline& outline() { return outlineEditor_->outline(); }
+    const outline::Outline& outline() const { return outlineEditor_->outline(); }
+    outline::OutlineEditor& outlineEditor() { return *outlineEditor_; }
     outline::KeyCounter& bmKeyCount() { return bmKeyCount_; }
     build::ProgressWindow* progressWindow() { return progress_.get(); }
 
@@ -165,7 +166,7 @@ private:
     InputList inputs_;
     std::unique_ptr<settings::SettingsModel> settings_;
     outline::KeyCounter bmKeyCount_;
-    std::unique_ptr<outline::Outline> outline_;
+    std::unique_ptr<outline::OutlineEditor> outlineEditor_;
     std::unique_ptr<build::ProgressWindow> progress_;
     std::int16_t overlayType_ = 0;
     std::string currentSettingsFile_;

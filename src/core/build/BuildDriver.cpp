@@ -182,7 +182,7 @@ void MainWindow::buildPDF() {
         setStatus("Building PDF");
 
         // 12. The options, in their fixed order.
-        build::StepContext context{eng, set, overlayType_, form_.checked("chkPreview"), nullptr};
+        build::StepContext context{eng, set, overlayType_, form_.checked("chkPreview"), &outline()};
         build::runOptionSteps(context);
 
         // 13-14. Hand over to the engine; the preview lets go of the last output.

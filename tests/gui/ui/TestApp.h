@@ -16,8 +16,10 @@ inline QApplication& testApp() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: torn down among the other statics at exit, it would outlive parts of
+    // Qt it needs and crash the test process after every test had passed.
+    static auto* app = new QApplication(argc, argv);
+    return *app;
 }
 
 } // namespace plait::test

@@ -4,18 +4,19 @@
 
 namespace plait::core::app {
 
-MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, int toolbarHeight) {
+MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, int toolbarHeight,
+                            const ControlSizes& sizes) {
     using D = MainDesign;
     MainLayout l;
-    l.btnUp = D::btnUp;
-    l.btnDown = D::btnDown;
-    l.btnRemove = D::btnRemove;
-    l.labOutfile = D::labOutfile;
-    l.txtOutfile = D::txtOutfile;
-    l.cmdOutput = D::cmdOutput;
-    l.go = D::go;
-    l.chkViewer = D::chkViewer;
-    l.chkPreview = D::chkPreview;
+    l.btnUp = sizes.btnUp;
+    l.btnDown = sizes.btnDown;
+    l.btnRemove = sizes.btnRemove;
+    l.labOutfile = sizes.labOutfile;
+    l.txtOutfile = sizes.txtOutfile;
+    l.cmdOutput = sizes.cmdOutput;
+    l.go = sizes.go;
+    l.chkViewer = sizes.chkViewer;
+    l.chkPreview = sizes.chkPreview;
 
     // The list column.
     l.treeView.top = toolbarHeight + l.btnUp.height + 2 * D::gap;

@@ -47,8 +47,23 @@ struct MainDesign {
     static constexpr int clientHeight = 7200;
 };
 
+// The sizes of the fixed-size controls. The design sizes are the default; a screen whose font
+// needs more room for a caption may pass larger ones, and the rules place the rest around them.
+struct ControlSizes {
+    Rect btnUp = MainDesign::btnUp;
+    Rect btnDown = MainDesign::btnDown;
+    Rect btnRemove = MainDesign::btnRemove;
+    Rect labOutfile = MainDesign::labOutfile;
+    Rect txtOutfile = MainDesign::txtOutfile;
+    Rect cmdOutput = MainDesign::cmdOutput;
+    Rect go = MainDesign::go;
+    Rect chkViewer = MainDesign::chkViewer;
+    Rect chkPreview = MainDesign::chkPreview;
+};
+
 // scaleWidth/scaleHeight: the client area; windowWidth: the outer width; toolbarHeight: the
 // toolbar's own height. Every length is in twips.
-MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, int toolbarHeight);
+MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, int toolbarHeight,
+                            const ControlSizes& sizes = {});
 
 } // namespace plait::core::app

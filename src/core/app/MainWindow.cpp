@@ -302,6 +302,9 @@ void MainWindow::removeAll() {
 
 void MainWindow::clickEntry(std::size_t index) {
     inputs_.select(index);
+    if (inputs_.selected()) {
+        notifyInputs(ListChange::Selected, *inputs_.selected());
+    }
     if (inputs_.selected() && form_.checked("chkViewer")) {
         showFile(inputs_.selectedEntry()->text);
     }

@@ -21,6 +21,9 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent), ui_(std::
     setIcons();
     // The list keeps showing its selection without the focus (Qt lists always do).
     ui_->TreeView1->setUniformItemSizes(true);
+    // Long paths keep their file names in view: the start of the path gives way.
+    ui_->TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ui_->TreeView1->setTextElideMode(Qt::ElideLeft);
     // Enter builds whenever the build button may be pressed.
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* enter = new QShortcut(QKeySequence(key), this);
@@ -178,9 +181,20 @@ void MainWindowView::layoutControls() {
         const int dpi = horizontal ? logicalDpiX() : logicalDpiY();
         return px * 1440 / (dpi > 0 ? dpi : 96);
     };
+    // Captions keep the design sizes unless this screen's font needs more room.
+    core::app::ControlSizes sizes;
+    auto fit = [&](core::app::Rect& r, QWidget* w) {
+        const QSize hint = w->sizeHint();
+        r.width = std::max(r.width, toTwips(hint.width(), true));
+        r.height = std::max(r.height, toTwips(hint.height(), false));
+    };
+    fit(sizes.labOutfile, ui_->labOutfile);
+    fit(sizes.chkViewer, ui_->chkViewer);
+    fit(sizes.chkPreview, ui_->chkPreview);
+    sizes.txtOutfile.height = std::max(sizes.txtOutfile.height, toTwips(ui_->txtOutfile->sizeHint().height(), false));
     // The toolbar has its own strip above the central area, so the area starts at 0.
     const auto l = core::app::layoutMainWindow(toTwips(area->width(), true), toTwips(area->height(), false),
-                                               toTwips(area->width(), true), 0);
+                                               toTwips(area->width(), true), 0, sizes);
     auto place = [this](QWidget* w, const core::app::Rect& r) {
         w->setGeometry(twips(r.left, true), twips(r.top, false), twips(r.width, true), twips(r.height, false));
     };

@@ -26,10 +26,8 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     stack_->addWidget(blank_);
 
     pdf_ = new QPdfDocument(this);
-    pdfView_ = new QPdfView(stack_);
+    pdfView_ = makePdfView();
     pdfView_->setDocument(pdf_);
-    pdfView_->setPageMode(QPdfView::PageMode::MultiPage);
-    pdfView_->setZoomMode(QPdfView::ZoomMode::FitToWidth);
     stack_->addWidget(pdfView_);
 
     imageArea_ = new QScrollArea(stack_);
@@ -51,6 +49,13 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
 }
 
 PreviewWidget::~PreviewWidget() = default;
+
+QPdfView* PreviewWidget::makePdfView() {
+    auto* view = new QPdfView(stack_);
+    view->setPageMode(QPdfView::PageMode::MultiPage);
+    view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+    return view;
+}
 
 int PreviewWidget::pdfPageCount() const { return mode_ == QLatin1String("pdf") ? pdf_->pageCount() : 0; }
 
@@ -86,13 +91,24 @@ void PreviewWidget::navigate(const std::string& target) {
     }
     const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
     if (mime == QLatin1String("application/pdf")) {
-        pdf_->close();
-        if (pdf_->load(path) == QPdfDocument::Error::None) {
-            stack_->setCurrentWidget(pdfView_);
-            pdfView_->pageNavigator()->jump(0, {}, 0);
+        // A fresh document and page view for every file: a view keeps pictures of the pages
+        // it has drawn, and one still being drawn for the last document can arrive after the
+        // switch and stand in for the new document's page.
+        auto* doc = new QPdfDocument(this);
+        if (doc->load(path) == QPdfDocument::Error::None) {
+            auto* view = makePdfView();
+            view->setDocument(doc);
+            stack_->addWidget(view);
+            stack_->setCurrentWidget(view);
+            stack_->removeWidget(pdfView_);
+            pdfView_->deleteLater();
+            pdf_->deleteLater();
+            pdfView_ = view;
+            pdf_ = doc;
             mode_ = QStringLiteral("pdf");
             return;
         }
+        delete doc;
         showCard(info.fileName(), tr("This PDF cannot be shown here. It may be protected by a password or damaged."));
         return;
     }

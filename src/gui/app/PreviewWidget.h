@@ -34,6 +34,7 @@ public:
 private:
     void showBlank(const QColor& color);
     void showCard(const QString& title, const QString& body);
+    QPdfView* makePdfView();
 
     QStackedWidget* stack_;
     QWidget* blank_;

@@ -170,3 +170,28 @@ TEST_F(Cli, InterruptCancelsAndLeavesNoOutput) {
         EXPECT_EQ(e.path().filename().string(), "big.pdf") << "left behind";
     }
 }
+
+TEST_F(Cli, SettingsPrintsWhatSaveAsWouldWrite) {
+    const Result defaults = runPlait({"settings"}, dir.root());
+    ASSERT_EQ(defaults.exitCode, 0) << defaults.err;
+    EXPECT_EQ(defaults.out, readFile(fs::path(PLAIT_TEST_DATA_DIR) / "settings" / "defaults.plt"));
+
+    // A loaded file keeps its fields and mode; command-line inputs follow the stored ones.
+    makePdf(dir.path("a.pdf"), "a", 1);
+    makePdf(dir.path("b.pdf"), "b", 1);
+    std::string job = defaults.out;
+    job.replace(job.find("Index=0 Type=1]"), 15, "Index=2 Type=1]");
+    const std::string title = "[Field=txtTitle Type=T]\r\n\r\n"; // an empty text is one empty line
+    job.replace(job.find(title), title.size(), "[Field=txtTitle Type=T]\r\nCaf\xE9 menu\r\n"); // 0xE9: é
+    job += "a.pdf\r\n";
+    writeFile(dir.path("job.plt"), job);
+    const Result loaded = runPlait({"settings", "--settings", "job.plt", "b.pdf"}, dir.root());
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_EQ(loaded.out, job + "b.pdf\r\n");
+
+    const Result calls = runPlait({"calls", "--settings", "job.plt", "-o", "out.pdf"}, dir.root());
+    ASSERT_EQ(calls.exitCode, 0) << calls.err;
+    EXPECT_THAT(calls.out, HasSubstr("setTitle(\"Caf\xC3\xA9 menu\")"));
+    EXPECT_THAT(calls.out, HasSubstr("setOverlay()\nsetRepeat()\n"));
+    EXPECT_THAT(calls.out, HasSubstr("setInFile(\"a.pdf\")"));
+}

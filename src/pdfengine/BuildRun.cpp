@@ -63,22 +63,45 @@ Kind sniff(const std::string& path) {
     return head.find("%PDF-") != std::string::npos ? Kind::Pdf : Kind::Other;
 }
 
-// Passes the output through and stops the writer when the caller cancels: the writer calls
-// this for every few kilobytes it produces.
+// Passes the output on in large blocks and stops the writer when the caller cancels. The
+// writer hands over a few bytes at a time and finishes its pipeline after every stream;
+// writing once per block keeps both the cancel check and the system calls off its path.
 class CancelPipeline : public Pipeline {
 public:
     CancelPipeline(Pipeline* downstream, const std::function<bool()>& cancelled)
-        : Pipeline("cancel check", downstream), cancelled_(cancelled) {}
+        : Pipeline("cancel check", downstream), cancelled_(cancelled) {
+        buffer_.reserve(kBlock);
+    }
     void write(unsigned char const* data, size_t len) override {
+        if (buffer_.size() + len > kBlock) {
+            flush();
+            if (len >= kBlock) {
+                getNext()->write(data, len);
+                return;
+            }
+        }
+        buffer_.insert(buffer_.end(), data, data + len);
+    }
+    // Not the end of the output (see above): close() is.
+    void finish() override {}
+    void close() {
+        flush();
+        getNext()->finish();
+    }
+
+private:
+    static constexpr std::size_t kBlock = 64 * 1024;
+    void flush() {
         if (cancelled_ && cancelled_()) {
             throw BuildCancelled{};
         }
-        getNext()->write(data, len);
+        if (!buffer_.empty()) {
+            getNext()->write(buffer_.data(), buffer_.size());
+            buffer_.clear();
+        }
     }
-    void finish() override { getNext()->finish(); }
-
-private:
     const std::function<bool()>& cancelled_;
+    std::vector<unsigned char> buffer_;
 };
 
 // qpdf repairs much of what it finds wrong with a file and tells about it; pass that on,
@@ -510,6 +533,13 @@ int BuildRun::build() {
         for (auto& n : notes)
             r.hooks.warn(n);
         r.write(writer, *out);
+    }
+    try {
+        guard.close();
+    } catch (const BuildCancelled&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw EngineError(BuildFailure::CannotCreateOutput, r.job.outFile, e.what());
     }
     r.checkCancel();
     output.commit();

@@ -11,14 +11,14 @@
 namespace manual {
 namespace {
 
-constexpr double kLeft = 62;
-constexpr double kRight = kPageWidth - 62;
+constexpr double kLeft = 58;
+constexpr double kRight = kPageWidth - 58;
 constexpr double kTop = kPageHeight - 72;
 constexpr double kBottom = 70;
 constexpr double kWidth = kRight - kLeft;
 
 constexpr double kBodySize = 10;
-constexpr double kBodyLeading = 14;
+constexpr double kBodyLeading = 13.6;
 constexpr double kCodeSize = 8.6;
 constexpr double kCodeLeading = 11;
 constexpr double kTableSize = 9;
@@ -271,7 +271,8 @@ public:
         }
         newPage();
         for (std::size_t i = first; i < blocks.size(); ++i) {
-            block(blocks[i], i > first ? &blocks[i - 1] : nullptr);
+            block(blocks[i], i > first ? &blocks[i - 1] : nullptr,
+                  i + 1 < blocks.size() ? &blocks[i + 1] : nullptr);
         }
         finishContents();
         runningHeads();
@@ -300,8 +301,11 @@ private:
     }
 
     void lines(const std::vector<Line>& ls, double x, double size, double leading, Color color) {
-        for (const Line& l : ls) {
-            need(leading);
+        for (std::size_t i = 0; i < ls.size(); ++i) {
+            const Line& l = ls[i];
+            // No single line of a paragraph alone at the foot or the head of a page.
+            const bool pair = ls.size() >= 2 && (i == 0 || i + 2 == ls.size());
+            need(pair ? 2 * leading : leading);
             page().content += drawLine(l, x, y_ - size, size, color);
             y_ -= leading;
         }
@@ -397,7 +401,7 @@ private:
         }
     }
 
-    void block(const Block& b, const Block* previous) {
+    void block(const Block& b, const Block* previous, const Block* next) {
         const bool afterHeading = previous != nullptr && previous->kind == BlockKind::Heading;
         const bool listItem = b.kind == BlockKind::Bullet || b.kind == BlockKind::Numbered;
         const bool afterListItem = previous != nullptr && (previous->kind == BlockKind::Bullet ||
@@ -411,7 +415,7 @@ private:
             }
             return;
         case BlockKind::Heading:
-            heading(b);
+            heading(b, next);
             return;
         default:
             break;
@@ -440,14 +444,17 @@ private:
         }
     }
 
-    void heading(const Block& b) {
+    void heading(const Block& b, const Block* next) {
         static constexpr double kSize[] = {0, 17, 13, 11};
         static constexpr double kSpace[] = {0, 24, 16, 11};
         const double size = kSize[b.level];
         const double leading = size * 1.3;
         auto ls = wrap(parseInline(b.text, Font::Bold, b.line), kWidth, size);
-        // Never alone at the foot of a page: keep room for a few lines of what follows.
-        const double height = static_cast<double>(ls.size()) * leading + 3 * kBodyLeading;
+        // Never alone at the foot of a page: keep room for a few lines of what follows, or for
+        // the whole of a picture that follows.
+        const double following =
+            next != nullptr && next->kind == BlockKind::Image ? placePicture(*next).total : 3 * kBodyLeading;
+        const double height = static_cast<double>(ls.size()) * leading + following;
         gap(kSpace[b.level]);
         need(height);
         doc_.headings.push_back({b.level, plainText(b.text), pageIndex(), std::min(kTop + 20, y_ + 14)});
@@ -603,30 +610,46 @@ private:
         }
     }
 
-    void picture(const Block& b) {
+    struct Placement {
+        int index;
+        double width, height;
+        std::vector<Line> caption;
+        double total; // picture, gap and caption
+    };
+
+    // The size a picture is drawn at: screen pixels at 96 per inch, never wider than the text
+    // share asked for, never taller than a page.
+    Placement placePicture(const Block& b) {
         auto found = pictureIndex_.find(b.path);
         if (found == pictureIndex_.end()) {
             doc_.pictures.push_back(loadPicture_(b.path));
             found = pictureIndex_.emplace(b.path, static_cast<int>(doc_.pictures.size()) - 1).first;
         }
         const Picture& pic = doc_.pictures[static_cast<std::size_t>(found->second)];
-        // Screen pixels at 96 per inch, never wider than asked for.
-        double width = std::min(kWidth * b.widthPercent / 100.0, pic.width * 0.75);
-        double height = width * pic.height / pic.width;
-        const auto caption = wrap(parseInline(b.text, Font::Italic, b.line), kWidth, 8.5);
-        const double captionHeight = static_cast<double>(caption.size()) * 11 + 4;
-        if (height + captionHeight > kTop - kBottom) {
-            height = kTop - kBottom - captionHeight;
-            width = height * pic.width / pic.height;
+        Placement p{found->second, 0, 0, wrap(parseInline(b.text, Font::Italic, b.line), kWidth, 8.5), 0};
+        p.width = std::min(kWidth * b.widthPercent / 100.0, pic.width * 0.75);
+        p.height = p.width * pic.height / pic.width;
+        const double captionHeight = static_cast<double>(p.caption.size()) * 11 + 4;
+        if (p.height + captionHeight > kTop - kBottom) {
+            p.height = kTop - kBottom - captionHeight;
+            p.width = p.height * pic.width / pic.height;
         }
-        need(height + captionHeight);
+        p.total = p.height + captionHeight;
+        return p;
+    }
+
+    void picture(const Block& b) {
+        const Placement pl = placePicture(b);
+        const double width = pl.width, height = pl.height;
+        const auto& caption = pl.caption;
+        const int index = pl.index;
+        need(pl.total);
         const double x = kLeft + (kWidth - width) / 2;
         page().content += "q " + num(width) + " 0 0 " + num(height) + " " + num(x) + " " + num(y_ - height) +
-                          " cm /Im" + std::to_string(found->second) + " Do Q\n";
+                          " cm /Im" + std::to_string(index) + " Do Q\n";
         page().content += stroke(kRule) + "0.5 w " + rect(x, y_ - height, width, height, "S");
-        if (std::find(page().pictures.begin(), page().pictures.end(), found->second) ==
-            page().pictures.end()) {
-            page().pictures.push_back(found->second);
+        if (std::find(page().pictures.begin(), page().pictures.end(), index) == page().pictures.end()) {
+            page().pictures.push_back(index);
         }
         y_ -= height + 4;
         for (const Line& l : caption) {

@@ -2,6 +2,7 @@
 
 #include "Description.h"
 #include "EngineError.h"
+#include "FileSource.h"
 #include "InputFiles.h"
 #include "Outline.h"
 #include "OutputFile.h"
@@ -42,9 +43,9 @@ enum class Kind { Pdf, Image, Other };
 
 // Decided by the bytes, never by the name: a PDF may have junk before its header, so the
 // first kilobyte is searched for it.
-Kind sniff(const std::string& path) {
+Kind sniff(const std::string& head) {
 #ifdef PLAIT_HAVE_IMAGES
-    switch (sniffInputKind(path)) {
+    switch (sniffInputKind(reinterpret_cast<const unsigned char*>(head.data()), head.size())) {
     case InputKind::Pdf:
         return Kind::Pdf;
     case InputKind::Jpeg:
@@ -56,10 +57,6 @@ Kind sniff(const std::string& path) {
         break;
     }
 #endif
-    std::ifstream in(path, std::ios::binary);
-    std::string head(1024, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
     return head.find("%PDF-") != std::string::npos ? Kind::Pdf : Kind::Other;
 }
 
@@ -106,14 +103,16 @@ private:
 
 // qpdf repairs much of what it finds wrong with a file and tells about it; pass that on,
 // but do not flood the list with hundreds of lines about one file.
-void passWarnings(QPDF& pdf, const std::string& name, const RunHooks& hooks) {
+using WarnFn = std::function<void(std::string)>;
+
+void passWarnings(QPDF& pdf, const std::string& name, const WarnFn& warn) {
     constexpr std::size_t kMaxPerFile = 5;
     auto warnings = pdf.getWarnings();
     for (std::size_t i = 0; i < warnings.size() && i < kMaxPerFile; ++i) {
-        hooks.warn(name + ": repaired: " + warnings[i].getMessageDetail());
+        warn(name + ": repaired: " + warnings[i].getMessageDetail());
     }
     if (warnings.size() > kMaxPerFile) {
-        hooks.warn(name + ": " + std::to_string(warnings.size() - kMaxPerFile) + " more problems repaired");
+        warn(name + ": " + std::to_string(warnings.size() - kMaxPerFile) + " more problems repaired");
     }
 }
 
@@ -123,6 +122,7 @@ struct BuildRun::Impl {
     const Job& job;
     RunHooks hooks;
     std::vector<std::string> inputs;
+    std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
     std::vector<std::string> passwords;
 
@@ -176,8 +176,10 @@ struct BuildRun::Impl {
     }
 
     // Opens a PDF, trying the empty password and then each listed password (as written and,
-    // if it has blanks around it, without them).
-    std::unique_ptr<QPDF> openPdf(const std::string& path) {
+    // if it has blanks around it, without them). `first` is the already open file for the
+    // first try.
+    std::unique_ptr<QPDF> openPdf(const std::string& path, std::shared_ptr<FileSource> first,
+                                  const WarnFn& warn) {
         std::vector<std::string> candidates{""};
         for (const auto& p : passwords) {
             candidates.push_back(p);
@@ -190,13 +192,15 @@ struct BuildRun::Impl {
             auto pdf = std::make_unique<QPDF>();
             pdf->setSuppressWarnings(true);
             try {
-                pdf->processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+                std::shared_ptr<FileSource> source =
+                    first ? std::move(first) : std::make_shared<FileSource>(path, openFiles);
+                pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
                 return pdf;
             } catch (const QPDFExc& e) {
                 if (e.getErrorCode() == qpdf_e_password) {
                     continue;
                 }
-                passWarnings(*pdf, baseName(path), hooks);
+                passWarnings(*pdf, baseName(path), warn);
                 throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
             } catch (const QPDFSystemError& e) {
                 throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
@@ -209,9 +213,50 @@ struct BuildRun::Impl {
                                             : "none of the given passwords opens the file");
     }
 
+    // One input ready to copy: typed, and for a PDF opened and its pages listed.
+    struct Prepared {
+        Kind kind = Kind::Other;
+        std::unique_ptr<QPDF> pdf;
+        std::vector<QPDFPageObjectHelper> pages;
+        std::vector<int> selected;
+        bool outOfRange = false;
+        std::vector<std::string> warnings; // published when the input is copied
+        std::exception_ptr error;
+    };
+
+    Prepared prepareInput(const std::string& path, const PageList& pageList) {
+        Prepared p;
+        const WarnFn warn = [&p](std::string w) { p.warnings.push_back(std::move(w)); };
+        try {
+            std::shared_ptr<FileSource> file;
+            try {
+                file = std::make_shared<FileSource>(path, openFiles);
+                p.kind = sniff(file->head(1024));
+            } catch (const std::exception& e) {
+                throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
+            }
+            if (p.kind != Kind::Pdf) {
+                return p; // images are read when they are added to the output
+            }
+            p.pdf = openPdf(path, std::move(file), warn);
+            try {
+                p.pdf->pushInheritedAttributesToPage();
+                p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
+            } catch (const std::exception& e) {
+                passWarnings(*p.pdf, baseName(path), warn);
+                throw EngineError(BuildFailure::CannotParseInput, path,
+                                  std::string("cannot read its pages: ") + e.what());
+            }
+            p.selected = pageList.resolve(static_cast<int>(p.pages.size()), &p.outOfRange);
+        } catch (...) {
+            p.error = std::current_exception();
+        }
+        return p;
+    }
+
     // Copies the selected pages of every input into `out`. Returns the kept outlines, one
     // list per input, when the job keeps them.
-    std::vector<OutlineNode> assemble(QPDF& out, const std::string& statusName) {
+    std::vector<OutlineNode> assemble(QPDF& out) {
         std::vector<std::string> notes;
         const PageList pageList = PageList::parse(job.pageList, notes);
         for (auto& n : notes)
@@ -230,29 +275,25 @@ struct BuildRun::Impl {
             const std::string name = baseName(path);
             hooks.status("Reading " + name + " (" + std::to_string(i + 1) + " of " + std::to_string(n) + ")",
                          i * 50 / n);
-            const Kind kind = sniff(path);
-            if (kind == Kind::Other) {
+            Prepared prepared = prepareInput(path, pageList);
+            for (auto& w : prepared.warnings)
+                hooks.warn(std::move(w));
+            if (prepared.error) {
+                std::rethrow_exception(prepared.error);
+            }
+            if (prepared.kind == Kind::Other) {
                 throw EngineError(BuildFailure::CannotParseInput, path,
                                   "the file is neither a PDF nor a supported image");
             }
-            if (kind == Kind::Image) {
+            if (prepared.kind == Kind::Image) {
                 addImage(out, path, pageList, anyOutOfRange);
                 continue;
             }
 
-            auto src = openPdf(path);
-            std::vector<QPDFPageObjectHelper> pages;
-            try {
-                src->pushInheritedAttributesToPage();
-                pages = QPDFPageDocumentHelper(*src).getAllPages();
-            } catch (const std::exception& e) {
-                passWarnings(*src, name, hooks);
-                throw EngineError(BuildFailure::CannotParseInput, path,
-                                  std::string("cannot read its pages: ") + e.what());
-            }
-            bool outOfRange = false;
-            const std::vector<int> selected = pageList.resolve(static_cast<int>(pages.size()), &outOfRange);
-            anyOutOfRange = anyOutOfRange || outOfRange;
+            std::unique_ptr<QPDF> src = std::move(prepared.pdf);
+            std::vector<QPDFPageObjectHelper>& pages = prepared.pages;
+            const std::vector<int>& selected = prepared.selected;
+            anyOutOfRange = anyOutOfRange || prepared.outOfRange;
 
             std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms;
             if (src->getRoot().getKey("/AcroForm").isDictionary()) {
@@ -301,16 +342,15 @@ struct BuildRun::Impl {
                         kept.push_back(std::move(node));
                 }
             } catch (const QPDFExc& e) {
-                passWarnings(*src, name, hooks);
+                passWarnings(*src, name, hooks.warn);
                 throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
             }
-            passWarnings(*src, name, hooks);
+            passWarnings(*src, name, hooks.warn);
             sources.push_back(std::move(src));
         }
         if (anyOutOfRange) {
             hooks.warn("The page list names pages that some inputs do not have; those were skipped");
         }
-        (void)statusName;
         return kept;
     }
 
@@ -472,7 +512,7 @@ struct BuildRun::Impl {
         auto out = std::make_unique<QPDF>();
         out->emptyPDF();
         out->setSuppressWarnings(true);
-        auto kept = assemble(*out, "");
+        auto kept = assemble(*out);
         if (out->getAllPages().empty()) {
             throw EngineError(BuildFailure::NoPages, "", "the inputs and page list select no page");
         }
@@ -494,7 +534,7 @@ struct BuildRun::Impl {
             w.write();
         } catch (const QPDFExc& e) {
             for (auto& s : sources)
-                passWarnings(*s, "input", hooks);
+                passWarnings(*s, "input", hooks.warn);
             throw EngineError(BuildFailure::CannotParseInput, e.getFilename(), e.getMessageDetail());
         } catch (const BuildCancelled&) {
             throw;
@@ -502,9 +542,9 @@ struct BuildRun::Impl {
             throw EngineError(BuildFailure::CannotCreateOutput, job.outFile, e.what());
         }
         for (std::size_t i = 0; i < sources.size(); ++i) {
-            passWarnings(*sources[i], "input " + std::to_string(i + 1), hooks);
+            passWarnings(*sources[i], "input " + std::to_string(i + 1), hooks.warn);
         }
-        passWarnings(out, "output", hooks);
+        passWarnings(out, "output", hooks.warn);
     }
 };
 
@@ -567,13 +607,19 @@ std::string BuildRun::listBookmarks() {
     r.resolveInputs();
     const std::string& path = r.inputs.front();
     r.hooks.status("Reading " + baseName(path), 10);
-    if (sniff(path) != Kind::Pdf) {
+    std::shared_ptr<FileSource> file;
+    try {
+        file = std::make_shared<FileSource>(path, r.openFiles);
+    } catch (const std::exception& e) {
+        throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
+    }
+    if (sniff(file->head(1024)) != Kind::Pdf) {
         return {}; // an image has no bookmarks
     }
-    auto src = r.openPdf(path);
+    auto src = r.openPdf(path, std::move(file), r.hooks.warn);
     try {
         std::string tags = listOutline(*src);
-        passWarnings(*src, baseName(path), r.hooks);
+        passWarnings(*src, baseName(path), r.hooks.warn);
         return tags;
     } catch (const QPDFExc& e) {
         throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());

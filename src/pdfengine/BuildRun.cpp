@@ -27,8 +27,14 @@
 #include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -124,6 +130,7 @@ struct BuildRun::Impl {
     std::vector<std::string> inputs;
     std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
+    std::atomic<bool> abandon{false};           // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
 
     Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
@@ -213,14 +220,16 @@ struct BuildRun::Impl {
                                             : "none of the given passwords opens the file");
     }
 
-    // One input ready to copy: typed, and for a PDF opened and its pages listed.
+    // One input as the reader thread leaves it: typed, and for a PDF opened, its pages
+    // listed and the objects of the selected pages parsed, so that copying them finds
+    // everything in memory.
     struct Prepared {
         Kind kind = Kind::Other;
         std::unique_ptr<QPDF> pdf;
         std::vector<QPDFPageObjectHelper> pages;
         std::vector<int> selected;
         bool outOfRange = false;
-        std::vector<std::string> warnings; // published when the input is copied
+        std::vector<std::string> warnings; // published in input order by the build thread
         std::exception_ptr error;
     };
 
@@ -236,7 +245,7 @@ struct BuildRun::Impl {
                 throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
             }
             if (p.kind != Kind::Pdf) {
-                return p; // images are read when they are added to the output
+                return p; // images go straight into the output, on the build thread
             }
             p.pdf = openPdf(path, std::move(file), warn);
             try {
@@ -248,11 +257,105 @@ struct BuildRun::Impl {
                                   std::string("cannot read its pages: ") + e.what());
             }
             p.selected = pageList.resolve(static_cast<int>(p.pages.size()), &p.outOfRange);
+            try {
+                parseAhead(p);
+            } catch (const std::exception&) {
+                // Damage shows again, and is reported, when the page is copied.
+            }
         } catch (...) {
             p.error = std::current_exception();
         }
         return p;
     }
+
+    // Parses every object the selected pages reach (not their parents), so that the build
+    // thread's copy does not wait for the parser.
+    void parseAhead(Prepared& p) {
+        std::set<QPDFObjGen> seen;
+        std::vector<QPDFObjectHandle> todo;
+        for (int index : p.selected) {
+            todo.push_back(p.pages[static_cast<std::size_t>(index)].getObjectHandle());
+        }
+        std::size_t visited = 0;
+        while (!todo.empty()) {
+            QPDFObjectHandle h = todo.back();
+            todo.pop_back();
+            if (h.isIndirect() && !seen.insert(h.getObjGen()).second) {
+                continue;
+            }
+            if ((++visited & 255) == 0 && abandon.load(std::memory_order_relaxed)) {
+                return;
+            }
+            if (h.isArray()) {
+                const int n = h.getArrayNItems();
+                for (int i = 0; i < n; ++i) {
+                    QPDFObjectHandle item = h.getArrayItem(i);
+                    if (item.isIndirect() || item.isArray() || item.isDictionary()) {
+                        todo.push_back(item);
+                    }
+                }
+            } else if (h.isDictionary() || h.isStream()) {
+                QPDFObjectHandle dict = h.isStream() ? h.getDict() : h;
+                for (auto& [key, value] : dict.getDictAsMap()) {
+                    if (key != "/Parent" && key != "/P" &&
+                        (value.isIndirect() || value.isArray() || value.isDictionary())) {
+                        todo.push_back(value);
+                    }
+                }
+            }
+        }
+    }
+
+    // Runs prepareInput for each input in order on a thread of its own, staying at most
+    // `ahead` inputs in front of the build thread (each prepared input holds a parsed file).
+    class Reader {
+    public:
+        Reader(Impl& run, const PageList& pageList, std::size_t ahead)
+            : run_(run), pageList_(pageList), ahead_(ahead), thread_([this] { loop(); }) {}
+        ~Reader() {
+            {
+                std::lock_guard lock(mutex_);
+                stop_ = true;
+            }
+            run_.abandon.store(true);
+            changed_.notify_all();
+            thread_.join();
+            run_.abandon.store(false);
+        }
+        Prepared take() {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return !ready_.empty(); });
+            Prepared p = std::move(ready_.front());
+            ready_.pop_front();
+            changed_.notify_all();
+            return p;
+        }
+
+    private:
+        void loop() {
+            for (const auto& path : run_.inputs) {
+                {
+                    std::unique_lock lock(mutex_);
+                    changed_.wait(lock, [this] { return stop_ || ready_.size() < ahead_; });
+                    if (stop_) {
+                        return;
+                    }
+                }
+                Prepared p = run_.prepareInput(path, pageList_);
+                std::lock_guard lock(mutex_);
+                ready_.push_back(std::move(p));
+                changed_.notify_all();
+            }
+        }
+        Impl& run_;
+        const PageList& pageList_;
+        const std::size_t ahead_;
+        std::mutex mutex_;
+        std::condition_variable changed_;
+        std::deque<Prepared> ready_;
+        bool stop_ = false;
+        std::thread thread_; // last: starts once everything above exists
+    };
 
     // Copies the selected pages of every input into `out`. Returns the kept outlines, one
     // list per input, when the job keeps them.
@@ -268,6 +371,7 @@ struct BuildRun::Impl {
         const bool keepOutlines = job.bookmarkKeep && job.bookmarkFile.empty();
         bool anyOutOfRange = false;
 
+        Reader reader(*this, pageList, 1);
         const int n = static_cast<int>(inputs.size());
         for (int i = 0; i < n; ++i) {
             checkCancel();
@@ -275,7 +379,7 @@ struct BuildRun::Impl {
             const std::string name = baseName(path);
             hooks.status("Reading " + name + " (" + std::to_string(i + 1) + " of " + std::to_string(n) + ")",
                          i * 50 / n);
-            Prepared prepared = prepareInput(path, pageList);
+            Prepared prepared = reader.take();
             for (auto& w : prepared.warnings)
                 hooks.warn(std::move(w));
             if (prepared.error) {

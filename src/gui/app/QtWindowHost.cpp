@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdlib>
 #include <exception>
@@ -36,7 +37,8 @@ std::string QtWindowHost::runEngine(engine::MergeEngine& engine, core::build::Pr
         } catch (...) {
             error = std::current_exception();
         }
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
 
     // The one-shot timer: once events flow, the progress window opens and the main window
@@ -47,8 +49,15 @@ std::string QtWindowHost::runEngine(engine::MergeEngine& engine, core::build::Pr
             view_->window()->progressTimerTick();
         }
         if (progress.loaded()) {
+            // Not a child of the main window, which is disabled now and would disable it too;
+            // but kept above it, so that a click on the main window cannot bury the only window
+            // that can cancel the build.
             dialog = new ProgressDialog(progress, engine, nullptr);
             dialog->setWindowIcon(view_ ? view_->windowIcon() : QIcon());
+            if (view_ && view_->windowHandle() != nullptr) {
+                dialog->winId();
+                dialog->windowHandle()->setTransientParent(view_->windowHandle());
+            }
             dialog->show();
         }
     });
@@ -81,7 +90,9 @@ void QtWindowHost::closeAllWindows() {
     }
 }
 
-void QtEventPump::processEvents() { QApplication::processEvents(); }
+void QtEventPump::processEvents() {
+    QApplication::processEvents();
+}
 
 void QtEventPump::terminate() {
     // The program ends at once: no shutdown question, nothing saved.

@@ -1,5 +1,5 @@
-#include "core/support/Fakes.h"
 #include "gui/app/MainWindowView.h"
+#include "core/support/Fakes.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/app/QtWindowHost.h"
 #include "gui/ui/TestApp.h"
@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -37,10 +38,7 @@ struct ViewHarness {
         window->load();
         view.show();
     }
-    template <typename T>
-    T* child(const char* name) {
-        return view.findChild<T*>(QString::fromLatin1(name));
-    }
+    template <typename T> T* child(const char* name) { return view.findChild<T*>(QString::fromLatin1(name)); }
     struct AppFirst {
         AppFirst() { test::testApp(); }
     } app;
@@ -123,7 +121,9 @@ TEST(MainWindowView, BuildRunsOnAWorkerWhileTheWindowWaits) {
     QTimer::singleShot(300, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w->objectName() == "frmPDFProcess" && w->isVisible()) {
-                progressShown = w->windowTitle() == "Busy";
+                // Kept above the disabled main window, where a click there cannot bury it.
+                progressShown = w->windowTitle() == "Busy" && w->windowHandle() != nullptr &&
+                                w->windowHandle()->transientParent() == h.view.windowHandle();
             }
         }
     });

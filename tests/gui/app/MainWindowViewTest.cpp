@@ -1,5 +1,5 @@
-#include "gui/app/MainWindowView.h"
 #include "core/support/Fakes.h"
+#include "gui/app/MainWindowView.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/app/QtWindowHost.h"
 #include "gui/ui/TestApp.h"
@@ -38,7 +38,10 @@ struct ViewHarness {
         window->load();
         view.show();
     }
-    template <typename T> T* child(const char* name) { return view.findChild<T*>(QString::fromLatin1(name)); }
+    template <typename T>
+    T* child(const char* name) {
+        return view.findChild<T*>(QString::fromLatin1(name));
+    }
     struct AppFirst {
         AppFirst() { test::testApp(); }
     } app;

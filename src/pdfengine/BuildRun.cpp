@@ -631,18 +631,6 @@ struct BuildRun::Impl {
         return out;
     }
 
-    // Frees the input documents, half of them on a second thread. Each input is a document of
-    // its own, so the two halves share nothing.
-    void releaseSources() {
-        const std::size_t half = sources.size() / 2;
-        std::vector<std::unique_ptr<QPDF>> second(
-            std::make_move_iterator(sources.begin() + static_cast<std::ptrdiff_t>(half)),
-            std::make_move_iterator(sources.end()));
-        sources.resize(half);
-        std::jthread releaseSecond([&second] { second.clear(); });
-        sources.clear();
-    }
-
     // Runs the writer, turning its failures into ours: a damaged object that only shows when
     // its input is read at last belongs to that input; anything else is the output's.
     void write(QPDFWriter& w, QPDF& out) {
@@ -698,14 +686,7 @@ int BuildRun::build() {
         throw EngineError(BuildFailure::CannotCreateOutput, r.job.outFile, e.what());
     }
     r.checkCancel();
-    {
-        // Taking the parsed documents apart costs about a tenth of a large merge; the output
-        // document goes while the file is flushed to disk, then the inputs two ways at once.
-        // The inputs go last because the output's copied streams point into them.
-        std::jthread releaseOutput([&out] { out.reset(); });
-        output.commit();
-    }
-    r.releaseSources();
+    output.commit();
     return pageCount;
 }
 

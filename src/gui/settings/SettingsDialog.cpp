@@ -114,7 +114,7 @@ SettingsDialog::SettingsDialog(settings::SettingsModel& model, SettingsDialogSer
     decorate();
     bindModel();
 
-    setMinimumSize(twipsX(kMinWidth), twipsY(kMinHeight));
+    setMinimumSize(minimumDialogSize());
     resize(twipsX(kMinWidth * 5 / 4), twipsY(kMinHeight * 5 / 4));
     layoutWindow();
 }
@@ -472,9 +472,40 @@ void SettingsDialog::resizeEvent(QResizeEvent* e) {
     layoutWindow();
 }
 
+QSize SettingsDialog::minimumDialogSize() const {
+    // The designed minimum, raised where a tab's fields need more room in this font: below what
+    // its layout asks for, boxes are squeezed flat and captions run into one another.
+    const int left = twipsX(kTabLeft);
+    const int top = twipsY(kTabTop);
+    const int frame = 2 * stack_->frameWidth();
+    int pageWidth = 0;
+    for (const QWidget* page : pages_) {
+        pageWidth = std::max(pageWidth, page->minimumSizeHint().width());
+    }
+    const int width = std::max(twipsX(kMinWidth), pageWidth + frame + 2 * left);
+    int pageHeight = 0;
+    for (const QWidget* page : pages_) {
+        int needed = page->minimumSizeHint().height();
+        if (page->hasHeightForWidth()) {
+            // Wrapped notes take more lines in a narrow tab.
+            needed = std::max(needed, page->heightForWidth(width - 2 * left - frame));
+        }
+        pageHeight = std::max(pageHeight, needed);
+    }
+    const int buttons = std::max(btnOK_->sizeHint().height(), btnReset_->sizeHint().height());
+    const int height = std::max(twipsY(kMinHeight), tabRows_->minimumSizeHint().height() + pageHeight + frame +
+                                                        2 * top + buttons + status_->sizeHint().height());
+    return {width, height};
+}
+
 void SettingsDialog::layoutWindow() {
-    // Never smaller than the minimum; the window system normally sees to that already.
-    const QSize least(twipsX(kMinWidth), twipsY(kMinHeight));
+    // Never smaller than the minimum; the window system normally sees to that already. The tab
+    // captions wrap at other widths than before, so the minimum height may have moved.
+    fitTabCaptions((width() - 2 * twipsX(kTabLeft)) / 8);
+    if (const QSize needed = minimumDialogSize(); needed != minimumSize()) {
+        setMinimumSize(needed);
+    }
+    const QSize least = minimumSize();
     if (width() < least.width() || height() < least.height()) {
         resize(std::max(width(), least.width()), std::max(height(), least.height()));
     }

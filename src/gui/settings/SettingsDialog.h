@@ -98,6 +98,7 @@ private:
     void bindModel();
     void applyMasking();
     void layoutWindow();
+    QSize minimumDialogSize() const;
     void fitTabCaptions(int tabWidth);
     void placeBookmarkControls();
     void onClicked(const QString& name, int index);

@@ -385,7 +385,8 @@ TEST(SettingsDialog, WindowLayoutKeepsItsMinimumAndAlignsTheButtons) {
     f.dialog->show();
     f.dialog->resize(100, 100);
     QApplication::processEvents();
-    EXPECT_EQ(f.dialog->size(), least);
+    EXPECT_GE(f.dialog->width(), least.width());
+    EXPECT_GE(f.dialog->height(), least.height());
 
     f.dialog->resize(least.width() + 300, least.height() + 200);
     QApplication::processEvents();
@@ -399,6 +400,29 @@ TEST(SettingsDialog, WindowLayoutKeepsItsMinimumAndAlignsTheButtons) {
     EXPECT_EQ(ok.left() - (reset.right() + 1), f.dialog->twipsX(160));
     EXPECT_EQ(ok.top(), tab.bottom() + 1 + f.dialog->twipsY(80));
     EXPECT_TRUE(f.w<QPushButton>("btnOK")->isDefault());
+}
+
+TEST(SettingsDialog, AtItsSmallestEveryTabKeepsTheRoomItsFieldsNeed) {
+    Fixture f;
+    f.dialog->show();
+    f.dialog->resize(100, 100);
+    QApplication::processEvents();
+    for (int t = 0; t < SettingsDialog::kTabCount; ++t) {
+        f.dialog->setCurrentTab(t);
+        QApplication::processEvents();
+        QWidget* page = f.dialog->tabPage(t);
+        const QSize need = page->minimumSizeHint();
+        EXPECT_GE(page->width(), need.width()) << "tab " << t;
+        EXPECT_GE(page->height(), need.height()) << "tab " << t;
+        if (page->hasHeightForWidth()) {
+            EXPECT_GE(page->height(), page->heightForWidth(page->width())) << "tab " << t;
+        }
+        for (auto* box : page->findChildren<QLineEdit*>()) {
+            if (box->isVisibleTo(page)) {
+                EXPECT_GE(box->height(), box->minimumSizeHint().height()) << box->objectName().toStdString();
+            }
+        }
+    }
 }
 
 TEST(SettingsDialog, BookmarksTabIsLaidOutWhenItShows) {

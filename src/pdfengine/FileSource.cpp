@@ -122,7 +122,7 @@ size_t FileSource::read(char* out, size_t length) {
             // The block starts a little before the position, so that stepping back a few
             // bytes (as the tokenizer does) stays inside it.
             block_.resize(kBlock);
-            blockStart_ = pos_ - pos_ % 4096;
+            blockStart_ = pos_ - pos_ % 512;
             blockLen_ = preadAt(blockStart_, block_.data(), kBlock);
             if (pos_ >= blockStart_ + static_cast<qpdf_offset_t>(blockLen_)) {
                 break; // end of file

@@ -30,7 +30,7 @@ private:
 
 // An input file for qpdf, read with pread through a block cache. qpdf's own file source
 // goes through stdio and costs a seek system call for nearly every token it reads; this one
-// keeps the position itself and touches the file only when the block runs out.
+// keeps the position itself and touches the file only when its block runs out.
 //
 // Used by one thread at a time (a source may pass from one thread to another).
 class FileSource : public InputSource {
@@ -53,7 +53,8 @@ public:
     void unreadCh(char ch) override;
 
 private:
-    static constexpr std::size_t kBlock = 16 * 1024;
+    // As large as a stdio buffer: a build may hold thousands of sources.
+    static constexpr std::size_t kBlock = 4096;
     std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);
     void openLocked();  // with files_->mutex_ held
     void closeLocked(); // with files_->mutex_ held

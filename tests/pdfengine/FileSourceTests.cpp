@@ -26,8 +26,7 @@ std::string sampleBytes(std::size_t size, unsigned seed) {
 // same bytes, positions and last offsets; sizes straddle the block and the end of the file.
 TEST(FileSource, BehavesLikeQpdfsOwnSource) {
     TempDir dir;
-    for (std::size_t size :
-         {std::size_t{0}, std::size_t{100}, std::size_t{16 * 1024 + 7}, std::size_t{200000}}) {
+    for (std::size_t size : {std::size_t{0}, std::size_t{100}, std::size_t{4096 + 7}, std::size_t{200000}}) {
         const std::string bytes = sampleBytes(size, static_cast<unsigned>(size));
         const auto path = dir.path("f" + std::to_string(size)).string();
         writeFile(path, bytes);

@@ -20,6 +20,13 @@ if [ ! -d "$data/photos" ]; then
     "$data/make_inputs" "$data"
 fi
 
+# The yardstick: the least a merge on libqpdf does (minimal_merge.cpp).
+minimal="$data/minimal_merge"
+if [ ! -x "$minimal" ] || [ bench/engine/minimal_merge.cpp -nt "$minimal" ]; then
+    g++ -O2 -std=c++20 bench/engine/minimal_merge.cpp -o "$minimal" \
+        $(pkg-config --cflags --libs libqpdf) -DPOINTERHOLDER_TRANSITION=4
+fi
+
 small=("$data"/small/*.pdf)
 large=("$data"/large/*.pdf)
 photos=("$data"/photos/*.jpg)
@@ -58,6 +65,7 @@ setfields "chkKeepBM= 0 " "Compat_Com= 2 " "perm1_txt=owner" "perm2_txt=owner" "
 want small && echo "== 500 four-page PDFs" && hf small \
     "plait" "$(q "$plait" build -q -o "$out/plait.pdf" "${small[@]}")" \
     "qpdf" "$(q qpdf --empty --pages "${small[@]}" -- "$out/qpdf.pdf")" \
+    "minimal libqpdf merge" "$(q "$minimal" "$out/minimal.pdf" "${small[@]}")" \
     "mutool" "$(q mutool merge -o "$out/mutool.pdf" "${small[@]}")" \
     "pdftk" "$(q pdftk "${small[@]}" cat output "$out/pdftk.pdf")" \
     "pdfunite" "$(q pdfunite "${small[@]}" "$out/pdfunite.pdf")"
@@ -66,6 +74,7 @@ want large && echo "== 10 thousand-page PDFs" && hf large \
     "plait (keeps outlines)" "$(q "$plait" build -q -o "$out/plait.pdf" "${large[@]}")" \
     "plait (plain merge)" "$(q "$plait" build -q --settings "$nokeep" -o "$out/plait-nokeep.pdf" "${large[@]}")" \
     "qpdf" "$(q qpdf --empty --pages "${large[@]}" -- "$out/qpdf.pdf")" \
+    "minimal libqpdf merge" "$(q "$minimal" "$out/minimal.pdf" "${large[@]}")" \
     "mutool" "$(q mutool merge -o "$out/mutool.pdf" "${large[@]}")" \
     "pdftk" "$(q pdftk "${large[@]}" cat output "$out/pdftk.pdf")" \
     "pdfunite" "$(q pdfunite "${large[@]}" "$out/pdfunite.pdf")"
@@ -86,6 +95,8 @@ echo "== peak memory (maximum resident set, kB)"
 mem() { /usr/bin/time -f "%M kB  $1" "${@:2}" > /dev/null; }
 mem "plait 500 small" "$plait" build -q -o "$out/plait.pdf" "${small[@]}"
 mem "qpdf 500 small" qpdf --empty --pages "${small[@]}" -- "$out/qpdf.pdf"
+mem "minimal 500 small" "$minimal" "$out/minimal.pdf" "${small[@]}"
 mem "plait 10 large" "$plait" build -q -o "$out/plait.pdf" "${large[@]}"
 mem "qpdf 10 large" qpdf --empty --pages "${large[@]}" -- "$out/qpdf.pdf"
+mem "minimal 10 large" "$minimal" "$out/minimal.pdf" "${large[@]}"
 mem "mutool 10 large" mutool merge -o "$out/mutool.pdf" "${large[@]}"

@@ -493,8 +493,9 @@ QSize SettingsDialog::minimumDialogSize() const {
         pageHeight = std::max(pageHeight, needed);
     }
     const int buttons = std::max(btnOK_->sizeHint().height(), btnReset_->sizeHint().height());
-    const int height = std::max(twipsY(kMinHeight), tabRows_->minimumSizeHint().height() + pageHeight + frame +
-                                                        2 * top + buttons + status_->sizeHint().height());
+    const int height =
+        std::max(twipsY(kMinHeight), tabRows_->minimumSizeHint().height() + pageHeight + frame + 2 * top +
+                                         buttons + status_->sizeHint().height());
     return {width, height};
 }
 

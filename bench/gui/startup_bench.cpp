@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
         // Ends once the window has been laid out and painted.
         QTimer::singleShot(0, &app, [&] {
             view.repaint();
+            view.closeWithoutAsking = true; // quitting closes the window, which would ask to save
             QApplication::quit();
         });
         return QApplication::exec();

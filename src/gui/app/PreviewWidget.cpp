@@ -57,6 +57,10 @@ QPdfView* PreviewWidget::makePdfView() {
     return view;
 }
 
+QSize PreviewWidget::shownPictureSize() const {
+    return mode_ == QLatin1String("image") ? image_->pixmap().size() : QSize();
+}
+
 int PreviewWidget::pdfPageCount() const { return mode_ == QLatin1String("pdf") ? pdf_->pageCount() : 0; }
 
 void PreviewWidget::showBlank(const QColor& color) {
@@ -118,14 +122,10 @@ void PreviewWidget::navigate(const std::string& target) {
         const QImage img = reader.read();
         if (!img.isNull()) {
             pdf_->close();
-            QPixmap pm = QPixmap::fromImage(img);
-            const QSize room = imageArea_->viewport()->size();
-            if (pm.width() > room.width() || pm.height() > room.height()) {
-                pm = pm.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-            }
-            image_->setPixmap(pm);
+            picture_ = QPixmap::fromImage(img);
             stack_->setCurrentWidget(imageArea_);
             mode_ = QStringLiteral("image");
+            fitPicture();
             return;
         }
     }
@@ -136,6 +136,25 @@ void PreviewWidget::navigate(const std::string& target) {
                                   tr("Included in the build as a media file."));
     showCard(info.fileName(), body);
     path_ = path;
+}
+
+void PreviewWidget::fitPicture() {
+    // A picture larger than the pane is shown whole. The room is the pane's own: the picture
+    // area's viewport keeps a stale size while another page of the stack shows.
+    const int frame = 2 * imageArea_->frameWidth();
+    const QSize room(std::max(1, width() - frame), std::max(1, height() - frame));
+    QPixmap shown = picture_;
+    if (shown.width() > room.width() || shown.height() > room.height()) {
+        shown = picture_.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    image_->setPixmap(shown);
+}
+
+void PreviewWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (mode_ == QLatin1String("image")) {
+        fitPicture();
+    }
 }
 
 void PreviewWidget::setBackgroundColor(const std::string& color) {

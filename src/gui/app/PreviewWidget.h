@@ -3,6 +3,7 @@
 #include "core/ui/Interfaces.h"
 
 #include <QColor>
+#include <QPixmap>
 #include <QWidget>
 
 class QLabel;
@@ -30,8 +31,14 @@ public:
     QString mode() const { return mode_; }
     QString currentPath() const { return path_; }
     int pdfPageCount() const;
+    // The picture as it is drawn now (scaled down to fit the pane).
+    QSize shownPictureSize() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void fitPicture();
     void showBlank(const QColor& color);
     void showCard(const QString& title, const QString& body);
     QPdfView* makePdfView();
@@ -42,6 +49,7 @@ private:
     QPdfDocument* pdf_;
     QScrollArea* imageArea_;
     QLabel* image_;
+    QPixmap picture_;
     QLabel* card_;
     QString mode_ = QStringLiteral("blank");
     QString path_;

@@ -85,3 +85,32 @@ TEST(PreviewWidget, ImagesCardsAndTheBlankPage) {
     EXPECT_EQ(centre(pane), QColor(0x78, 0x78, 0x78));
     EXPECT_EQ(pane.readyState(), 4);
 }
+
+TEST(PreviewWidget, LargePicturesFillThePaneAndFollowItsSize) {
+    plait::test::testApp();
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("doc.pdf");
+    writeFilledPdf(pdf, Qt::red);
+    QImage img(800, 600, QImage::Format_RGB32);
+    img.fill(Qt::green);
+    const QString png = dir.filePath("photo.png");
+    img.save(png);
+
+    plait::gui::PreviewWidget pane;
+    pane.resize(400, 330);
+    pane.show();
+    // The picture area has never been on screen when the first picture arrives.
+    pane.navigate(pdf.toStdString());
+    QApplication::processEvents();
+    pane.navigate(png.toStdString());
+    QSize shown = pane.shownPictureSize();
+    EXPECT_LE(shown.width(), 400);
+    EXPECT_GE(shown.width(), 380) << "scaled to the pane, not to a stale viewport";
+    EXPECT_NEAR(shown.width() * 3, shown.height() * 4, 8) << "proportions kept";
+
+    pane.resize(200, 400);
+    QApplication::processEvents();
+    shown = pane.shownPictureSize();
+    EXPECT_LE(shown.width(), 200);
+    EXPECT_GE(shown.width(), 190);
+}

@@ -23,6 +23,7 @@ public:
     void setRunHook(RunHook hook) { hook_ = std::move(hook); }
 
     // Exposed for run hooks.
+    using MergeEngine::addWarning;
     using MergeEngine::cancelRequested;
     using MergeEngine::setStatus;
     using MergeEngine::setStatusBar;

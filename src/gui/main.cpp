@@ -4,12 +4,14 @@
 #include "gui/app/MainWindowView.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/app/QtWindowHost.h"
+#include "gui/build/WarningsIndicator.h"
 #include "gui/outline/OutlineEditorView.h"
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/QtServices.h"
 #include "pdfengine/PlaitEngine.h"
 
 #include <QApplication>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -89,6 +91,11 @@ int main(int argc, char** argv) {
             }
         }
     };
+
+    // Whatever the engine noted about the last build stays one click away.
+    auto* notes = new gui::WarningsIndicator(&view);
+    view.statusBar()->addPermanentWidget(notes);
+    window.onBuildFinished = [&] { notes->setWarnings(window.lastWarnings()); };
 
     window.load();
     view.show();

@@ -145,6 +145,11 @@ public:
     // The main window takes the keyboard focus (after files were added).
     std::function<void()> onFocusRequest;
 
+    // What the engine of the last build noted (options it does not carry out, damage it
+    // repaired, ...), and a call once each build has ended, so a view can offer them.
+    const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
+    std::function<void()> onBuildFinished;
+
     // Preview pane.
     void browserwait();
     void showFile(const std::string& path);
@@ -175,6 +180,7 @@ private:
     bool building_ = false;
     std::string blankPreviewHtml_;
     ui::FileDialogState dialog_;
+    std::vector<std::string> lastWarnings_;
 };
 
 // The markup of the grey page the preview pane shows when nothing is previewed.

@@ -107,15 +107,22 @@ void MainWindow::buildPDF() {
     }
 
     building_ = true;
+    lastWarnings_.clear();
     struct Guard {
         MainWindow& w;
         std::unique_ptr<engine::MergeEngine> engine;
         ~Guard() {
             // 20. Release the engine.
+            if (engine) {
+                w.lastWarnings_ = engine->warnings();
+            }
             engine.reset();
             w.progress_.reset();
             w.building_ = false;
             w.setStatus("");
+            if (w.onBuildFinished) {
+                w.onBuildFinished();
+            }
         }
     } run{*this, nullptr};
 

@@ -275,3 +275,22 @@ TEST(ProgressWindow, ShowsWhatTheEngineReports) {
     EXPECT_EQ(p.caption(), "Building");
     EXPECT_EQ(p.statusText(), "Writing");
 }
+
+TEST_F(BuildDriverTest, WhatTheEngineNotedIsKeptUntilTheNextBuild) {
+    w().insertFile(h.file("a.pdf"));
+    int finished = 0;
+    w().onBuildFinished = [&] { ++finished; };
+    h.configureEngine = [](engine::RecordingEngine& e) {
+        e.setRunHook([](engine::RecordingEngine& run) {
+            run.addWarning("Page numbers are not supported yet");
+            return std::string("1");
+        });
+    };
+    w().buildPDF();
+    EXPECT_EQ(finished, 1);
+    EXPECT_THAT(w().lastWarnings(), ElementsAre("Page numbers are not supported yet"));
+    h.configureEngine = nullptr;
+    w().buildPDF();
+    EXPECT_EQ(finished, 2);
+    EXPECT_TRUE(w().lastWarnings().empty());
+}

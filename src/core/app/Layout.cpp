@@ -62,4 +62,20 @@ MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, in
     return l;
 }
 
+ClientSize minimumClientSize(int toolbarHeight, const ControlSizes& sizes) {
+    // Below some size the rules stop shrinking things and hold their minimums; laid out at no
+    // size at all, every control is at its least, and the area must reach round all of them.
+    const MainLayout l = layoutMainWindow(0, 0, 0, toolbarHeight, sizes);
+    ClientSize least;
+    for (const Rect& r : {l.treeView, l.btnUp, l.btnDown, l.btnRemove, l.labOutfile, l.txtOutfile,
+                          l.cmdOutput, l.go, l.chkViewer, l.chkPreview, l.webBrowser}) {
+        least.width = std::max(least.width, r.left + r.width);
+        least.height = std::max(least.height, r.top + r.height);
+    }
+    // The pane and the build button keep the window's margin on their right; the list reaches
+    // down to the bottom edge, as it does at every other size.
+    least.width += MainDesign::margin;
+    return least;
+}
+
 } // namespace plait::core::app

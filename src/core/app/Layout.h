@@ -66,4 +66,13 @@ struct ControlSizes {
 MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, int toolbarHeight,
                             const ControlSizes& sizes = {});
 
+// The smallest client area in which the layout rules still place every control inside the
+// window: the list, the pane and the output rows at their least. In twips.
+struct ClientSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const ClientSize&) const = default;
+};
+ClientSize minimumClientSize(int toolbarHeight, const ControlSizes& sizes = {});
+
 } // namespace plait::core::app

@@ -192,6 +192,12 @@ void MainWindowView::layoutControls() {
     fit(sizes.chkViewer, ui_->chkViewer);
     fit(sizes.chkPreview, ui_->chkPreview);
     sizes.txtOutfile.height = std::max(sizes.txtOutfile.height, toTwips(ui_->txtOutfile->sizeHint().height(), false));
+    // The window may not shrink below the size at which the rules keep everything inside it.
+    const auto least = core::app::minimumClientSize(0, sizes);
+    const QSize leastPx(twips(least.width, true) + 1, twips(least.height, false) + 1);
+    if (area->minimumSize() != leastPx) {
+        area->setMinimumSize(leastPx);
+    }
     // The toolbar has its own strip above the central area, so the area starts at 0.
     const auto l = core::app::layoutMainWindow(toTwips(area->width(), true), toTwips(area->height(), false),
                                                toTwips(area->width(), true), 0, sizes);

@@ -30,3 +30,23 @@ TEST(MainLayout, TinyWindowKeepsItsMinimums) {
     EXPECT_EQ(l.webBrowser.width, 500);
     EXPECT_EQ(l.btnRemove.width, 735); // design sizes never change
 }
+
+TEST(MainLayout, AtTheMinimumClientSizeNothingLeavesTheWindow) {
+    using plait::core::app::minimumClientSize;
+    using plait::core::app::Rect;
+    plait::core::app::ControlSizes wide;
+    wide.chkPreview.width = 6000; // a font that needs far more room for the caption
+    for (const auto& sizes : {plait::core::app::ControlSizes{}, wide}) {
+        const auto least = minimumClientSize(0, sizes);
+        const auto l = layoutMainWindow(least.width, least.height, least.width, 0, sizes);
+        for (const Rect& r : {l.treeView, l.btnUp, l.btnRemove, l.txtOutfile, l.cmdOutput, l.go, l.chkViewer,
+                              l.chkPreview, l.webBrowser}) {
+            EXPECT_LE(r.left + r.width, least.width);
+            EXPECT_LE(r.top + r.height, least.height);
+        }
+        // And not needlessly large: the build button ends one margin from the edge.
+        EXPECT_EQ(std::max(l.go.left + l.go.width, l.chkPreview.left + l.chkPreview.width) + 100,
+                  least.width);
+    }
+    EXPECT_EQ(minimumClientSize(0).height, 495 + 2 * 80 + 500); // the list at its least
+}

@@ -148,3 +148,14 @@ TEST(MainWindowView, LayoutKeepsTheListAsWideAsItsButtons) {
     EXPECT_NEAR(list->width(), buttons, 2);
     EXPECT_GT(h.view.preview()->width(), 500);
 }
+
+TEST(MainWindowView, CannotShrinkUntilControlsAreCutOff) {
+    ViewHarness h;
+    h.view.resize(50, 50);
+    QApplication::processEvents();
+    for (const char* name : {"TreeView1", "go", "chkPreview", "cmdOutput", "WebBrowser"}) {
+        auto* w = h.child<QWidget>(name);
+        const QRect onWindow(w->mapTo(&h.view, QPoint(0, 0)), w->size());
+        EXPECT_TRUE(h.view.rect().contains(onWindow)) << name;
+    }
+}

@@ -2,37 +2,11 @@
 
 #include "core/outline/BookmarkImport.h"
 
-#include <charconv>
 #include <fstream>
 #include <ostream>
 #include <sstream>
 
 namespace plait::cli {
-namespace {
-
-const char* listingFailure(const std::string& result) {
-    int code = 0;
-    auto [ptr, ec] = std::from_chars(result.data(), result.data() + result.size(), code);
-    if (ec != std::errc() || ptr != result.data() + result.size()) {
-        return nullptr;
-    }
-    switch (code) {
-    case -1:
-        return "Cannot open input file.";
-    case -2:
-        return "Cannot create output file.";
-    case -3:
-        return "Cannot decrypt input file.";
-    case -4:
-        return "Error parsing input file.";
-    case -5:
-        return "No pages for output PDF.";
-    default:
-        return nullptr;
-    }
-}
-
-} // namespace
 
 int listBookmarks(const engine::EngineRegistry& engines, const std::string& input, const std::string& passwords,
                   std::ostream& out, std::ostream& err) {
@@ -45,8 +19,8 @@ int listBookmarks(const engine::EngineRegistry& engines, const std::string& inpu
     for (const auto& w : engine->warnings()) {
         err << "plait: warning: " << w << '\n';
     }
-    if (const char* failure = listingFailure(result)) {
-        err << "plait: error: " << failure << '\n';
+    if (auto failure = core::outline::listingFailureMessage(result)) {
+        err << "plait: error: " << *failure << '\n';
         return 1;
     }
     // The engine lists in the outline writer's own markup, so it is printed as it comes.

@@ -3,8 +3,8 @@
 
 #include "core/app/MainWindow.h"
 #include "core/build/OptionSteps.h"
+#include "core/build/Results.h"
 
-#include <charconv>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -34,40 +34,6 @@ std::size_t characterCount(const std::string& s) {
 
 bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-std::optional<long long> parseResult(const std::string& text) {
-    std::size_t b = 0;
-    while (b < text.size() && text[b] == ' ') {
-        ++b;
-    }
-    std::size_t e = text.size();
-    while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\r' || text[e - 1] == '\n')) {
-        --e;
-    }
-    long long v = 0;
-    auto [ptr, ec] = std::from_chars(text.data() + b, text.data() + e, v);
-    if (ec != std::errc() || ptr != text.data() + e || b == e) {
-        return std::nullopt;
-    }
-    return v;
-}
-
-const char* resultMessage(long long result) {
-    switch (result) {
-    case -1:
-        return "Cannot open input file.";
-    case -2:
-        return "Cannot create output file.";
-    case -3:
-        return "Cannot decrypt input file.";
-    case -4:
-        return "Error parsing input file.";
-    case -5:
-        return "No pages for output PDF.";
-    default:
-        return nullptr;
-    }
 }
 
 constexpr const char* kSameNameMessage = "Cannot have an input file with same name as output file.";
@@ -224,7 +190,7 @@ void MainWindow::buildPDF() {
         s_.host.setBusyCursor(false);
         s_.host.engineFinished(eng);
 
-        const std::optional<long long> result = parseResult(resultText);
+        const std::optional<long long> result = build::parseResult(resultText);
         if (!result) {
             fail("The PDF engine returned an unexpected result.");
             return;
@@ -243,7 +209,7 @@ void MainWindow::buildPDF() {
         }
 
         // 18-19. Failures have their messages; everything else is success.
-        if (const char* message = resultMessage(*result)) {
+        if (const char* message = build::resultMessage(*result)) {
             fail(message);
         }
     } catch (const engine::EngineCallError&) {

@@ -1,5 +1,6 @@
 #include "BookmarkImport.h"
 
+#include "core/build/Results.h"
 #include "engine/MergeEngine.h"
 #include "engine/TagReader.h"
 
@@ -107,22 +108,7 @@ std::string runBookmarkListing(engine::MergeEngine& engine, const std::string& i
 }
 
 std::optional<std::string> listingFailureMessage(std::string_view result) {
-    if (result == "-1") {
-        return "Cannot open input file.";
-    }
-    if (result == "-2") {
-        return "Cannot create output file.";
-    }
-    if (result == "-3") {
-        return "Cannot decrypt input file.";
-    }
-    if (result == "-4") {
-        return "Error parsing input file.";
-    }
-    if (result == "-5") {
-        return "No pages for output PDF.";
-    }
-    return std::nullopt;
+    return build::failureMessage(result);
 }
 
 namespace {

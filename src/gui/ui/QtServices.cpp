@@ -2,6 +2,7 @@
 
 #include "gui/ui/FormBinder.h"
 
+#include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,9 +14,21 @@
 
 namespace plait::gui {
 
+QWidget* dialogOwner(QWidget* fallback) {
+    // The window the user is working in owns the box: it opens over that window and hands the
+    // focus back to it, so that an about box or a settings dialog stays the active window.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        return modal;
+    }
+    if (QWidget* active = QApplication::activeWindow(); active != nullptr && active->isVisible()) {
+        return active;
+    }
+    return fallback;
+}
+
 ui::Answer QtMessageBox::show(const std::string& text, const std::string& caption, ui::Icon icon,
                               ui::Buttons buttons) {
-    QMessageBox box(parent_);
+    QMessageBox box(dialogOwner(parent_));
     box.setText(QString::fromStdString(text));
     box.setWindowTitle(QString::fromStdString(caption));
     switch (icon) {
@@ -103,7 +116,7 @@ void QtFileDialog::showSave(ui::FileDialogState& state) {
 }
 
 void QtFileDialog::run(ui::FileDialogState& state, bool save) {
-    QFileDialog dialog(parent_);
+    QFileDialog dialog(dialogOwner(parent_));
     // Qt's own dialog: it behaves the same on every desktop and honours every option below.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
@@ -153,7 +166,7 @@ void QtFileDialog::run(ui::FileDialogState& state, bool save) {
 
 std::optional<ui::ColorValue> QtColorDialog::pickColor() {
     // Not preset with the field's colour: the dialog always opens on white.
-    const QColor color = QColorDialog::getColor(Qt::white, parent_);
+    const QColor color = QColorDialog::getColor(Qt::white, dialogOwner(parent_));
     if (!color.isValid()) {
         return std::nullopt;
     }

@@ -11,6 +11,10 @@
 // talks to. Windows take them by interface, so tests hand in fakes instead.
 namespace plait::gui {
 
+// The window that a box or dialog opened now belongs to: the active modal dialog, else the
+// active window, else the given one.
+QWidget* dialogOwner(QWidget* fallback);
+
 class QtMessageBox : public ui::MessageBox {
 public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}

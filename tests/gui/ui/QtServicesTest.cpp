@@ -1,4 +1,8 @@
 #include "gui/ui/QtServices.h"
+#include "gui/ui/TestApp.h"
+
+#include <QDialog>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -12,4 +16,19 @@ TEST(QtFileDialog, FilterListsBecomeQtNameFilters) {
               (QStringList{"Images (*.jpg *.JPG *.Png *.png *.PNG)"}));
     EXPECT_TRUE(QtFileDialog::nameFilters("").isEmpty());
     EXPECT_EQ(QtFileDialog::nameFilters("Anything|"), (QStringList{"Anything (*)"}));
+}
+
+TEST(QtServices, BoxesBelongToTheWindowTheUserIsWorkingIn) {
+    plait::test::testApp();
+    QWidget main;
+    QDialog about(&main);
+    main.show();
+    about.show();
+    QApplication::setActiveWindow(&about);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    EXPECT_EQ(plait::gui::dialogOwner(&main), &about);
+    about.hide();
+    QApplication::setActiveWindow(nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(plait::gui::dialogOwner(&main), &main);
 }

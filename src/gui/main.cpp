@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     using namespace plait;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("PDF Plait"));
-    QApplication::setApplicationDisplayName(QStringLiteral("PDF Plait"));
+    // No display name: Qt would append it to every window title ("Error — PDF Plait"), and the
+    // captions are the program's own.
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(PLAIT_VERSION_MAJOR)
                                             .arg(PLAIT_VERSION_MINOR)

@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QToolButton>
@@ -173,14 +174,22 @@ void SettingsDialog::buildFrame() {
         "QToolButton { border: 1px solid palette(mid); border-bottom: none; padding: 2px 1px;"
         " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
         "QToolButton:checked { background: palette(window); font-weight: bold; }"));
-    connect(group, &QButtonGroup::idClicked, this, [this](int tab) {
-        setCurrentTab(tab);
-        // The user changed tabs.
-        browserwait();
-        if (bookmarksShowing()) {
-            setBookmarkPositions();
-        }
-    });
+    connect(group, &QButtonGroup::idClicked, this, &SettingsDialog::userChangedTab);
+    // The keys that page through tabs everywhere else.
+    const std::pair<QKeySequence, int> pageKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), -1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1}};
+    for (const auto& [keys, step] : pageKeys) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] {
+            const int next = (currentTab() + step + kTabCount) % kTabCount;
+            userChangedTab(next);
+            tabButtons_[static_cast<std::size_t>(next)]->setFocus(Qt::ShortcutFocusReason);
+        });
+    }
     column->addWidget(tabRows_);
 
     stack_ = new QStackedWidget(tabControl_);
@@ -323,6 +332,14 @@ void SettingsDialog::applyMasking() {
                 findChild<QLineEdit*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))) {
             box->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal);
         }
+    }
+}
+
+void SettingsDialog::userChangedTab(int tab) {
+    setCurrentTab(tab);
+    browserwait();
+    if (bookmarksShowing()) {
+        setBookmarkPositions();
     }
 }
 

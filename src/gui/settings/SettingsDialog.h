@@ -102,6 +102,7 @@ private:
     void fitTabCaptions(int tabWidth);
     void placeBookmarkControls();
     void onClicked(const QString& name, int index);
+    void userChangedTab(int tab);
     void confirmReset();
     void checkConfirmation(const QString& box);
     void browserwait();

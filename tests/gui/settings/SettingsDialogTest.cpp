@@ -425,6 +425,22 @@ TEST(SettingsDialog, AtItsSmallestEveryTabKeepsTheRoomItsFieldsNeed) {
     }
 }
 
+TEST(SettingsDialog, ControlTabAndControlPageKeysPageThroughTheTabs) {
+    Fixture f;
+    f.showActive();
+    f.w("txtPullPages")->setFocus();
+    QTest::keyClick(f.dialog.get(), Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(f.dialog->currentTab(), 1);
+    QTest::keyClick(f.dialog.get(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(f.dialog->currentTab(), 2);
+    QTest::keyClick(f.dialog.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    QTest::keyClick(f.dialog.get(), Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(f.dialog->currentTab(), 0);
+    QTest::keyClick(f.dialog.get(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(f.dialog->currentTab(), SettingsDialog::kTabCount - 1) << "round from the first to the last";
+    EXPECT_TRUE(f.dialog->tabButton(SettingsDialog::kTabCount - 1)->hasFocus());
+}
+
 TEST(SettingsDialog, BookmarksTabIsLaidOutWhenItShows) {
     Fixture f;
     f.dialog->show();

@@ -441,6 +441,21 @@ TEST(SettingsDialog, ControlTabAndControlPageKeysPageThroughTheTabs) {
     EXPECT_TRUE(f.dialog->tabButton(SettingsDialog::kTabCount - 1)->hasFocus());
 }
 
+TEST(SettingsDialog, PageNumbersTabIsWalkedDownTheFieldsBeforeTheAlignment) {
+    // The switch, then the fields beneath it in the order they stand, then the alignment
+    // picture to their right.
+    Fixture f;
+    QWidget* page = f.dialog->tabPage(settings::kTabPageNumbers);
+    QStringList order;
+    for (QWidget* w = f.w("chkPage"); order.size() < 10; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) != 0) {
+            order << w->objectName();
+        }
+    }
+    EXPECT_EQ(order.join(' ').toStdString(), "chkPage txtPgFmt cmbNumber txtSize txtPgLeft txtPgBottom "
+                                             "optPgAlign_0 optPgAlign_1 optPgAlign_2 optPgAlign_3");
+}
+
 TEST(SettingsDialog, BookmarksTabIsLaidOutWhenItShows) {
     Fixture f;
     f.dialog->show();

@@ -130,7 +130,8 @@ struct BuildRun::Impl {
     std::vector<std::string> inputs;
     std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
-    std::atomic<bool> abandon{false};           // the reader thread's work is no longer wanted
+    bool inPlace = false;             // the output is the single input, rewritten (see writeInPlace)
+    std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
 
     Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
@@ -233,7 +234,7 @@ struct BuildRun::Impl {
         std::exception_ptr error;
     };
 
-    Prepared prepareInput(const std::string& path, const PageList& pageList) {
+    Prepared prepareInput(const std::string& path, const PageList& pageList, bool parseSelected = true) {
         Prepared p;
         const WarnFn warn = [&p](std::string w) { p.warnings.push_back(std::move(w)); };
         try {
@@ -258,7 +259,9 @@ struct BuildRun::Impl {
             }
             p.selected = pageList.resolve(static_cast<int>(p.pages.size()), &p.outOfRange);
             try {
-                parseAhead(p);
+                if (parseSelected) {
+                    parseAhead(p);
+                }
             } catch (const std::exception&) {
                 // Damage shows again, and is reported, when the page is copied.
             }
@@ -483,9 +486,9 @@ struct BuildRun::Impl {
 #endif
     }
 
-    void layOut(QPDF& out) {
-        const PageGeometry& g = job.geometry;
 #ifdef PLAIT_HAVE_GEOMETRY
+    GeometryOptions geometryOptions() const {
+        const PageGeometry& g = job.geometry;
         GeometryOptions options;
         const auto box = [](const std::optional<BoxValues>& b) -> std::optional<PdfBox> {
             if (!b)
@@ -506,6 +509,13 @@ struct BuildRun::Impl {
         options.pageSize = g.pageSize;
         options.scaleUp = g.scaleUp;
         options.scaleDown = g.scaleDown;
+        return options;
+    }
+#endif
+
+    void layOut(QPDF& out) {
+#ifdef PLAIT_HAVE_GEOMETRY
+        const GeometryOptions options = geometryOptions();
         if (options.isNoOp()) {
             return;
         }
@@ -515,6 +525,7 @@ struct BuildRun::Impl {
             hooks.warn(n);
 #else
         (void)out;
+        const PageGeometry& g = job.geometry;
         const bool any = g.mediaBox || g.cropBox || g.bleedBox || g.artBox || g.trimBox ||
                          (g.scalePercent && *g.scalePercent != 100) || g.down != 0 || g.right != 0 ||
                          (g.angle && *g.angle != 0) || g.autoRotate || g.pageSize;
@@ -554,10 +565,10 @@ struct BuildRun::Impl {
     // Takes the first PDF input's description (information dictionary and XMP metadata) as
     // the output's starting point: merging appendices into a report keeps the report's.
     void inheritDescription(QPDF& out) {
-        if (sources.empty()) {
+        if (sources.empty() && !inPlace) {
             return;
         }
-        QPDF& first = *sources.front();
+        QPDF& first = inPlace ? out : *sources.front();
         QPDFObjectHandle info = first.getTrailer().getKey("/Info");
         if (info.isDictionary()) {
             QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
@@ -570,7 +581,7 @@ struct BuildRun::Impl {
             out.getTrailer().replaceKey("/Info", out.makeIndirectObject(copy));
         }
         QPDFObjectHandle metadata = first.getRoot().getKey("/Metadata");
-        if (metadata.isStream()) {
+        if (metadata.isStream() && !inPlace) {
             out.getRoot().replaceKey("/Metadata", out.copyForeignObject(metadata));
         }
     }
@@ -589,6 +600,8 @@ struct BuildRun::Impl {
             break;
         }
         w.setCompressStreams(o.compressStreams);
+        // Written in place, the input's own encryption would otherwise carry over.
+        w.setPreserveEncryption(false);
         w.setLinearization(o.linearize);
         if (!o.minVersion.empty()) {
             w.setMinimumPDFVersion(o.minVersion);
@@ -612,11 +625,83 @@ struct BuildRun::Impl {
     }
 
     // Everything up to writing: returns the assembled output.
+    // A job that takes one PDF whole and leaves its pages as they are (typically: encrypt or
+    // describe a file) needs no copy: the input itself is trimmed to what a merge would carry
+    // and written. Null when the job is not of that kind, or the input is an image.
+    std::unique_ptr<QPDF> writeInPlace(std::vector<OutlineNode>& kept) {
+#ifdef PLAIT_HAVE_GEOMETRY
+        std::vector<std::string> notes;
+        const PageList pageList = PageList::parse(job.pageList, notes);
+        if (inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp()) {
+            return nullptr;
+        }
+        const std::string& path = inputs.front();
+        const std::string name = baseName(path);
+        hooks.status("Reading " + name + " (1 of 1)", 0);
+        Prepared p = prepareInput(path, pageList, false);
+        if (!p.error && p.kind != Kind::Pdf) {
+            return nullptr; // an image, or not a PDF: the usual path says what it is
+        }
+        for (auto& w : p.warnings)
+            hooks.warn(std::move(w));
+        if (p.error) {
+            std::rethrow_exception(p.error);
+        }
+        QPDF& doc = *p.pdf;
+        if (doc.getRoot().hasKey("/StructTreeRoot")) {
+            hooks.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
+        }
+        try {
+            PageMap same;
+            std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> pages;
+            for (auto& page : p.pages) {
+                same.emplace(page.getObjectHandle().getObjGen(), page.getObjectHandle());
+                pages.emplace_back(page.getObjectHandle(), page.getObjectHandle());
+            }
+            // Links and bookmarks by name become explicit, as in a merge: the name tree goes.
+            const int lostLinks = repairLinks(doc, pages, same);
+            if (lostLinks > 0) {
+                hooks.warn(name + ": " + std::to_string(lostLinks) +
+                           " links point at pages that are not in the output; they were removed");
+            }
+            if (job.bookmarkKeep && job.bookmarkFile.empty()) {
+                int lost = 0;
+                kept = keptOutline(doc, doc, same, lost);
+                if (lost > 0) {
+                    hooks.warn(name + ": " + std::to_string(lost) +
+                               " bookmarks point at pages that are not in the output; they jump nowhere");
+                }
+            }
+            // What a merged document's catalog holds; the rest (names, page labels, tags,
+            // open actions, ...) is left behind as a merge leaves it.
+            QPDFObjectHandle root = doc.getRoot();
+            for (const auto& key : root.getKeys()) {
+                if (key != "/Type" && key != "/Pages" && key != "/AcroForm" && key != "/Metadata") {
+                    root.removeKey(key);
+                }
+            }
+        } catch (const QPDFExc& e) {
+            passWarnings(doc, name, hooks.warn);
+            throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
+        }
+        passWarnings(doc, name, hooks.warn);
+        inPlace = true;
+        return std::move(p.pdf);
+#else
+        (void)kept;
+        return nullptr;
+#endif
+    }
+
     std::unique_ptr<QPDF> prepare() {
-        auto out = std::make_unique<QPDF>();
-        out->emptyPDF();
-        out->setSuppressWarnings(true);
-        auto kept = assemble(*out);
+        std::vector<OutlineNode> kept;
+        std::unique_ptr<QPDF> out = writeInPlace(kept);
+        if (!out) {
+            out = std::make_unique<QPDF>();
+            out->emptyPDF();
+            out->setSuppressWarnings(true);
+            kept = assemble(*out);
+        }
         if (out->getAllPages().empty()) {
             throw EngineError(BuildFailure::NoPages, "", "the inputs and page list select no page");
         }

@@ -129,7 +129,7 @@ void keepItems(std::vector<QPDFOutlineObjectHelper> items, int depth, QPDF& out,
             const std::string kind = action.getKey("/S").isName() ? action.getKey("/S").getName() : "";
             if (kind != "/GoTo") {
                 // Web links, remote documents and the like need nothing from the other pages.
-                node.action = out.copyForeignObject(action);
+                node.action = action.getOwningQPDF() == &out ? action : out.copyForeignObject(action);
             }
         }
         if (raw.getKey("/C").isArray()) {

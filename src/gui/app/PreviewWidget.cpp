@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMimeDatabase>
@@ -26,7 +27,7 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     stack_->addWidget(blank_);
 
     pdf_ = new QPdfDocument(this);
-    pdfView_ = makePdfView();
+    pdfView_ = makePdfView(0);
     pdfView_->setDocument(pdf_);
     stack_->addWidget(pdfView_);
 
@@ -50,11 +51,39 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
 
 PreviewWidget::~PreviewWidget() = default;
 
-QPdfView* PreviewWidget::makePdfView() {
+QPdfView* PreviewWidget::makePdfView(int pageCount) {
     auto* view = new QPdfView(stack_);
-    view->setPageMode(QPdfView::PageMode::MultiPage);
+    // The scrolling view measures every page before it shows the first, about a second for
+    // each ten thousand pages, and the window waits for it; a longer document shows one page
+    // at a time, turned with Page Up and Page Down.
+    view->setPageMode(pageCount > kScrollingPageLimit ? QPdfView::PageMode::SinglePage
+                                                      : QPdfView::PageMode::MultiPage);
     view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
+    view->installEventFilter(this);
     return view;
+}
+
+bool PreviewWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pdfView_ && event->type() == QEvent::KeyPress &&
+        pdfView_->pageMode() == QPdfView::PageMode::SinglePage) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
+            const int page = pdfView_->pageNavigator()->currentPage() + (key == Qt::Key_PageDown ? 1 : -1);
+            if (page >= 0 && page < pdf_->pageCount()) {
+                pdfView_->pageNavigator()->jump(page, QPointF(), 0);
+            }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool PreviewWidget::pdfScrolls() const {
+    return pdfView_->pageMode() == QPdfView::PageMode::MultiPage;
+}
+
+int PreviewWidget::pdfCurrentPage() const {
+    return pdfView_->pageNavigator()->currentPage();
 }
 
 QSize PreviewWidget::shownPictureSize() const {
@@ -100,7 +129,7 @@ void PreviewWidget::navigate(const std::string& target) {
         // switch and stand in for the new document's page.
         auto* doc = new QPdfDocument(this);
         if (doc->load(path) == QPdfDocument::Error::None) {
-            auto* view = makePdfView();
+            auto* view = makePdfView(doc->pageCount());
             view->setDocument(doc);
             stack_->addWidget(view);
             stack_->setCurrentWidget(view);

@@ -31,17 +31,23 @@ public:
     QString mode() const { return mode_; }
     QString currentPath() const { return path_; }
     int pdfPageCount() const;
+    // Documents up to this many pages scroll through all their pages; longer ones show one
+    // page at a time.
+    static constexpr int kScrollingPageLimit = 2000;
+    bool pdfScrolls() const;
+    int pdfCurrentPage() const;
     // The picture as it is drawn now (scaled down to fit the pane).
     QSize shownPictureSize() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fitPicture();
     void showBlank(const QColor& color);
     void showCard(const QString& title, const QString& body);
-    QPdfView* makePdfView();
+    QPdfView* makePdfView(int pageCount);
 
     QStackedWidget* stack_;
     QWidget* blank_;

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPdfView>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,4 +114,39 @@ TEST(PreviewWidget, LargePicturesFillThePaneAndFollowItsSize) {
     shown = pane.shownPictureSize();
     EXPECT_LE(shown.width(), 200);
     EXPECT_GE(shown.width(), 190);
+}
+
+TEST(PreviewWidget, VeryLongDocumentsShowOnePageAtATimeInsteadOfFreezingTheWindow) {
+    plait::test::testApp();
+    QTemporaryDir dir;
+    const QString shortPdf = dir.filePath("short.pdf");
+    const QString longPdf = dir.filePath("long.pdf");
+    writeFilledPdf(shortPdf, Qt::red, 3);
+    writeFilledPdf(longPdf, Qt::blue, plait::gui::PreviewWidget::kScrollingPageLimit + 1);
+
+    plait::gui::PreviewWidget pane;
+    pane.resize(400, 300);
+    pane.show();
+    pane.navigate(shortPdf.toStdString());
+    EXPECT_TRUE(pane.pdfScrolls());
+    pane.navigate(longPdf.toStdString());
+    ASSERT_EQ(pane.pdfPageCount(), plait::gui::PreviewWidget::kScrollingPageLimit + 1);
+    EXPECT_FALSE(pane.pdfScrolls());
+
+    QWidget* view = nullptr;
+    for (auto* candidate : pane.findChildren<QPdfView*>()) {
+        if (candidate->isVisible()) {
+            view = candidate; // the views of earlier files are on their way out
+        }
+    }
+    ASSERT_NE(view, nullptr);
+    QTest::keyClick(view, Qt::Key_PageDown);
+    QTest::keyClick(view, Qt::Key_PageDown);
+    EXPECT_EQ(pane.pdfCurrentPage(), 2);
+    QTest::keyClick(view, Qt::Key_PageUp);
+    EXPECT_EQ(pane.pdfCurrentPage(), 1);
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(view, Qt::Key_PageUp);
+    }
+    EXPECT_EQ(pane.pdfCurrentPage(), 0) << "no page before the first";
 }

@@ -71,8 +71,8 @@ Kind sniff(const std::string& head) {
 // writing once per block keeps both the cancel check and the system calls off its path.
 class CancelPipeline : public Pipeline {
 public:
-    CancelPipeline(Pipeline* downstream, const std::function<bool()>& cancelled)
-        : Pipeline("cancel check", downstream), cancelled_(cancelled) {
+    CancelPipeline(Pipeline* downstream, const std::function<bool()>& cancelled, OutputFile* output = nullptr)
+        : Pipeline("cancel check", downstream), cancelled_(cancelled), output_(output) {
         buffer_.reserve(kBlock);
     }
     void write(unsigned char const* data, size_t len) override {
@@ -80,6 +80,7 @@ public:
             flush();
             if (len >= kBlock) {
                 getNext()->write(data, len);
+                sinceWriteBack_ += len;
                 return;
             }
         }
@@ -100,10 +101,19 @@ private:
         }
         if (!buffer_.empty()) {
             getNext()->write(buffer_.data(), buffer_.size());
+            sinceWriteBack_ += buffer_.size();
             buffer_.clear();
         }
+        // The disk works while the rest is produced, instead of all at once at the end.
+        if (output_ != nullptr && sinceWriteBack_ >= kWriteBack) {
+            output_->startWriteBack();
+            sinceWriteBack_ = 0;
+        }
     }
+    static constexpr std::size_t kWriteBack = 1024 * 1024;
     const std::function<bool()>& cancelled_;
+    OutputFile* output_;
+    std::size_t sinceWriteBack_ = 0;
     std::vector<unsigned char> buffer_;
 };
 
@@ -754,7 +764,7 @@ int BuildRun::build() {
     r.hooks.status("Writing " + baseName(r.job.outFile), 50);
     std::vector<std::string> notes;
     Pl_StdioFile file("output", output.stream());
-    CancelPipeline guard(&file, r.hooks.cancelled);
+    CancelPipeline guard(&file, r.hooks.cancelled, &output);
     {
         QPDFWriter writer(*out);
         writer.setOutputPipeline(&guard);

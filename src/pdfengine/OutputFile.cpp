@@ -71,6 +71,17 @@ void OutputFile::discard() {
     }
 }
 
+void OutputFile::startWriteBack() {
+    if (file_ == nullptr || std::fflush(file_) != 0) {
+        return;
+    }
+    const off_t end = ::ftello(file_);
+    if (end > writtenBack_) {
+        ::sync_file_range(::fileno(file_), writtenBack_, end - writtenBack_, SYNC_FILE_RANGE_WRITE);
+        writtenBack_ = end;
+    }
+}
+
 void OutputFile::commit() {
     const auto fail = [&](const char* what) {
         const std::string reason = std::string(what) + ": " + std::strerror(errno);

@@ -21,6 +21,10 @@ public:
     const std::string& tempPath() const { return tempPath_; }
     const std::string& target() const { return target_; }
 
+    // Starts writing what was written so far to disk, without waiting for it, so that the
+    // sync in commit() finds little left to do. Errors show at commit().
+    void startWriteBack();
+
     // Flushes, syncs and renames the temporary file over the target; throws
     // EngineError(CannotCreateOutput) on failure, leaving the target as it was.
     void commit();
@@ -31,6 +35,7 @@ private:
     std::string target_;
     std::string tempPath_;
     std::FILE* file_ = nullptr;
+    long long writtenBack_ = 0; // bytes handed to startWriteBack so far
     bool committed_ = false;
 };
 

@@ -6,6 +6,8 @@
 #include "gui/ui/FormBinder.h"
 #include "ui_MainWindowView.h"
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QListWidget>
 #include <QShortcut>
@@ -24,10 +26,16 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent), ui_(std::
     // Long paths keep their file names in view: the start of the path gives way.
     ui_->TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui_->TreeView1->setTextElideMode(Qt::ElideLeft);
-    // Enter builds whenever the build button may be pressed.
+    // Enter builds whenever the build button may be pressed, as the window's default button;
+    // but a button that has the keyboard focus is the one Enter presses, as in any dialog.
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
         auto* enter = new QShortcut(QKeySequence(key), this);
         connect(enter, &QShortcut::activated, this, [this] {
+            if (auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+                focused != nullptr && focused != ui_->go && qobject_cast<QCheckBox*>(focused) == nullptr) {
+                focused->click();
+                return;
+            }
             if (window_ != nullptr && ui_->go->isEnabled()) {
                 window_->buildPDF();
             }

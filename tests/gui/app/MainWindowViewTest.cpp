@@ -159,3 +159,39 @@ TEST(MainWindowView, CannotShrinkUntilControlsAreCutOff) {
         EXPECT_TRUE(h.view.rect().contains(onWindow)) << name;
     }
 }
+
+TEST(MainWindowView, EnterBuildsUnlessAnotherButtonHasTheFocus) {
+    ViewHarness h;
+    h.window->insertFile(test::writeFile(h.platform.root / "a.pdf"));
+    h.window->insertFile(test::writeFile(h.platform.root / "b.pdf"));
+    h.window->form().setText("txtOutfile", (h.platform.root / "out.pdf").string());
+    QApplication::setActiveWindow(&h.view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.view));
+    auto builds = [&] {
+        std::size_t n = 0;
+        for (const auto& c : h.log->calls()) {
+            n += c.operation == "BuildPDF" ? 1 : 0;
+        }
+        return n;
+    };
+
+    // "..." with the focus: Enter chooses the output file instead of building.
+    h.child<QPushButton>("cmdOutput")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(h.files.wasSave, std::vector<bool>{true});
+    EXPECT_EQ(builds(), 0u);
+
+    // The arrow buttons too.
+    h.child<QToolButton>("btnUp")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(h.window->inputs().at(0).text, (h.platform.root / "b.pdf").string());
+    EXPECT_EQ(builds(), 0u);
+
+    // The output name or a check box with the focus: Enter builds.
+    h.child<QLineEdit>("txtOutfile")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(builds(), 1u);
+    h.child<QCheckBox>("chkPreview")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    EXPECT_EQ(builds(), 2u);
+}

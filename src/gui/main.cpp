@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QStatusBar>
+#include <QTimer>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -84,19 +85,29 @@ int main(int argc, char** argv) {
         }
         settings.hide();
     };
+    // Closing during a build stops the build first; the window closes (with its usual save
+    // question) once the engine has let go of its files.
+    bool closeWhenBuilt = false;
     view.onCloseWhileBuilding = [&] {
         if (messages.show("A build is still running. Stop it?", core::app::kShortTitle, ui::Icon::Question,
                           ui::Buttons::YesNo) == ui::Answer::Yes) {
             if (auto* running = host.runningEngine()) {
                 running->setCancelBuild(1);
             }
+            closeWhenBuilt = true;
         }
     };
 
     // Whatever the engine noted about the last build stays one click away.
     auto* notes = new gui::WarningsIndicator(&view);
     view.statusBar()->addPermanentWidget(notes);
-    window.onBuildFinished = [&] { notes->setWarnings(window.lastWarnings()); };
+    window.onBuildFinished = [&] {
+        notes->setWarnings(window.lastWarnings());
+        if (closeWhenBuilt) {
+            closeWhenBuilt = false;
+            QTimer::singleShot(0, &view, [&view] { view.close(); });
+        }
+    };
 
     window.load();
     view.show();

@@ -26,7 +26,7 @@ void InputList::select(std::optional<std::size_t> index) {
 }
 
 bool InputList::keyTaken(const std::string& key) const {
-    return std::any_of(entries_.begin(), entries_.end(), [&](const InputEntry& e) { return e.key == key; });
+    return keys_.count(key) != 0;
 }
 
 std::size_t InputList::append(std::string text) {
@@ -37,6 +37,7 @@ std::size_t InputList::append(std::string text) {
         ++number;
         key = std::to_string(number) + text;
     }
+    keys_.insert(key);
     entries_.push_back(InputEntry{std::move(text), std::move(key)});
     selected_ = entries_.size() - 1;
     return *selected_;
@@ -65,6 +66,7 @@ bool InputList::removeSelected() {
         return false;
     }
     const std::size_t at = *selected_;
+    keys_.erase(entries_[at].key);
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
     if (entries_.empty()) {
         selected_.reset();
@@ -76,6 +78,7 @@ bool InputList::removeSelected() {
 
 void InputList::clear() {
     entries_.clear();
+    keys_.clear();
     selected_.reset();
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace plait::core::app {
@@ -44,6 +45,7 @@ private:
     bool keyTaken(const std::string& key) const;
 
     std::vector<InputEntry> entries_;
+    std::unordered_set<std::string> keys_; // every entry's key, for appends in constant time
     std::optional<std::size_t> selected_;
 };
 

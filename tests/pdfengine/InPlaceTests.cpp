@@ -31,7 +31,8 @@ TEST(InPlace, SingleWholeInputMatchesTheCopyingPath) {
         pdf.processFile(in.c_str(), "open");
         pdf.getRoot().replaceKey("/PageLabels", QPDFObjectHandle::parse("<< /Nums [0 << /S /r >>] >>"));
         pdf.getRoot().replaceKey("/PageMode", QPDFObjectHandle::newName("/UseOutlines"));
-        QPDFWriter w(pdf, (in + ".tmp").c_str());
+        const std::string rewritten = in + ".tmp"; // the writer keeps the name, not a copy
+        QPDFWriter w(pdf, rewritten.c_str());
         w.setPreserveEncryption(true);
         w.write();
     }

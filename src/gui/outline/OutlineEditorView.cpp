@@ -57,12 +57,12 @@ OutlineEditorView::OutlineEditorView(QWidget* root, core::outline::OutlineEditor
         });
     }
     using E = core::outline::OutlineEditor;
-    connectButton("btnInsBefore", &E::insert);
-    connectButton("btnDelOutline", &E::removeSelected);
-    connectButton("btnUp", &E::moveUp);
-    connectButton("btnDown", &E::moveDown);
-    connectButton("cmdLeft", &E::outdent);
-    connectButton("cmdRight", &E::indent);
+    connectButton("btnInsBefore", [](E& e) { e.insert(); });
+    connectButton("btnDelOutline", [](E& e) { e.removeSelected(); });
+    connectButton("btnUp", [](E& e) { e.moveUp(); });
+    connectButton("btnDown", [](E& e) { e.moveDown(); });
+    connectButton("cmdLeft", [](E& e) { e.outdent(); });
+    connectButton("cmdRight", [](E& e) { e.indent(); });
     if (auto* button = root->findChild<QAbstractButton*>(QStringLiteral("btnLoadOutline"))) {
         connect(button, &QAbstractButton::clicked, this, [this] { importBookmarks(); });
     }
@@ -72,9 +72,9 @@ OutlineEditorView::OutlineEditorView(QWidget* root, core::outline::OutlineEditor
 
 OutlineEditorView::~OutlineEditorView() = default;
 
-void OutlineEditorView::connectButton(const char* name, void (core::outline::OutlineEditor::*action)()) {
+void OutlineEditorView::connectButton(const char* name, void (*action)(core::outline::OutlineEditor&)) {
     if (auto* button = root_->findChild<QAbstractButton*>(QLatin1String(name))) {
-        connect(button, &QAbstractButton::clicked, this, [this, action] { (editor_->*action)(); });
+        connect(button, &QAbstractButton::clicked, this, [this, action] { action(*editor_); });
     }
 }
 

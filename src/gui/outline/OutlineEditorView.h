@@ -55,7 +55,7 @@ public:
     void importBookmarks();
 
 private:
-    void connectButton(const char* name, void (core::outline::OutlineEditor::*action)());
+    void connectButton(const char* name, void (*action)(core::outline::OutlineEditor&));
     void subscribe();
     void rebuild();
     void addItems(QTreeWidgetItem* parentItem, const core::outline::EntryList& entries);

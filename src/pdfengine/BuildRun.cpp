@@ -9,6 +9,7 @@
 #include "PageList.h"
 #include "Security.h"
 #include "Text.h"
+#include "marks/Marks.h"
 
 #if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"
@@ -717,6 +718,12 @@ struct BuildRun::Impl {
         }
         checkCancel();
         layOut(*out);
+        {
+            std::vector<std::string> notes;
+            applyMarks(*out, job, notes);
+            for (auto& n : notes)
+                hooks.warn(n);
+        }
         outline(*out, std::move(kept));
         inheritDescription(*out);
         std::vector<std::string> notes;

@@ -27,12 +27,21 @@ struct PageGeometry {
 };
 
 // The stamp's own placement. The program sends it after setStamp with the same operations
-// that place pages, so the job keeps it apart; stamps themselves are not drawn yet.
+// that place pages, so the job keeps it apart.
 struct StampPlacement {
     std::string name;
     std::optional<double> angle, scalePercent;
     double down = 0, right = 0;
+    bool placed = false; // an offset was given: down/right place it instead of the default corner
     std::string text, pages;
+};
+
+// Marks put on the finished pages and document (marks/Marks.h); texts as the program sent them.
+struct MarkOptions {
+    bool pageNumbers = false;
+    std::string pageNumAlign, pageLMargin, pageBMargin, pageFmt, pageNumStyle, fontSize;
+    std::string textAreaFile, notesFile, attachFile; // pseudo names (setFileDataS) or paths
+    bool print = false, mail = false;
 };
 
 struct Security {
@@ -67,6 +76,7 @@ struct Job {
     Description description;
     PageGeometry geometry;
     std::optional<StampPlacement> stamp;
+    MarkOptions marks;
 
     bool bookmarkKeep = false;
     bool bookmarkOut = false;

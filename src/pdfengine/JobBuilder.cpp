@@ -175,6 +175,8 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
             double& target = op == "setPageDown" ? (stampMode_ ? j.stamp->down : j.geometry.down)
                                                  : (stampMode_ ? j.stamp->right : j.geometry.right);
             target = *n;
+            if (stampMode_)
+                j.stamp->placed = true;
         }
     } else if (op == "setAngle") {
         if (!given(0))
@@ -207,7 +209,6 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
         stampMode_ = true;
         j.stamp.emplace();
         j.stamp->name = a[0];
-        notSupported(op, "Stamps");
     } else if (op == "setStampText") {
         if (j.stamp)
             j.stamp->text = a[0];
@@ -217,13 +218,22 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
         } else if (given(0)) {
             notSupported(op, "Overlay pages");
         }
-    } else if (op == "setPageNumOutside" || op == "setPageNumAlign" || op == "setPageLMargin" ||
-               op == "setPageBMargin" || op == "setPageFmt" || op == "setPageNumStyle" ||
-               op == "setFontSize") {
-        // Modifiers of page numbering: they mean nothing on their own, and the program sends
-        // some of them in every build. setPageNum carries the warning.
+    } else if (op == "setPageNumOutside") {
+        // Numbers are always drawn over the finished page, outside its content (marks/Marks.h).
+    } else if (op == "setPageNumAlign") {
+        j.marks.pageNumAlign = a[0];
+    } else if (op == "setPageLMargin") {
+        j.marks.pageLMargin = a[0];
+    } else if (op == "setPageBMargin") {
+        j.marks.pageBMargin = a[0];
+    } else if (op == "setPageFmt") {
+        j.marks.pageFmt = a[0];
+    } else if (op == "setPageNumStyle") {
+        j.marks.pageNumStyle = a[0];
+    } else if (op == "setFontSize") {
+        j.marks.fontSize = a[0];
     } else if (op == "setPageNum") {
-        notSupported(op, "Page numbers");
+        j.marks.pageNumbers = true;
     } else if (op == "setOverlay" || op == "setRepeat" || op == "setRevOverlay") {
         notSupported(op, "Overlaying inputs");
     } else if (op == "setImpose") {
@@ -238,20 +248,20 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
     } else if (op == "setStringColorMode" || op == "setStringColor") {
         // Modifiers of setString, which carries the warning.
     } else if (op == "setAnnotesFile") {
-        notSupported(op, "Notes");
+        j.marks.notesFile = a[0];
     } else if (op == "setEmbedFile") {
-        notSupported(op, "Attachments");
+        j.marks.attachFile = a[0];
     } else if (op == "setStrFileIn") {
-        notSupported(op, "Text areas");
+        j.marks.textAreaFile = a[0];
     } else if (op == "setMediaPlay") {
         if (given(0))
             notSupported(op, "Media playback");
     } else if (op == "setMediaRepeat") {
         notSupported(op, "Media playback");
     } else if (op == "setMail") {
-        notSupported(op, "Mailing the output");
+        j.marks.mail = true;
     } else if (op == "setPrint") {
-        notSupported(op, "Printing the output");
+        j.marks.print = true;
     } else if (op == "setImgDir") {
         notSupported(op, "Image export");
     } else if (op == "setTags") {

@@ -1,0 +1,294 @@
+#include "Canvas.h"
+
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+namespace plait::pdf::marks {
+namespace {
+
+// Advance widths (1/1000 em) of the standard Helvetica fonts for codes 32 to 126.
+constexpr short kHelvetica[95] = {
+    278, 278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333,  278, 278, 556, 556, 556,
+    556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584, 584, 556, 1015, 667, 667, 722, 722, 667,
+    611, 778, 722, 278, 500, 667, 556, 833, 722, 778, 667, 778, 722, 667,  611, 722, 667, 944, 667,
+    667, 611, 278, 278, 278, 469, 556, 333, 556, 556, 500, 556, 556, 278,  556, 556, 222, 222, 500,
+    222, 833, 556, 556, 556, 556, 333, 500, 278, 556, 500, 722, 500, 500,  500, 334, 260, 334, 584};
+constexpr short kHelveticaBold[95] = {
+    278, 333, 474, 556, 556, 889, 722, 238, 333, 333, 389, 584, 278, 333, 278, 278, 556, 556, 556,
+    556, 556, 556, 556, 556, 556, 556, 333, 333, 584, 584, 584, 611, 975, 722, 722, 722, 722, 667,
+    611, 778, 722, 278, 556, 722, 611, 833, 722, 778, 667, 778, 722, 667, 611, 722, 667, 944, 667,
+    667, 611, 333, 278, 333, 584, 556, 333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556,
+    278, 889, 611, 611, 611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584};
+
+// Accented Latin-1 letters are as wide as their base letter, near enough for placing text.
+constexpr char kLatin1Base[] = "AAAAAAACEEEEIIIIDNOOOOO*OUUUUYPsaaaaaaaceeeeiiiidnooooo*ouuuuypy";
+
+double glyphWidth(unsigned char c, bool bold) {
+    const short* table = bold ? kHelveticaBold : kHelvetica;
+    if (c >= 32 && c <= 126)
+        return table[c - 32];
+    if (c == 0xC6)
+        return 1000; // AE
+    if (c == 0xE6)
+        return 889; // ae
+    if (c >= 0xC0) {
+        const char base = kLatin1Base[c - 0xC0];
+        return base == '*' ? 584 : table[static_cast<unsigned char>(base) - 32];
+    }
+    if (c == 0x85 || c == 0x97 || c == 0x89)
+        return 1000; // ellipsis, em dash, per mille
+    if (c == 0x91 || c == 0x92 || c == 0x82)
+        return 222;
+    return 556;
+}
+
+// Code points of WinAnsiEncoding's codes 0x80 to 0x9F (0 where the code is unused).
+constexpr unsigned short kWinAnsiHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                             0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+int winAnsiCode(char32_t cp) {
+    if ((cp >= 0x20 && cp <= 0x7E) || (cp >= 0xA0 && cp <= 0xFF))
+        return static_cast<int>(cp);
+    if (cp == '\t')
+        return ' ';
+    for (int i = 0; i < 32; ++i) {
+        if (kWinAnsiHigh[i] != 0 && kWinAnsiHigh[i] == cp)
+            return 0x80 + i;
+    }
+    return -1;
+}
+
+// Decodes UTF-8; false when the bytes are not well-formed UTF-8.
+bool decodeUtf8(std::string_view s, std::u32string& out) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + static_cast<std::size_t>(extra) >= s.size() + (extra == 0 ? 1 : 0))
+            return false;
+        char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((cc & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        out.push_back(cp);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
+QPDFObjectHandle helvetica(QPDF& pdf, const char* baseFont) {
+    auto font = QPDFObjectHandle::newDictionary();
+    font.replaceKey("/Type", QPDFObjectHandle::newName("/Font"));
+    font.replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1"));
+    font.replaceKey("/BaseFont", QPDFObjectHandle::newName(baseFont));
+    font.replaceKey("/Encoding", QPDFObjectHandle::newName("/WinAnsiEncoding"));
+    return pdf.makeIndirectObject(font);
+}
+
+QPDFObjectHandle arrayOf(std::initializer_list<double> values) {
+    auto a = QPDFObjectHandle::newArray();
+    for (double v : values)
+        a.appendItem(QPDFObjectHandle::newReal(v, 4, true));
+    return a;
+}
+
+} // namespace
+
+Matrix multiply(const Matrix& m, const Matrix& n) {
+    // Apply m, then n.
+    return {m[0] * n[0] + m[1] * n[2], m[0] * n[1] + m[1] * n[3],        m[2] * n[0] + m[3] * n[2],
+            m[2] * n[1] + m[3] * n[3], m[4] * n[0] + m[5] * n[2] + n[4], m[4] * n[1] + m[5] * n[3] + n[5]};
+}
+
+Matrix rotation(double degrees) {
+    const double r = degrees * M_PI / 180.0;
+    double c = std::cos(r), s = std::sin(r);
+    // Exact quarter turns keep content streams free of 6.1e-17 noise.
+    if (std::fabs(c) < 1e-12)
+        c = 0;
+    if (std::fabs(s) < 1e-12)
+        s = 0;
+    return {c, s, -s, c, 0, 0};
+}
+
+std::array<double, 2> apply(const Matrix& m, double x, double y) {
+    return {m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]};
+}
+
+PageFrame pageFrame(QPDFObjectHandle page) {
+    QPDFPageObjectHelper helper(page);
+    QPDFObjectHandle box = helper.getCropBox();
+    QPDFObjectHandle::Rectangle r;
+    if (box.isRectangle()) {
+        r = box.getArrayAsRectangle();
+    }
+    if (r.urx == r.llx || r.ury == r.lly) {
+        r = {0, 0, 612, 792};
+    }
+    const double x0 = std::min(r.llx, r.urx), x1 = std::max(r.llx, r.urx);
+    const double y0 = std::min(r.lly, r.ury), y1 = std::max(r.lly, r.ury);
+    int rotate = 0;
+    QPDFObjectHandle rot = helper.getAttribute("/Rotate", false);
+    if (rot.isNumber()) {
+        rotate = static_cast<int>(std::lround(rot.getNumericValue()));
+    }
+    rotate = ((rotate % 360) + 360) % 360;
+    PageFrame f;
+    switch (rotate) {
+    case 90:
+        f = {y1 - y0, x1 - x0, {0, 1, -1, 0, x1, y0}};
+        break;
+    case 180:
+        f = {x1 - x0, y1 - y0, {-1, 0, 0, -1, x1, y1}};
+        break;
+    case 270:
+        f = {y1 - y0, x1 - x0, {0, -1, 1, 0, x0, y1}};
+        break;
+    default:
+        f = {x1 - x0, y1 - y0, {1, 0, 0, 1, x0, y0}};
+        break;
+    }
+    return f;
+}
+
+std::string num(double v) {
+    if (std::fabs(v) < 0.00005)
+        return "0";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4f", v);
+    std::string s = buf;
+    while (s.back() == '0')
+        s.pop_back();
+    if (s.back() == '.')
+        s.pop_back();
+    return s;
+}
+
+std::string toWinAnsi(std::string_view text, bool& lost) {
+    std::u32string cps;
+    if (!decodeUtf8(text, cps)) {
+        cps.clear();
+        for (char c : text)
+            cps.push_back(static_cast<unsigned char>(c));
+    }
+    std::string out;
+    for (char32_t cp : cps) {
+        const int code = winAnsiCode(cp);
+        if (code < 0) {
+            lost = true;
+            out.push_back('?');
+        } else {
+            out.push_back(static_cast<char>(code));
+        }
+    }
+    return out;
+}
+
+std::string literal(std::string_view bytes) {
+    std::string out = "(";
+    for (char c : bytes) {
+        if (c == '(' || c == ')' || c == '\\')
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    out.push_back(')');
+    return out;
+}
+
+double textWidth(std::string_view winAnsi, double size, bool bold) {
+    double w = 0;
+    for (char c : winAnsi)
+        w += glyphWidth(static_cast<unsigned char>(c), bold);
+    return w * size / 1000.0;
+}
+
+std::string textBlock(const std::vector<std::string>& lines, double x, double y, double size, char align,
+                      Font font) {
+    std::string s;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].empty())
+            continue;
+        const double w = textWidth(lines[i], size, font == Font::Bold);
+        const double lx = align == 'C' ? x - w / 2 : align == 'R' ? x - w : x;
+        const double ly = y - static_cast<double>(i) * size * 1.2;
+        s += "BT " + std::string(fontResource(font)) + " " + num(size) + " Tf " + num(lx) + " " + num(ly) +
+             " Td " + literal(lines[i]) + " Tj ET\n";
+    }
+    return s;
+}
+
+QPDFObjectHandle Fonts::resources() {
+    if (resources_.isInitialized()) {
+        return resources_;
+    }
+    auto fonts = QPDFObjectHandle::newDictionary();
+    fonts.replaceKey("/H", helvetica(pdf_, "/Helvetica"));
+    fonts.replaceKey("/HB", helvetica(pdf_, "/Helvetica-Bold"));
+    auto res = QPDFObjectHandle::newDictionary();
+    res.replaceKey("/Font", fonts);
+    resources_ = pdf_.makeIndirectObject(res);
+    return resources_;
+}
+
+QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content) {
+    auto dict = QPDFObjectHandle::newDictionary();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+    dict.replaceKey("/BBox", arrayOf({0, 0, frame.width, frame.height}));
+    const Matrix& m = frame.toUser;
+    dict.replaceKey("/Matrix", arrayOf({m[0], m[1], m[2], m[3], m[4], m[5]}));
+    dict.replaceKey("/Resources", fonts_.resources());
+    auto stream = QPDFObjectHandle::newStream(&pdf_, content);
+    stream.replaceDict(dict);
+    return stream;
+}
+
+void Canvas::paint() {
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf_).getAllPages();
+    std::set<int> touched;
+    for (auto& [i, _] : over_)
+        touched.insert(i);
+    for (auto& [i, _] : under_)
+        touched.insert(i);
+    for (int i : touched) {
+        if (i < 0 || static_cast<std::size_t>(i) >= pages.size())
+            continue;
+        QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(i)];
+        const PageFrame frame = pageFrame(page.getObjectHandle());
+        // The page's own resources may be shared with other pages or inherited: the page
+        // gets its own copy of the dictionaries it adds a name to.
+        QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+        if (!resources.isDictionary()) {
+            resources = QPDFObjectHandle::newDictionary();
+            page.getObjectHandle().replaceKey("/Resources", resources);
+        } else if (resources.isIndirect()) {
+            resources = resources.shallowCopy();
+            page.getObjectHandle().replaceKey("/Resources", resources);
+        }
+        QPDFObjectHandle xobjects = resources.getKey("/XObject");
+        xobjects = xobjects.isDictionary() ? xobjects.shallowCopy() : QPDFObjectHandle::newDictionary();
+        resources.replaceKey("/XObject", xobjects);
+        int suffix = 1;
+        if (auto it = under_.find(i); it != under_.end() && !it->second.empty()) {
+            const std::string name = resources.getUniqueResourceName("/PlaitUnder", suffix);
+            xobjects.replaceKey(name, form(frame, it->second));
+            page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "q " + name + " Do Q\n"), true);
+        }
+        if (auto it = over_.find(i); it != over_.end() && !it->second.empty()) {
+            const std::string name = resources.getUniqueResourceName("/PlaitOver", suffix);
+            xobjects.replaceKey(name, form(frame, it->second));
+            page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "q\n"), true);
+            page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "\nQ q " + name + " Do Q\n"), false);
+        }
+    }
+}
+
+} // namespace plait::pdf::marks

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <array>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plait::pdf::marks {
+
+// An affine matrix [a b c d e f] as PDF writes it: (x, y) -> (a x + c y + e, b x + d y + f).
+using Matrix = std::array<double, 6>;
+
+Matrix multiply(const Matrix& first, const Matrix& then);
+Matrix rotation(double degreesCounterClockwise);
+std::array<double, 2> apply(const Matrix& m, double x, double y);
+
+// A page as the reader sees it: width and height after /Rotate, and the matrix from that
+// displayed space (origin bottom-left of the crop box) to the page's default user space.
+struct PageFrame {
+    double width = 0, height = 0;
+    Matrix toUser{1, 0, 0, 1, 0, 0};
+};
+PageFrame pageFrame(QPDFObjectHandle page);
+
+// Numbers written compactly for content streams ("12", "0.5", "-3.25").
+std::string num(double v);
+
+// Text converted for a simple font in WinAnsiEncoding: UTF-8 (or, when the bytes are not
+// UTF-8, Latin-1) in, one byte a character out. Characters the encoding lacks become '?' and
+// set `lost`.
+std::string toWinAnsi(std::string_view text, bool& lost);
+// A PDF literal string "(...)" of the bytes, escaped.
+std::string literal(std::string_view bytes);
+// Advance width of WinAnsi bytes in Helvetica (or Helvetica-Bold) at `size`.
+double textWidth(std::string_view winAnsi, double size, bool bold = false);
+
+enum class Font { Regular, Bold };
+// The resource names marks use in their drawings.
+inline const char* fontResource(Font f) {
+    return f == Font::Bold ? "/HB" : "/H";
+}
+
+// The fonts marks draw with, one indirect object each per document.
+class Fonts {
+public:
+    explicit Fonts(QPDF& pdf) : pdf_(pdf) {}
+    QPDFObjectHandle resources(); // a /Resources dictionary naming both
+private:
+    QPDF& pdf_;
+    QPDFObjectHandle resources_;
+};
+
+// Collects what is to be drawn on each page (in displayed coordinates) and paints it all at
+// once, so a page with several marks is changed once.
+class Canvas {
+public:
+    Canvas(QPDF& pdf, Fonts& fonts) : pdf_(pdf), fonts_(fonts) {}
+    void over(int pageIndex, const std::string& content) { over_[pageIndex] += content; }
+    void under(int pageIndex, const std::string& content) { under_[pageIndex] += content; }
+    void paint();
+
+private:
+    QPDFObjectHandle form(const PageFrame& frame, const std::string& content);
+    QPDF& pdf_;
+    Fonts& fonts_;
+    std::map<int, std::string> over_, under_;
+};
+
+// Operators that draw `lines` of WinAnsi text in Helvetica: each line's baseline starts at
+// x (left), is centred on x ('C') or ends at x ('R'); the first baseline is at y and each
+// following one 1.2 * size lower.
+std::string textBlock(const std::vector<std::string>& lines, double x, double y, double size, char align,
+                      Font font = Font::Regular);
+
+} // namespace plait::pdf::marks

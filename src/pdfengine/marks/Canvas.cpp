@@ -1,5 +1,7 @@
 #include "Canvas.h"
 
+#include "UnicodeFont.h"
+
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
@@ -172,13 +174,20 @@ std::string num(double v) {
     return s;
 }
 
-std::string toWinAnsi(std::string_view text, bool& lost) {
+namespace {
+std::u32string codePoints(std::string_view text) {
     std::u32string cps;
     if (!decodeUtf8(text, cps)) {
         cps.clear();
         for (char c : text)
             cps.push_back(static_cast<unsigned char>(c));
     }
+    return cps;
+}
+} // namespace
+
+std::string toWinAnsi(std::string_view text, bool& lost) {
+    const std::u32string cps = codePoints(text);
     std::string out;
     for (char32_t cp : cps) {
         const int code = winAnsiCode(cp);
@@ -210,19 +219,88 @@ double textWidth(std::string_view winAnsi, double size, bool bold) {
     return w * size / 1000.0;
 }
 
-std::string textBlock(const std::vector<std::string>& lines, double x, double y, double size, char align,
-                      Font font) {
+std::string textBlock(const std::vector<Line>& lines, double x, double y, double size, char align,
+                      const Fonts& fonts) {
     std::string s;
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].empty())
+        const Line& line = lines[i];
+        if (line.bytes.empty())
             continue;
-        const double w = textWidth(lines[i], size, font == Font::Bold);
+        const double w = fonts.width(line, size);
         const double lx = align == 'C' ? x - w / 2 : align == 'R' ? x - w : x;
         const double ly = y - static_cast<double>(i) * size * 1.2;
-        s += "BT " + std::string(fontResource(font)) + " " + num(size) + " Tf " + num(lx) + " " + num(ly) +
-             " Td " + literal(lines[i]) + " Tj ET\n";
+        std::string shown;
+        if (line.font == Font::Unicode) {
+            static const char* const kHex = "0123456789ABCDEF";
+            shown = "<";
+            for (char ch : line.bytes) {
+                const auto b = static_cast<unsigned char>(ch);
+                shown += kHex[b >> 4];
+                shown += kHex[b & 15];
+            }
+            shown += ">";
+        } else {
+            shown = literal(line.bytes);
+        }
+        s += "BT " + std::string(fontResource(line.font)) + " " + num(size) + " Tf " + num(lx) + " " +
+             num(ly) + " Td " + shown + " Tj ET\n";
     }
     return s;
+}
+
+// The Unicode font is the one the desktop installs with its basic fonts; without it, text the
+// standard fonts cannot show falls back to '?'.
+constexpr const char* kUnicodeFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+Fonts::Fonts(QPDF& pdf) : pdf_(pdf) {}
+Fonts::~Fonts() = default;
+
+Line Fonts::prepare(std::string_view text, Font preferred, bool& lost) {
+    const std::u32string cps = codePoints(text);
+    bool winAnsi = true;
+    for (char32_t cp : cps)
+        winAnsi = winAnsi && winAnsiCode(cp) >= 0;
+    if (!winAnsi && preferred == Font::Regular && !unicodeTried_) {
+        unicodeTried_ = true;
+        auto font = std::make_unique<UnicodeFont>();
+        if (font->load(kUnicodeFontFile))
+            unicode_ = std::move(font);
+    }
+    if (winAnsi || preferred != Font::Regular || !unicode_)
+        return {preferred, toWinAnsi(text, lost)};
+    Line line{Font::Unicode, {}};
+    for (char32_t cp : cps) {
+        if (cp == '\t')
+            cp = ' ';
+        std::uint16_t gid = unicode_->glyph(cp);
+        if (gid == 0) {
+            lost = true;
+            cp = '?';
+            gid = unicode_->glyph(cp);
+        }
+        unicode_->use(gid, cp);
+        line.bytes += static_cast<char>(gid >> 8);
+        line.bytes += static_cast<char>(gid & 0xFF);
+    }
+    resources().getKey("/Font").replaceKey("/U", unicode_->object(pdf_));
+    return line;
+}
+
+double Fonts::width(const Line& line, double size) const {
+    if (line.font != Font::Unicode || !unicode_)
+        return textWidth(line.bytes, size, line.font == Font::Bold);
+    double w = 0;
+    for (std::size_t i = 0; i + 1 < line.bytes.size(); i += 2) {
+        const auto hi = static_cast<unsigned char>(line.bytes[i]);
+        const auto lo = static_cast<unsigned char>(line.bytes[i + 1]);
+        w += unicode_->advance(static_cast<std::uint16_t>((hi << 8) | lo));
+    }
+    return w * size / 1000.0;
+}
+
+void Fonts::finish() {
+    if (unicode_)
+        unicode_->finish(pdf_);
 }
 
 QPDFObjectHandle Fonts::resources() {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,20 +39,40 @@ std::string literal(std::string_view bytes);
 // Advance width of WinAnsi bytes in Helvetica (or Helvetica-Bold) at `size`.
 double textWidth(std::string_view winAnsi, double size, bool bold = false);
 
-enum class Font { Regular, Bold };
+// Helvetica, Helvetica-Bold, or the embedded Unicode font for text they cannot show.
+enum class Font { Regular, Bold, Unicode };
 // The resource names marks use in their drawings.
 inline const char* fontResource(Font f) {
-    return f == Font::Bold ? "/HB" : "/H";
+    return f == Font::Bold ? "/HB" : f == Font::Unicode ? "/U" : "/H";
 }
+
+// One line of text ready to draw: the font and the bytes of its codes.
+struct Line {
+    Font font = Font::Regular;
+    std::string bytes;
+};
+
+class UnicodeFont;
 
 // The fonts marks draw with, one indirect object each per document.
 class Fonts {
 public:
-    explicit Fonts(QPDF& pdf) : pdf_(pdf) {}
-    QPDFObjectHandle resources(); // a /Resources dictionary naming both
+    explicit Fonts(QPDF& pdf);
+    ~Fonts();
+    // Text (UTF-8, or Latin-1 when it is not UTF-8) prepared for drawing: in the standard font
+    // when WinAnsiEncoding has every character, otherwise in DejaVu Sans, embedded (regular text
+    // only). Characters no font has become '?' and set `lost`.
+    Line prepare(std::string_view text, Font preferred, bool& lost);
+    double width(const Line& line, double size) const;
+    QPDFObjectHandle resources(); // a /Resources dictionary naming every font used
+    // Writes what the embedded font needs to know about the glyphs drawn; call once at the end.
+    void finish();
+
 private:
     QPDF& pdf_;
     QPDFObjectHandle resources_;
+    std::unique_ptr<UnicodeFont> unicode_;
+    bool unicodeTried_ = false;
 };
 
 // Collects what is to be drawn on each page (in displayed coordinates) and paints it all at
@@ -70,10 +91,9 @@ private:
     std::map<int, std::string> over_, under_;
 };
 
-// Operators that draw `lines` of WinAnsi text in Helvetica: each line's baseline starts at
-// x (left), is centred on x ('C') or ends at x ('R'); the first baseline is at y and each
-// following one 1.2 * size lower.
-std::string textBlock(const std::vector<std::string>& lines, double x, double y, double size, char align,
-                      Font font = Font::Regular);
+// Operators that draw `lines`: each line's baseline starts at x (left), is centred on x ('C')
+// or ends at x ('R'); the first baseline is at y and each following one 1.2 * size lower.
+std::string textBlock(const std::vector<Line>& lines, double x, double y, double size, char align,
+                      const Fonts& fonts);
 
 } // namespace plait::pdf::marks

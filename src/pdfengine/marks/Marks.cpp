@@ -91,6 +91,7 @@ void applyMarks(QPDF& pdf, const Job& job, std::vector<std::string>& notes) {
     if (m.pageNumbers)
         marks::pageNumbers(c, m);
     canvas.paint();
+    fonts.finish();
     if (!m.notesFile.empty()) {
         if (auto markup = markupOf(job, m.notesFile, "Notes", notes))
             marks::notes(c, *markup);

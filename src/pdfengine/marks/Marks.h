@@ -19,8 +19,8 @@ namespace plait::pdf {
 // asks for, and why it changes nothing on its own).
 //
 // Drawn marks (page numbers, text areas, background stamps) are one form XObject per page
-// with its own resources (Helvetica in WinAnsiEncoding), painted by a short content stream
-// appended to the page; the page's own content is enclosed in q ... Q first, so whatever
+// with its own resources (Helvetica in WinAnsiEncoding, or an embedded Unicode font), painted by a short
+// content stream appended to the page; the page's own content is enclosed in q ... Q first, so whatever
 // graphics state it leaves behind cannot shift or recolour the marks. A background stamp is
 // painted before the page content instead. Pages without marks are not touched, and a job
 // without marks leaves the document exactly as it was.
@@ -54,7 +54,8 @@ namespace plait::pdf {
 // be made. Print and mail: the output gets an /OpenAction running "this.print({bUI:true});"
 // and/or "this.mailDoc(true);", honoured only by readers that run document JavaScript.
 //
-// Text that WinAnsiEncoding cannot show is drawn as "?" with a note. Values that cannot be
+// A line that WinAnsiEncoding cannot hold is drawn in DejaVu Sans, embedded whole (see
+// UnicodeFont.h); characters no font has are drawn as "?" with a note. Values that cannot be
 // read are noted and replaced by their defaults.
 void applyMarks(QPDF& pdf, const Job& job, std::vector<std::string>& notes);
 

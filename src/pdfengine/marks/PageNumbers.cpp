@@ -45,7 +45,7 @@ void pageNumbers(Context& c, const MarkOptions& o) {
     const std::string format = o.pageFmt.empty() ? "%1 of %2" : o.pageFmt;
     bool lost = false;
     for (int i = 0; i < c.pageCount; ++i) {
-        const std::string line = toWinAnsi(formatted(format, i + 1, c.pageCount, style), lost);
+        const Line line = c.fonts.prepare(formatted(format, i + 1, c.pageCount, style), Font::Regular, lost);
         const PageFrame frame = pageFrame(c.pdf.getAllPages().at(static_cast<std::size_t>(i)));
         double x = left;
         char how = 'L';
@@ -56,10 +56,10 @@ void pageNumbers(Context& c, const MarkOptions& o) {
             x = frame.width - left;
             how = 'R';
         }
-        c.canvas.over(i, "0 g\n" + textBlock({line}, x, bottom, size, how));
+        c.canvas.over(i, "0 g\n" + textBlock({line}, x, bottom, size, how, c.fonts));
     }
     if (lost) {
-        c.notes.push_back("setPageFmt: characters the standard font cannot show are drawn as \"?\"");
+        c.notes.push_back("setPageFmt: characters no font has are drawn as \"?\"");
     }
 }
 

@@ -85,7 +85,8 @@ struct Drawing {
     std::string content;
 };
 
-Drawing draw(const std::string& lowerName, const std::string& title, const std::string& line2, double s) {
+Drawing draw(const std::string& lowerName, const Line& title, const Line& line2, double s,
+             const Fonts& fonts) {
     const Look look = lookOf(lowerName);
     Drawing d;
     if (lowerName == "check" || lowerName == "cross") {
@@ -104,24 +105,24 @@ Drawing draw(const std::string& lowerName, const std::string& title, const std::
     if (lowerName == "sign here") {
         // An arrow-shaped tag pointing left, white capitals on red.
         const double h = size + 2 * pad * 0.8, tip = h / 2;
-        d.width = tip + textWidth(title, size, true) + 2 * pad;
+        d.width = tip + fonts.width(title, size) + 2 * pad;
         d.height = h;
         d.content = color(look, "rg") + "0 " + num(h / 2) + " m " + num(tip) + " " + num(h) + " l " +
                     num(d.width) + " " + num(h) + " l " + num(d.width) + " 0 l " + num(tip) + " 0 l h f\n" +
-                    "1 g\n" + textBlock({title}, tip + pad, h / 2 - 0.36 * size, size, 'L', Font::Bold);
+                    "1 g\n" + textBlock({title}, tip + pad, h / 2 - 0.36 * size, size, 'L', fonts);
         return d;
     }
     const double small = 9 * s;
-    const double titleWidth = textWidth(title, size, true);
-    const double lineWidth = line2.empty() ? 0 : textWidth(line2, small, false);
+    const double titleWidth = fonts.width(title, size);
+    const double lineWidth = fonts.width(line2, small);
     d.width = std::max(titleWidth, lineWidth) + 2 * pad;
-    d.height = 0.72 * size + 2 * pad + (line2.empty() ? 0 : 1.4 * small);
+    d.height = 0.72 * size + 2 * pad + (line2.bytes.empty() ? 0 : 1.4 * small);
     const double titleBase = d.height - pad - 0.72 * size;
     d.content = color(look, "RG") + color(look, "rg") + num(2.5 * s) + " w\n" +
                 roundedRect(1.25 * s, 1.25 * s, d.width - 2.5 * s, d.height - 2.5 * s, 6 * s) + "S\n" +
-                textBlock({title}, d.width / 2, titleBase, size, 'C', Font::Bold);
-    if (!line2.empty())
-        d.content += textBlock({line2}, d.width / 2, titleBase - 1.4 * small, small, 'C');
+                textBlock({title}, d.width / 2, titleBase, size, 'C', fonts);
+    if (!line2.bytes.empty())
+        d.content += textBlock({line2}, d.width / 2, titleBase - 1.4 * small, small, 'C', fonts);
     return d;
 }
 
@@ -160,14 +161,14 @@ void stamp(Context& c, const StampPlacement& s) {
                           "\" is not one of the stamps; it is drawn as a plain stamp");
     double scale = s.scalePercent.value_or(100) / 100.0;
     bool lost = false;
-    const std::string title = toWinAnsi(upper(name), lost);
-    const std::string line2 = toWinAnsi(s.text, lost);
+    const Line title = c.fonts.prepare(upper(name), Font::Bold, lost);
+    const bool noText = lowerName == "check" || lowerName == "cross" || lowerName == "sign here";
+    const Line line2 = noText ? Line{} : c.fonts.prepare(s.text, Font::Regular, lost);
     if (lost)
-        c.notes.push_back("setStampText: characters the standard font cannot show are drawn as \"?\"");
+        c.notes.push_back("setStampText: characters no font has are drawn as \"?\"");
     if (!s.text.empty() && (lowerName == "check" || lowerName == "cross" || lowerName == "sign here"))
         c.notes.push_back("setStampText: the " + name + " stamp carries no text; ignored");
-    const Drawing d =
-        draw(lowerName, title, lowerName == "check" || lowerName == "cross" ? "" : line2, scale);
+    const Drawing d = draw(lowerName, title, line2, scale, c.fonts);
     const double angle = s.angle.value_or(0);
 
     for (int i : pagesOf(c, s.pages, "Stamp")) {

@@ -116,18 +116,18 @@ void drawText(Context& c, const engine::TagReader::Tag& tag, std::string_view bo
             c.notes.push_back("Text area: colour \"" + colorText + "\" is not RRGGBB; black is used");
     }
     bool lost = false;
-    std::vector<std::string> lines;
+    std::vector<Line> lines;
     for (auto& line : splitLines(body))
-        lines.push_back(toWinAnsi(line, lost));
+        lines.push_back(c.fonts.prepare(line, Font::Regular, lost));
     if (lost)
-        c.notes.push_back("Text area: characters the standard font cannot show are drawn as \"?\"");
+        c.notes.push_back("Text area: characters no font has are drawn as \"?\"");
 
     const bool fromTop = flag("FROMTOP"), fromRight = flag("FROMRIGHT");
     // Baseline of the first line relative to the anchor: the block rises above a bottom
     // anchor and hangs below a top one (0.75 em approximates Helvetica's ascent).
     const double lineCount = static_cast<double>(lines.size());
     const double firstBaseline = fromTop ? -0.75 * size : (lineCount - 1) * 1.2 * size;
-    const std::string drawn = textBlock(lines, 0, firstBaseline, size, align);
+    const std::string drawn = textBlock(lines, 0, firstBaseline, size, align, c.fonts);
     for (int page : pagesOf(c, param("PAGES"), "Text area")) {
         const PageFrame frame = pageFrame(c.pdf.getAllPages().at(static_cast<std::size_t>(page)));
         const double ax = fromRight ? frame.width - x : x;

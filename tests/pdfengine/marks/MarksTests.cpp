@@ -221,15 +221,20 @@ TEST(TextArea, PlacedOnListedPagesInUnitsFromEitherCorner) {
 }
 
 TEST(TextArea, BadValuesAndForeignCharactersAreNoted) {
+    // Greek needs the embedded font; the CJK character is in no font the engine has.
+    const std::string greek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
     MarkBuild m;
     m.call("setFileDataS",
-           {"_text_",
-            "<TEXT PAGES=\"1,9\" SIZE=\"big\" X=72 Y=72 ANGLE=90  COLOR=\"red\" >Caf\xC3\xA9 \xE2\x82\xAC "
-            "\xE4\xB8\xAD</TEXT>"});
+           {"_text_", "<TEXT PAGES=\"1,9\" SIZE=\"big\" X=72 Y=72 ANGLE=90  COLOR=\"red\" >Caf\xC3\xA9 " +
+                          greek + " \xE4\xB8\xAD\r\nplain</TEXT>"});
     m.call("setStrFileIn", {"_text_"});
     ASSERT_EQ(m.b.run(), "3");
     EXPECT_TRUE(checks(m.out));
-    EXPECT_TRUE(has(pageTexts(m.out)[0], "Caf\xC3\xA9 \xE2\x82\xAC ?"));
+    const std::string page = pageTexts(m.out)[0];
+    EXPECT_TRUE(has(page, "Caf\xC3\xA9 " + greek + " ?")) << page;
+    EXPECT_TRUE(has(page, "plain")) << page;
+    const auto fonts = run("pdffonts " + quote(m.out)).output;
+    EXPECT_TRUE(has(fonts, "DejaVuSans") && has(fonts, "CID TrueType")) << fonts;
     EXPECT_TRUE(m.b.warned("not a number"));
     EXPECT_TRUE(m.b.warned("RRGGBB"));
     EXPECT_TRUE(m.b.warned("drawn as \"?\""));

@@ -31,6 +31,8 @@ bool UnicodeFont::load(const std::string& path) {
     const unsigned tables = u16(4);
     for (unsigned i = 0; i < tables; ++i) {
         const std::size_t rec = 12 + 16 * i;
+        if (rec + 16 > data_.size())
+            break; // a truncated file: the tables found so far decide
         const std::string tag = data_.substr(rec, 4);
         const std::size_t offset = u32(rec + 8);
         if (tag == "head")

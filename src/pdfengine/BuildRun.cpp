@@ -9,6 +9,7 @@
 #include "PageList.h"
 #include "Security.h"
 #include "Text.h"
+#include "pdfengine/compose/Compose.h"
 #include "marks/Marks.h"
 
 #if __has_include("pdfengine/images/ImagePages.h")
@@ -144,6 +145,7 @@ struct BuildRun::Impl {
     bool inPlace = false;             // the output is the single input, rewritten (see writeInPlace)
     std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
+    std::vector<InputPages> inputPages; // where each input's pages start in the output
 
     Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
         if (!hooks.status)
@@ -393,6 +395,7 @@ struct BuildRun::Impl {
             const std::string name = baseName(path);
             hooks.status("Reading " + name + " (" + std::to_string(i + 1) + " of " + std::to_string(n) + ")",
                          i * 50 / n);
+            inputPages.push_back({name, static_cast<int>(out.getAllPages().size()), 0});
             Prepared prepared = reader.take();
             for (auto& w : prepared.warnings)
                 hooks.warn(std::move(w));
@@ -643,7 +646,8 @@ struct BuildRun::Impl {
 #ifdef PLAIT_HAVE_GEOMETRY
         std::vector<std::string> notes;
         const PageList pageList = PageList::parse(job.pageList, notes);
-        if (inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp()) {
+        if (inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp() ||
+            job.compose.reshapes()) {
             return nullptr;
         }
         const std::string& path = inputs.front();
@@ -704,6 +708,29 @@ struct BuildRun::Impl {
 #endif
     }
 
+    // Overlays come before the page layout, which then applies to the combined pages.
+    void overlay(QPDF& out, std::vector<OutlineNode>& kept) {
+        std::vector<std::string> notes = mergeModeNotes(job.compose);
+        if (job.compose.overlay && !inPlace) {
+            std::vector<InputPages> spans = inputPages;
+            const int total = static_cast<int>(out.getAllPages().size());
+            for (std::size_t i = 0; i < spans.size(); ++i) {
+                spans[i].count = (i + 1 < spans.size() ? spans[i + 1].first : total) - spans[i].first;
+            }
+            overlayInputs(out, job.compose, spans, kept, notes);
+        }
+        for (auto& n : notes)
+            hooks.warn(n);
+    }
+
+    // Imposition takes the finished pages, marks included, as a printer would.
+    void impose(QPDF& out, std::vector<OutlineNode>& kept) {
+        std::vector<std::string> notes;
+        imposePages(out, job.compose, kept, notes);
+        for (auto& n : notes)
+            hooks.warn(n);
+    }
+
     std::unique_ptr<QPDF> prepare() {
         std::vector<OutlineNode> kept;
         std::unique_ptr<QPDF> out = writeInPlace(kept);
@@ -717,6 +744,7 @@ struct BuildRun::Impl {
             throw EngineError(BuildFailure::NoPages, "", "the inputs and page list select no page");
         }
         checkCancel();
+        overlay(*out, kept);
         layOut(*out);
         {
             std::vector<std::string> notes;
@@ -724,6 +752,7 @@ struct BuildRun::Impl {
             for (auto& n : notes)
                 hooks.warn(n);
         }
+        impose(*out, kept);
         outline(*out, std::move(kept));
         inheritDescription(*out);
         std::vector<std::string> notes;

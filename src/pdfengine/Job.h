@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WriterOptions.h"
+#include "pdfengine/compose/ComposeOptions.h"
 
 #include <array>
 #include <map>
@@ -76,6 +77,7 @@ struct Job {
     Description description;
     PageGeometry geometry;
     std::optional<StampPlacement> stamp;
+    ComposeOptions compose;
     MarkOptions marks;
 
     bool bookmarkKeep = false;

@@ -2,6 +2,8 @@
 
 #include "Text.h"
 
+#include <algorithm>
+
 #if __has_include("pdfengine/geometry/Geometry.h")
 #include "pdfengine/geometry/Geometry.h"
 #define PLAIT_NUMBER(text) parseNumber(text)
@@ -215,8 +217,8 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
     } else if (op == "setOverlayPages") {
         if (stampMode_) {
             j.stamp->pages = a[0];
-        } else if (given(0)) {
-            notSupported(op, "Overlay pages");
+        } else {
+            j.compose.overlayPages = std::string(text::trim(a[0]));
         }
     } else if (op == "setPageNumOutside") {
         // Numbers are always drawn over the finished page, outside its content (marks/Marks.h).
@@ -234,14 +236,43 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
         j.marks.fontSize = a[0];
     } else if (op == "setPageNum") {
         j.marks.pageNumbers = true;
-    } else if (op == "setOverlay" || op == "setRepeat" || op == "setRevOverlay") {
-        notSupported(op, "Overlaying inputs");
-    } else if (op == "setImpose") {
-        notSupported(op, "Imposition");
-    } else if (op == "setOnePage") {
-        notSupported(op, "One page output");
+    } else if (op == "setOverlay") {
+        j.compose.overlay = true;
+    } else if (op == "setRepeat") {
+        // Repeating is a kind of overlay, whether or not setOverlay came first.
+        j.compose.overlay = j.compose.repeat = true;
+    } else if (op == "setRevOverlay") {
+        j.compose.reverse = true;
+    } else if (op == "setImpose" || op == "setOnePage") {
+        const std::string v = text::lower(text::trim(a[0]));
+        using Imp = ComposeOptions::Imposition;
+        if (op == "setImpose" && v == "2-up") {
+            j.compose.imposition = Imp::TwoUp;
+        } else if (op == "setOnePage" && v == "scale") {
+            j.compose.imposition = Imp::OnePageScaled;
+        } else if (op == "setOnePage" && v == "noscale") {
+            j.compose.imposition = Imp::OnePageFullSize;
+        } else if (!v.empty()) {
+            j.notes.push_back(std::string(op) + ": unknown layout \"" + a[0] + "\"; ignored");
+        }
     } else if (op == "setTransparency") {
-        notSupported(op, "Transparency");
+        if (given(0)) {
+            if (auto n = plainNumber(op, a[0])) {
+                if (*n < 0 || *n > 100) {
+                    j.notes.push_back("setTransparency: a transparency is 0 to 100 percent; " +
+                                      std::string(*n < 0 ? "0" : "100") + " is used");
+                }
+                j.compose.transparency = std::clamp(*n, 0.0, 100.0);
+            }
+        }
+        if (!given(1)) {
+            j.compose.blend = "Normal";
+        } else if (auto mode = blendModeName(text::trim(a[1]))) {
+            j.compose.blend = *mode;
+        } else {
+            j.compose.blend = "Normal";
+            j.notes.push_back("setTransparency: unknown blend mode \"" + a[1] + "\"; Normal is used");
+        }
     } else if (op == "setString" || op == "setStringChange") {
         if (given(0))
             notSupported(op, "Text marking");

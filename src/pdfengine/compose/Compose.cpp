@@ -443,10 +443,11 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
         QPDFPageObjectHelper sheetHelper(page);
         std::string content;
         std::vector<QPDFObjectHandle> annots;
+        int placed = 0;
         for (const auto& [index, rect] : sheet.cells) {
             QPDFObjectHandle src = pages[index];
             QPDFObjectHandle form = QPDFPageObjectHelper(src).getFormXObjectForPage();
-            const std::string name = "/Fx" + std::to_string(xobjects.getKeys().size() + 1);
+            const std::string name = "/Fx" + std::to_string(++placed);
             xobjects.replaceKey(name, form);
             QPDFMatrix cm;
             content += sheetHelper.placeFormXObject(form, name, rect, cm, true, true, expand);

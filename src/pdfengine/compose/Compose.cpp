@@ -179,9 +179,66 @@ QPDFObjectHandle graphicsState(QPDF& out, const ComposeOptions& options) {
                                                           num(alpha) + " /BM /" + options.blend + " >>"));
 }
 
+// One overlay page as it is laid on base pages: its content as a form, and the page itself,
+// whose annotations come along.
+struct Layer {
+    QPDFObjectHandle form, source;
+};
+
+// Where a form's content lands: its own /Matrix (a turned page's rotation), then the placement.
+geometry::Affine formToPage(QPDFObjectHandle form, const QPDFMatrix& placement) {
+    geometry::Affine own;
+    QPDFObjectHandle matrix = form.getDict().getKey("/Matrix");
+    if (matrix.isArray() && matrix.getArrayNItems() == 6) {
+        const auto m = matrix.getArrayAsMatrix();
+        own = {m.a, m.b, m.c, m.d, m.e, m.f};
+    }
+    return own.then({placement.a, placement.b, placement.c, placement.d, placement.e, placement.f});
+}
+
+// Copies the annotations of an overlay page (a letterhead's web link, say) onto the base page
+// it was laid on, moved as its content was: one copy per page, so each belongs to its page.
+// Form fields are not copied (copies would be one field shown many times, or fields renamed
+// behind the user's back); `left` counts them.
+void carryAnnotations(QPDF& out, const Layer& layer, const geometry::Affine& where, QPDFObjectHandle page,
+                      std::vector<QPDFObjectHandle>& carried, int& left) {
+    QPDFObjectHandle source = layer.source;
+    QPDFObjectHandle annots = source.getKey("/Annots");
+    if (!annots.isArray()) {
+        return;
+    }
+    std::vector<QPDFObjectHandle> copies;
+    for (auto& annot : annots.aitems()) {
+        if (!annot.isDictionary() || annot.getKey("/Subtype").isNameAndEquals("/Popup")) {
+            continue;
+        }
+        if (annot.getKey("/Subtype").isNameAndEquals("/Widget")) {
+            ++left;
+            continue;
+        }
+        QPDFObjectHandle copy = annot.shallowCopy();
+        for (const char* key : {"/Popup", "/IRT", "/StructParent", "/Parent"}) {
+            copy.removeKey(key);
+        }
+        copy.replaceKey("/P", page);
+        copies.push_back(out.makeIndirectObject(copy));
+    }
+    if (copies.empty()) {
+        return;
+    }
+    QPDFObjectHandle holder = QPDFObjectHandle::newDictionary();
+    holder.replaceKey("/Annots", QPDFObjectHandle::newArray(copies));
+    geometry::MovedAnnotations moved;
+    geometry::transformAnnotations(holder, where, moved);
+    for (auto& annot : holder.getKey("/Annots").aitems()) {
+        annot.replaceKey("/P", page);
+        carried.push_back(annot);
+    }
+}
+
 // Draws `layers` (in input order) over or under the page's own content.
-void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<QPDFObjectHandle>& layers,
-             const ComposeOptions& options, QPDFObjectHandle gs) {
+void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<Layer>& layers,
+             const ComposeOptions& options, QPDFObjectHandle gs, int& fieldsLeft) {
     QPDFPageObjectHelper helper(page);
     const Rect rect = helper.getTrimBox().getArrayAsRectangle();
     const bool blends = options.blends();
@@ -208,14 +265,33 @@ void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<QPDFObjectHandl
     int suffix = 0;
     const std::string gsName = blends ? addResource(res, "/ExtGState", "/GS", gs, suffix) : "";
     std::string drawn;
-    const auto place = [&](QPDFObjectHandle form, bool blended) {
-        const std::string name = addResource(res, "/XObject", "/Fx", form, suffix);
-        const std::string text = helper.placeFormXObject(form, name, rect);
+    std::vector<QPDFObjectHandle> carried;
+    const auto place = [&](const Layer& layer, bool blended) {
+        const std::string name = addResource(res, "/XObject", "/Fx", layer.form, suffix);
+        QPDFMatrix cm;
+        const std::string text = helper.placeFormXObject(layer.form, name, rect, cm);
         drawn += blended ? "q " + gsName + " gs\n" + text + "Q\n" : text;
+        carryAnnotations(out, layer, formToPage(layer.form, cm), page, carried, fieldsLeft);
+    };
+    // The page's own annotations stay first; in the usual viewer order the later ones are on top.
+    const auto addCarried = [&] {
+        if (carried.empty()) {
+            return;
+        }
+        QPDFObjectHandle annots = page.getKey("/Annots");
+        std::vector<QPDFObjectHandle> all =
+            annots.isArray() ? annots.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
+        if (options.reverse) {
+            all.insert(all.begin(), carried.begin(), carried.end());
+        } else {
+            all.insert(all.end(), carried.begin(), carried.end());
+        }
+        page.replaceKey("/Annots", QPDFObjectHandle::newArray(all));
     };
     if (!options.reverse) {
-        for (const auto& form : layers)
-            place(form, blends);
+        for (const auto& layer : layers)
+            place(layer, blends);
+        addCarried();
         helper.addPageContents(QPDFObjectHandle::newStream(&out, "q\n"), true);
         helper.addPageContents(QPDFObjectHandle::newStream(&out, "\nQ\n" + drawn), false);
         return;
@@ -223,6 +299,7 @@ void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<QPDFObjectHandl
     // Underneath: the last input lies at the bottom.
     for (auto it = layers.rbegin(); it != layers.rend(); ++it)
         place(*it, false);
+    addCarried();
     if (baseForm.isInitialized()) {
         const std::string name = addResource(res, "/XObject", "/Fx", baseForm, suffix);
         drawn += "q " + gsName + " gs " + name + " Do Q\n";
@@ -233,10 +310,9 @@ void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<QPDFObjectHandl
     helper.addPageContents(QPDFObjectHandle::newStream(&out, "\nQ\n"), false);
 }
 
-// Annotations and form fields of pages whose content now lives on other pages cannot follow
-// it without being repositioned and copied per page; they go. Returns how many.
-int dropAnnotations(QPDF& out, const std::vector<QPDFObjectHandle>& pages) {
-    int dropped = 0;
+// The overlay pages leave the output: their form fields go with them (their other annotations
+// were copied onto the pages they were laid on).
+void dropOverlayPages(QPDF& out, const std::vector<QPDFObjectHandle>& pages) {
     std::set<QPDFObjGen> fields;
     const bool forms = out.getRoot().getKey("/AcroForm").isDictionary();
     std::unique_ptr<QPDFAcroFormDocumentHelper> afdh;
@@ -256,17 +332,11 @@ int dropAnnotations(QPDF& out, const std::vector<QPDFObjectHandle>& pages) {
                 }
             }
         }
-        for (auto& annot : annots.aitems()) {
-            if (annot.isDictionary() && !annot.getKey("/Subtype").isNameAndEquals("/Popup")) {
-                ++dropped;
-            }
-        }
         page.removeKey("/Annots");
     }
     if (afdh && !fields.empty()) {
         afdh->removeFormFields(fields);
     }
-    return dropped;
 }
 
 } // namespace
@@ -308,7 +378,7 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
             "Overlay pages: the list names pages the first input does not have; those were skipped");
     }
 
-    std::vector<std::vector<QPDFObjectHandle>> layers(base.size());
+    std::vector<std::vector<Layer>> layers(base.size());
     std::vector<QPDFObjectHandle> removed;
     PageRemap remap;
     for (std::size_t i = 1; i < inputs.size(); ++i) {
@@ -326,7 +396,7 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
                 }
                 remap.emplace(over[k].getObjGen(), base[static_cast<std::size_t>(receiving[r])]);
             }
-            layers[static_cast<std::size_t>(receiving[r])].push_back(forms[k]);
+            layers[static_cast<std::size_t>(receiving[r])].push_back({forms[k], over[k]});
         }
         int unused = 0;
         for (std::size_t k = 0; k < over.size(); ++k) {
@@ -343,16 +413,17 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
     }
 
     const QPDFObjectHandle gs = options.blends() ? graphicsState(out, options) : QPDFObjectHandle::newNull();
+    int fieldsLeft = 0;
     for (std::size_t p = 0; p < base.size(); ++p) {
         if (!layers[p].empty()) {
-            layPage(out, base[p], layers[p], options, gs);
+            layPage(out, base[p], layers[p], options, gs, fieldsLeft);
         }
     }
 
-    const int dropped = dropAnnotations(out, removed);
-    if (dropped > 0) {
-        notes.push_back("Overlay: " + std::to_string(dropped) +
-                        " annotations, links or form fields of the overlaid pages were left out");
+    dropOverlayPages(out, removed);
+    if (fieldsLeft > 0) {
+        notes.push_back("Overlay: the form fields of the overlaid pages were left out (" +
+                        std::to_string(fieldsLeft) + " times)");
     }
     replacePageList(out, base);
     remapLinks(out, remap);
@@ -455,14 +526,7 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
             // page's own /Rotate) and handed to the sheet.
             QPDFObjectHandle srcAnnots = src.getKey("/Annots");
             if (srcAnnots.isArray() && srcAnnots.getArrayNItems() > 0) {
-                QPDFObjectHandle matrix = form.getDict().getKey("/Matrix");
-                geometry::Affine own;
-                if (matrix.isArray() && matrix.getArrayNItems() == 6) {
-                    const auto m = matrix.getArrayAsMatrix();
-                    own = {m.a, m.b, m.c, m.d, m.e, m.f};
-                }
-                const geometry::Affine full = own.then({cm.a, cm.b, cm.c, cm.d, cm.e, cm.f});
-                geometry::transformAnnotations(src, full, moved);
+                geometry::transformAnnotations(src, formToPage(form, cm), moved);
                 for (auto& annot : src.getKey("/Annots").aitems()) {
                     if (annot.isDictionary()) {
                         annot.replaceKey("/P", page);

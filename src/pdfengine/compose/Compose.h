@@ -28,9 +28,10 @@ struct InputPages {
 //    the base, input 3 under that, ...).
 //  - Transparency and blend mode apply to the layer on top: each overlay, or with `reverse` the
 //    base page's own content. Each layer is composited as a whole (a transparency group).
-//  - The base page keeps its annotations, links and form fields; those of overlay pages are
-//    dropped, with a note. Links and bookmarks that opened an overlay page open the base page
-//    it was laid on (or nothing, when it was laid on none).
+//  - The base page keeps its annotations, links and form fields. The annotations and links of
+//    an overlay page are copied onto each page it was laid on, moved with its content; its form
+//    fields are left out, with a note. Links and bookmarks that opened an overlay page open the
+//    base page it was first laid on (or nothing, when it was laid on none).
 // With fewer than two inputs nothing is laid over anything (note).
 void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<InputPages>& inputs,
                    std::vector<OutlineNode>& outline, std::vector<std::string>& notes);

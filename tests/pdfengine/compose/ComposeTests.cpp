@@ -245,11 +245,12 @@ TEST_F(Compose, OptionsThatNeedAnOverlayAreReportedInAMerge) {
     EXPECT_TRUE(single.warned("needs two inputs"));
 }
 
-TEST_F(Compose, OverlayKeepsBaseLinksAndRepointsBookmarksOfOverlayPages) {
+TEST_F(Compose, OverlayLinksAreCopiedToEveryPageAndBookmarksOpenTheBasePage) {
     PdfSpec withLinks;
     withLinks.pageTexts = {"first", "second"};
     withLinks.linkTo = {2, 0};
     const auto linked = makePdf(dir.path("linked.pdf"), withLinks);
+    // A letterhead whose link and bookmark open its own (only) page.
     PdfSpec marked;
     marked.pageTexts = {"stamp"};
     marked.bookmarks = {{"Stamp", 1}};
@@ -259,19 +260,27 @@ TEST_F(Compose, OverlayKeepsBaseLinksAndRepointsBookmarksOfOverlayPages) {
     build.call("setOutFile", {out})
         .call("setInFile", {linked + "," + stamp})
         .call("setOverlay")
+        .call("setRepeat")
         .call("setBookmarkKeep");
     ASSERT_EQ(build.run(), "2");
     expectValid(out);
-    EXPECT_TRUE(build.warned("1 annotations, links or form fields of the overlaid pages were left out"));
     QPDF q;
     q.processFile(out.c_str());
     auto pages = q.getAllPages();
-    auto annots = pages[0].getKey("/Annots");
-    ASSERT_TRUE(annots.isArray());
-    ASSERT_EQ(annots.getArrayNItems(), 1);
-    EXPECT_EQ(annots.getArrayItem(0).getKey("/Dest").getArrayItem(0).getObjGen(), pages[1].getObjGen());
-    auto first = q.getRoot().getKey("/Outlines").getKey("/First");
-    EXPECT_EQ(first.getKey("/Dest").getArrayItem(0).getObjGen(), pages[0].getObjGen());
+    const auto target = [](QPDFObjectHandle annot) {
+        return annot.getKey("/Dest").getArrayItem(0).getObjGen();
+    };
+    auto first = pages[0].getKey("/Annots");
+    ASSERT_EQ(first.getArrayNItems(), 2);
+    EXPECT_EQ(target(first.getArrayItem(0)), pages[1].getObjGen()); // the base's own link
+    EXPECT_EQ(target(first.getArrayItem(1)), pages[0].getObjGen()); // the letterhead's
+    auto second = pages[1].getKey("/Annots");
+    ASSERT_EQ(second.getArrayNItems(), 1);
+    EXPECT_EQ(target(second.getArrayItem(0)), pages[0].getObjGen());
+    EXPECT_NE(second.getArrayItem(0).getObjGen(), first.getArrayItem(1).getObjGen()); // a copy per page
+    EXPECT_EQ(second.getArrayItem(0).getKey("/P").getObjGen(), pages[1].getObjGen());
+    auto bookmark = q.getRoot().getKey("/Outlines").getKey("/First");
+    EXPECT_EQ(bookmark.getKey("/Dest").getArrayItem(0).getObjGen(), pages[0].getObjGen());
 }
 
 TEST_F(Compose, TwoUpPutsPagePairsOnLandscapeSheets) {

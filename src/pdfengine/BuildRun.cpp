@@ -9,8 +9,8 @@
 #include "PageList.h"
 #include "Security.h"
 #include "Text.h"
-#include "pdfengine/compose/Compose.h"
 #include "marks/Marks.h"
+#include "pdfengine/compose/Compose.h"
 
 #if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"

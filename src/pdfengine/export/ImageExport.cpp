@@ -1,0 +1,410 @@
+#include "ImageExport.h"
+
+#include "pdfengine/images/ImagePages.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace plait::pdf {
+namespace {
+
+// The stream's filter when it has exactly one, else "" (a chain, or none).
+std::string onlyFilter(QPDFObjectHandle dict) {
+    QPDFObjectHandle filter = dict.getKey("/Filter");
+    if (filter.isArray() && filter.getArrayNItems() == 1) {
+        filter = filter.getArrayItem(0);
+    }
+    return filter.isName() ? filter.getName() : std::string();
+}
+
+std::string filterNames(QPDFObjectHandle dict) {
+    QPDFObjectHandle filter = dict.getKey("/Filter");
+    return filter.isNull() ? std::string("none") : filter.unparse();
+}
+
+// Colour spaces reduced to what the samples mean.
+struct ColourSpace {
+    enum Family { Gray, Rgb, Cmyk, Indexed, Unsupported } family = Unsupported;
+    Family base = Unsupported; // of an indexed space
+    int hival = 0;
+    std::string lookup;
+    std::string name; // for messages
+};
+
+ColourSpace::Family deviceFamily(QPDFObjectHandle cs, std::string& name) {
+    if (cs.isArray() && cs.getArrayNItems() >= 1 && cs.getArrayItem(0).isName()) {
+        const std::string head = cs.getArrayItem(0).getName();
+        if (head == "/ICCBased" && cs.getArrayNItems() >= 2 && cs.getArrayItem(1).isStream()) {
+            // The profile's alternate is what a reader without colour management shows.
+            QPDFObjectHandle n = cs.getArrayItem(1).getDict().getKey("/N");
+            const int components = n.isInteger() ? n.getIntValueAsInt() : 0;
+            return components == 1   ? ColourSpace::Gray
+                   : components == 3 ? ColourSpace::Rgb
+                   : components == 4 ? ColourSpace::Cmyk
+                                     : (name = "ICC profile", ColourSpace::Unsupported);
+        }
+        if (head == "/CalGray")
+            return ColourSpace::Gray;
+        if (head == "/CalRGB")
+            return ColourSpace::Rgb;
+        name = head.substr(1);
+        return ColourSpace::Unsupported;
+    }
+    if (cs.isName()) {
+        const std::string n = cs.getName();
+        if (n == "/DeviceGray" || n == "/G" || n == "/CalGray")
+            return ColourSpace::Gray;
+        if (n == "/DeviceRGB" || n == "/RGB" || n == "/CalRGB")
+            return ColourSpace::Rgb;
+        if (n == "/DeviceCMYK" || n == "/CMYK")
+            return ColourSpace::Cmyk;
+        name = n.substr(1);
+    }
+    return ColourSpace::Unsupported;
+}
+
+ColourSpace colourSpaceOf(QPDFObjectHandle cs) {
+    ColourSpace result;
+    if (cs.isArray() && cs.getArrayNItems() == 4 && cs.getArrayItem(0).isName() &&
+        (cs.getArrayItem(0).getName() == "/Indexed" || cs.getArrayItem(0).getName() == "/I")) {
+        result.base = deviceFamily(cs.getArrayItem(1), result.name);
+        QPDFObjectHandle hival = cs.getArrayItem(2);
+        QPDFObjectHandle lookup = cs.getArrayItem(3);
+        result.hival = hival.isInteger() ? hival.getIntValueAsInt() : -1;
+        if (lookup.isString()) {
+            result.lookup = lookup.getStringValue();
+        } else if (lookup.isStream()) {
+            auto data = lookup.getStreamData(qpdf_dl_all);
+            result.lookup.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        }
+        if (result.base == ColourSpace::Unsupported || result.base == ColourSpace::Indexed ||
+            result.hival < 0 || result.hival > 255) {
+            result.name = "Indexed " + result.name;
+            return result; // Unsupported
+        }
+        result.family = ColourSpace::Indexed;
+        return result;
+    }
+    result.family = deviceFamily(cs, result.name);
+    return result;
+}
+
+int componentsOf(ColourSpace::Family f) {
+    return f == ColourSpace::Gray ? 1 : f == ColourSpace::Rgb ? 3 : f == ColourSpace::Cmyk ? 4 : 1;
+}
+
+void cmykToRgb(const unsigned char* cmyk, unsigned char* rgb) {
+    const int k = 255 - cmyk[3];
+    for (int i = 0; i < 3; ++i) {
+        rgb[i] = static_cast<unsigned char>((255 - cmyk[i]) * k / 255);
+    }
+}
+
+// Sample `index` of a row packed at `bits` bits a sample, as stored.
+unsigned sampleAt(const unsigned char* row, std::size_t index, int bits) {
+    switch (bits) {
+    case 8:
+        return row[index];
+    case 16:
+        return (static_cast<unsigned>(row[2 * index]) << 8) | row[2 * index + 1];
+    default: {
+        const std::size_t bit = index * static_cast<std::size_t>(bits);
+        const unsigned byte = row[bit / 8];
+        const unsigned shift = 8 - static_cast<unsigned>(bits) - static_cast<unsigned>(bit % 8);
+        return (byte >> shift) & ((1u << bits) - 1);
+    }
+    }
+}
+
+void pngWrite(png_structp png, png_bytep data, png_size_t size) {
+    auto* out = static_cast<std::string*>(png_get_io_ptr(png));
+    out->append(reinterpret_cast<const char*>(data), size);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// libpng reports errors by longjmp, so nothing here may need destroying on the way out.
+bool writePng(png_structp png, png_infop info, const Raster& raster, std::string* out) {
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_set_write_fn(png, out, pngWrite, nullptr);
+    png_set_IHDR(png, info, raster.width, raster.height, 8,
+                 raster.components == 1 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const std::size_t stride =
+        static_cast<std::size_t>(raster.width) * static_cast<std::size_t>(raster.components);
+    for (unsigned y = 0; y < raster.height; ++y) {
+        png_write_row(png, reinterpret_cast<png_const_bytep>(raster.samples.data() + y * stride));
+    }
+    png_write_end(png, info);
+    return true;
+}
+
+// A hidden temporary file in the folder, removed unless it was given its name.
+class TempFile {
+public:
+    explicit TempFile(const fs::path& folder) {
+        std::string pattern = (folder / ".plait-image-XXXXXX").string();
+        fd_ = ::mkstemp(pattern.data());
+        if (fd_ < 0) {
+            throw std::runtime_error("cannot create a file in " + folder.string() + ": " +
+                                     std::strerror(errno));
+        }
+        path_ = pattern;
+    }
+    ~TempFile() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (!path_.empty())
+            ::unlink(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    void write(const std::string& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
+            done += static_cast<std::size_t>(n);
+        }
+        // Readable as a file the user made would be (mkstemp makes it private).
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+        if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
+            fd_ = -1;
+            throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
+        }
+        fd_ = -1;
+    }
+    // Gives the file `target` unless that name exists; false when it does.
+    bool publishAs(const fs::path& target) {
+        // link() fails when the name is taken, so two writers cannot replace each other's file.
+        if (::link(path_.c_str(), target.c_str()) == 0) {
+            ::unlink(path_.c_str());
+            path_.clear();
+            return true;
+        }
+        if (errno == EEXIST)
+            return false;
+        // A file system without hard links: check, then rename.
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(target, ec)))
+            return false;
+        if (::rename(path_.c_str(), target.c_str()) != 0) {
+            throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
+        }
+        path_.clear();
+        return true;
+    }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+} // namespace
+
+bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bool& approximated) {
+    QPDFObjectHandle dict = image.getDict();
+    QPDFObjectHandle w = dict.getKey("/Width"), h = dict.getKey("/Height");
+    if (!w.isInteger() || !h.isInteger() || w.getIntValue() <= 0 || h.getIntValue() <= 0) {
+        reason = "it has no size";
+        return false;
+    }
+    const auto width = static_cast<unsigned long long>(w.getIntValue());
+    const auto height = static_cast<unsigned long long>(h.getIntValue());
+    if (width * height > kMaxImagePixels || width > 1'000'000 || height > 1'000'000) {
+        reason = "it is too large";
+        return false;
+    }
+    const bool stencil = dict.getKey("/ImageMask").isBool() && dict.getKey("/ImageMask").getBoolValue();
+    ColourSpace cs;
+    int bits = 1;
+    if (stencil) {
+        cs.family = ColourSpace::Gray;
+    } else {
+        cs = colourSpaceOf(dict.getKey("/ColorSpace"));
+        QPDFObjectHandle bpc = dict.getKey("/BitsPerComponent");
+        bits = bpc.isInteger() ? bpc.getIntValueAsInt() : 0;
+    }
+    if (cs.family == ColourSpace::Unsupported) {
+        reason = "its colour space " +
+                 (cs.name.empty() ? std::string("is unknown") : cs.name + " is not supported");
+        return false;
+    }
+    if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) {
+        reason = "it has " + std::to_string(bits) + " bits a sample";
+        return false;
+    }
+    if (cs.family == ColourSpace::Indexed && bits == 16) {
+        reason = "its palette index has 16 bits";
+        return false;
+    }
+
+    std::shared_ptr<Buffer> data;
+    try {
+        data = image.getStreamData(qpdf_dl_all);
+    } catch (const std::exception&) {
+        reason = "its compression (" + filterNames(dict) + ") cannot be decoded";
+        return false;
+    }
+    const int inComponents = cs.family == ColourSpace::Indexed ? 1 : componentsOf(cs.family);
+    const std::size_t samplesPerRow =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(inComponents);
+    const std::size_t rowBytes = (samplesPerRow * static_cast<std::size_t>(bits) + 7) / 8;
+    if (data->getSize() < rowBytes * height) {
+        reason = "its data is shorter than its size says";
+        return false;
+    }
+
+    // A /Decode of [1 0] (per component) inverts the samples; other ranges are rare.
+    bool invert = stencil;
+    QPDFObjectHandle decode = dict.getKey("/Decode");
+    if (decode.isArray() && decode.getArrayNItems() >= 2 && cs.family != ColourSpace::Indexed) {
+        QPDFObjectHandle d0 = decode.getArrayItem(0), d1 = decode.getArrayItem(1);
+        if (d0.isNumber() && d1.isNumber() && d0.getNumericValue() > d1.getNumericValue()) {
+            invert = !invert;
+        }
+    }
+
+    const ColourSpace::Family outFamily = cs.family == ColourSpace::Indexed ? cs.base : cs.family;
+    raster.width = static_cast<unsigned>(width);
+    raster.height = static_cast<unsigned>(height);
+    raster.components = outFamily == ColourSpace::Gray ? 1 : 3;
+    raster.samples.assign(
+        static_cast<std::size_t>(width * height) * static_cast<std::size_t>(raster.components), '\0');
+    approximated = outFamily == ColourSpace::Cmyk;
+
+    const unsigned maxValue = bits == 16 ? 65535u : (1u << bits) - 1;
+    const int baseComponents = componentsOf(outFamily);
+    auto* out = reinterpret_cast<unsigned char*>(raster.samples.data());
+    std::vector<unsigned char> pixel(static_cast<std::size_t>(baseComponents));
+    for (unsigned long long y = 0; y < height; ++y) {
+        const unsigned char* row = data->getBuffer() + y * rowBytes;
+        for (unsigned long long x = 0; x < width; ++x) {
+            if (cs.family == ColourSpace::Indexed) {
+                const unsigned index =
+                    std::min<unsigned>(sampleAt(row, x, bits), static_cast<unsigned>(cs.hival));
+                for (int c = 0; c < baseComponents; ++c) {
+                    const std::size_t at =
+                        index * static_cast<std::size_t>(baseComponents) + static_cast<std::size_t>(c);
+                    pixel[static_cast<std::size_t>(c)] =
+                        at < cs.lookup.size() ? static_cast<unsigned char>(cs.lookup[at]) : 0;
+                }
+            } else {
+                for (int c = 0; c < baseComponents; ++c) {
+                    unsigned v = sampleAt(
+                        row, x * static_cast<std::size_t>(baseComponents) + static_cast<std::size_t>(c),
+                        bits);
+                    v = v * 255 / maxValue;
+                    pixel[static_cast<std::size_t>(c)] = static_cast<unsigned char>(invert ? 255 - v : v);
+                }
+            }
+            if (outFamily == ColourSpace::Cmyk) {
+                cmykToRgb(pixel.data(), out);
+            } else {
+                std::memcpy(out, pixel.data(), pixel.size());
+            }
+            out += raster.components;
+        }
+    }
+    return true;
+}
+
+std::string encodePng(const Raster& raster) {
+    std::string bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, pngWarning);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || !writePng(png, info, raster, &bytes)) {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("the PNG file cannot be made");
+    }
+    png_destroy_write_struct(&png, &info);
+    return bytes;
+}
+
+fs::path writeNewFile(const fs::path& folder, const std::string& stem, const std::string& ext,
+                      const std::string& bytes) {
+    TempFile temp(folder);
+    temp.write(bytes);
+    for (int n = 1;; ++n) {
+        const fs::path target = folder / (stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ext);
+        if (temp.publishAs(target)) {
+            return target;
+        }
+    }
+}
+
+ImageExporter::ImageExporter(fs::path folder, Warn warn, std::function<void()> checkCancel)
+    : folder_(std::move(folder)), warn_(std::move(warn)), checkCancel_(std::move(checkCancel)) {}
+
+void ImageExporter::startDocument(std::string baseName) {
+    base_ = std::move(baseName);
+    seen_.clear();
+}
+
+void ImageExporter::exportPage(QPDFPageObjectHelper page, int pageNumber) {
+    // Collected first: the files are written outside qpdf's walk over the resources.
+    std::vector<std::pair<std::string, QPDFObjectHandle>> images;
+    page.forEachImage(true, [&](QPDFObjectHandle& obj, QPDFObjectHandle&, std::string const& key) {
+        if (!obj.isIndirect() || seen_.insert(obj.getObjGen()).second) {
+            images.emplace_back(key, obj);
+        }
+    });
+    const std::string stem = base_ + "-p" + std::to_string(pageNumber) + "-";
+    int n = 0;
+    for (auto& [key, image] : images) {
+        checkCancel_();
+        const std::string where = base_ + " page " + std::to_string(pageNumber) + ": image " + key.substr(1);
+        std::string bytes, ext, reason;
+        const std::string filter = onlyFilter(image.getDict());
+        try {
+            if (filter == "/DCTDecode" || filter == "/JPXDecode") {
+                // Stored as a file of that format already. (Chained behind another filter,
+                // qpdf decodes the JPEG to samples below, and a PNG is written instead.)
+                auto data = image.getRawStreamData();
+                bytes.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+                ext = filter == "/DCTDecode" ? ".jpg" : ".jp2";
+            } else {
+                Raster raster;
+                bool approximated = false;
+                if (decodeImage(image, raster, reason, approximated)) {
+                    bytes = encodePng(raster);
+                    ext = ".png";
+                    approximated_ = approximated_ || approximated;
+                }
+            }
+        } catch (const std::exception& e) {
+            reason = e.what();
+            ext.clear();
+        }
+        if (ext.empty()) {
+            warn_(where + " was not exported: " + reason);
+            ++skipped_;
+            continue;
+        }
+        writeNewFile(folder_, stem + std::to_string(++n), ext, bytes);
+        ++written_;
+    }
+}
+
+} // namespace plait::pdf

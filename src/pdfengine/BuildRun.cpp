@@ -20,6 +20,7 @@
 #include "pdfengine/geometry/Geometry.h"
 #define PLAIT_HAVE_GEOMETRY 1
 #endif
+#include "pdfengine/media/MediaPages.h"
 
 #include <qpdf/Pl_StdioFile.hh>
 #include <qpdf/QPDF.hh>
@@ -403,8 +404,11 @@ struct BuildRun::Impl {
                 std::rethrow_exception(prepared.error);
             }
             if (prepared.kind == Kind::Other) {
+                if (addMedia(out, path, pageList, anyOutOfRange)) {
+                    continue;
+                }
                 throw EngineError(BuildFailure::CannotParseInput, path,
-                                  "the file is neither a PDF nor a supported image");
+                                  "the file is neither a PDF, a supported image nor an audio or video file");
             }
             if (prepared.kind == Kind::Image) {
                 addImage(out, path, pageList, anyOutOfRange);
@@ -473,6 +477,31 @@ struct BuildRun::Impl {
             hooks.warn("The page list names pages that some inputs do not have; those were skipped");
         }
         return kept;
+    }
+
+    // An audio or video file becomes one page that plays it; false when it is not one.
+    bool addMedia(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange) {
+        std::string data;
+        {
+            std::ifstream in(path, std::ios::binary);
+            data.assign(std::istreambuf_iterator<char>(in), {});
+            if (!in.is_open() || in.bad()) {
+                throw EngineError(BuildFailure::CannotOpenInput, path, "the file cannot be read");
+            }
+        }
+        const auto type =
+            sniffMediaType(reinterpret_cast<const unsigned char*>(data.data()), data.size(), baseName(path));
+        if (!type) {
+            return false;
+        }
+        bool outOfRange = false;
+        const int copies = static_cast<int>(pageList.resolve(1, &outOfRange).size());
+        anyOutOfRange = anyOutOfRange || outOfRange;
+        QPDFPageDocumentHelper outPages(out);
+        for (QPDFObjectHandle page : makeMediaPages(out, baseName(path), data, *type, job.media, copies)) {
+            outPages.addPage(QPDFPageObjectHelper(page), false);
+        }
+        return true;
     }
 
     void addImage(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange) {

@@ -2,6 +2,7 @@
 
 #include "WriterOptions.h"
 #include "pdfengine/compose/ComposeOptions.h"
+#include "pdfengine/media/MediaOptions.h"
 
 #include <array>
 #include <map>
@@ -79,6 +80,7 @@ struct Job {
     std::optional<StampPlacement> stamp;
     ComposeOptions compose;
     MarkOptions marks;
+    MediaOptions media;
 
     bool bookmarkKeep = false;
     bool bookmarkOut = false;

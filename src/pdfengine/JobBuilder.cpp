@@ -285,10 +285,20 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
     } else if (op == "setStrFileIn") {
         j.marks.textAreaFile = a[0];
     } else if (op == "setMediaPlay") {
-        if (given(0))
-            notSupported(op, "Media playback");
+        // Letters in any order and case; none leaves playing to a click.
+        j.media.onPageOpen = j.media.onPageVisible = j.media.onMouseEnter = false;
+        for (char c : text::lower(text::trim(a[0]))) {
+            if (c == 'o')
+                j.media.onPageOpen = true;
+            else if (c == 'v')
+                j.media.onPageVisible = true;
+            else if (c == 'm')
+                j.media.onMouseEnter = true;
+            else if (c != ' ' && c != ',')
+                j.notes.push_back(std::string("setMediaPlay: unknown flag \"") + c + "\"; ignored");
+        }
     } else if (op == "setMediaRepeat") {
-        notSupported(op, "Media playback");
+        j.media.repeat = true;
     } else if (op == "setMail") {
         j.marks.mail = true;
     } else if (op == "setPrint") {

@@ -1,0 +1,201 @@
+#include "MediaPages.h"
+
+#include "pdfengine/Text.h"
+#include "pdfengine/marks/Canvas.h"
+
+#include <qpdf/QPDFEFStreamObjectHelper.hh>
+#include <qpdf/QPDFEmbeddedFileDocumentHelper.hh>
+#include <qpdf/QPDFFileSpecObjectHelper.hh>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+namespace plait::pdf {
+namespace {
+
+using QOH = QPDFObjectHandle;
+
+bool startsWith(const unsigned char* data, std::size_t size, std::size_t at, const char* magic,
+                std::size_t length) {
+    return size >= at + length && std::memcmp(data + at, magic, length) == 0;
+}
+
+// A plausible MPEG audio frame header: 11 sync bits, a version and a layer that exist, and a
+// bitrate and sample rate index that are not reserved. Checking more than the sync keeps
+// arbitrary binary data that happens to start with 0xFF from passing as audio.
+bool mpegAudioFrame(const unsigned char* d, std::size_t size) {
+    if (size < 4 || d[0] != 0xFF || (d[1] & 0xE0) != 0xE0)
+        return false;
+    const int version = (d[1] >> 3) & 3, layer = (d[1] >> 1) & 3;
+    const int bitrate = d[2] >> 4, rate = (d[2] >> 2) & 3;
+    return version != 1 && layer != 0 && bitrate != 15 && rate != 3;
+}
+
+std::optional<MediaType> byExtension(const std::string& fileName) {
+    std::string ext = text::lower(std::filesystem::path(fileName).extension().string());
+    if (ext == ".avi")
+        return MediaType{"AVI video", "video/x-msvideo"};
+    if (ext == ".wav")
+        return MediaType{"WAV audio", "audio/wav"};
+    if (ext == ".mp3")
+        return MediaType{"MP3 audio", "audio/mpeg"};
+    if (ext == ".mp4" || ext == ".m4v")
+        return MediaType{"MP4 video", "video/mp4"};
+    if (ext == ".m4a")
+        return MediaType{"MP4 audio", "audio/mp4"};
+    if (ext == ".mov")
+        return MediaType{"QuickTime video", "video/quicktime"};
+    if (ext == ".mpg" || ext == ".mpeg")
+        return MediaType{"MPEG video", "video/mpeg"};
+    if (ext == ".swf")
+        return MediaType{"Flash animation", "application/x-shockwave-flash"};
+    if (ext == ".wma")
+        return MediaType{"Windows Media audio", "audio/x-ms-wma"};
+    if (ext == ".wmv" || ext == ".asf")
+        return MediaType{"Windows Media video", "video/x-ms-wmv"};
+    return std::nullopt;
+}
+
+std::string fontResources() {
+    return "<< /Font << /H << /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >> "
+           ">> >>";
+}
+
+// A line of Helvetica centred on the page, shrunk until it fits the width.
+std::string centredLine(const std::string& utf8, double y, double size, double maxWidth, double pageWidth) {
+    bool lost = false;
+    const std::string bytes = marks::toWinAnsi(utf8, lost);
+    const double w = marks::textWidth(bytes, size);
+    if (w > maxWidth && w > 0)
+        size = std::max(4.0, size * maxWidth / w);
+    const double x = (pageWidth - marks::textWidth(bytes, size)) / 2;
+    return "BT /H " + marks::num(size) + " Tf " + marks::num(x) + " " + marks::num(y) + " Td " +
+           marks::literal(bytes) + " Tj ET\n";
+}
+
+} // namespace
+
+std::optional<MediaType> sniffMediaType(const unsigned char* d, std::size_t size,
+                                        const std::string& fileName) {
+    if (startsWith(d, size, 0, "RIFF", 4)) {
+        if (startsWith(d, size, 8, "AVI ", 4))
+            return MediaType{"AVI video", "video/x-msvideo"};
+        if (startsWith(d, size, 8, "WAVE", 4))
+            return MediaType{"WAV audio", "audio/wav"};
+    }
+    if (startsWith(d, size, 0, "ID3", 3) || mpegAudioFrame(d, size))
+        return MediaType{"MP3 audio", "audio/mpeg"};
+    if (startsWith(d, size, 4, "ftyp", 4)) {
+        if (startsWith(d, size, 8, "qt  ", 4))
+            return MediaType{"QuickTime video", "video/quicktime"};
+        if (startsWith(d, size, 8, "M4A ", 4))
+            return MediaType{"MP4 audio", "audio/mp4"};
+        return MediaType{"MP4 video", "video/mp4"};
+    }
+    // Old QuickTime files start with a movie atom instead of a file type box.
+    if (startsWith(d, size, 4, "moov", 4) || startsWith(d, size, 4, "mdat", 4))
+        return MediaType{"QuickTime video", "video/quicktime"};
+    if (startsWith(d, size, 0, "\x00\x00\x01\xBA", 4) || startsWith(d, size, 0, "\x00\x00\x01\xB3", 4))
+        return MediaType{"MPEG video", "video/mpeg"};
+    if (startsWith(d, size, 0, "FWS", 3) || startsWith(d, size, 0, "CWS", 3) ||
+        startsWith(d, size, 0, "ZWS", 3))
+        return MediaType{"Flash animation", "application/x-shockwave-flash"};
+    if (startsWith(d, size, 0, "\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8)) {
+        // Audio and video share the container; only the name tells them apart cheaply.
+        auto named = byExtension(fileName);
+        if (named && named->mime == "audio/x-ms-wma")
+            return named;
+        return MediaType{"Windows Media video", "video/x-ms-wmv"};
+    }
+    return byExtension(fileName);
+}
+
+std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileName, const std::string& data,
+                                             const MediaType& type, const MediaOptions& options, int copies) {
+    std::vector<QOH> pages;
+    if (copies <= 0)
+        return pages;
+    const double width = 792, height = 612, margin = 36;
+
+    // The file once, under a name not yet used by another embedded file.
+    QPDFEmbeddedFileDocumentHelper files(pdf);
+    std::set<std::string> used;
+    for (const auto& [key, _] : files.getEmbeddedFiles())
+        used.insert(key);
+    std::string key = fileName;
+    for (int n = 2; used.count(key); ++n)
+        key = fileName + " (" + std::to_string(n) + ")";
+    auto stream = QPDFEFStreamObjectHelper::createEFStream(pdf, data);
+    stream.setSubtype(type.mime);
+    auto spec = QPDFFileSpecObjectHelper::createFileSpec(pdf, key, stream);
+    spec.setDescription(type.label);
+    QOH specObj = spec.getObjectHandle();
+    if (!specObj.isIndirect())
+        specObj = pdf.makeIndirectObject(specObj);
+    files.replaceEmbeddedFile(key, QPDFFileSpecObjectHelper(specObj));
+
+    // Screen area: everything below the title.
+    const double x0 = margin, y0 = margin, x1 = width - margin, y1 = height - 3 * margin;
+    const std::string rect =
+        "[" + marks::num(x0) + " " + marks::num(y0) + " " + marks::num(x1) + " " + marks::num(y1) + "]";
+
+    std::string content = "q 0.15 g " + marks::num(x0) + " " + marks::num(y0) + " " + marks::num(x1 - x0) +
+                          " " + marks::num(y1 - y0) + " re f\n";
+    // A play symbol in the middle, so the area reads as something to click.
+    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+    content += "0.85 g " + marks::num(cx - 24) + " " + marks::num(cy - 30) + " m " + marks::num(cx + 32) +
+               " " + marks::num(cy) + " l " + marks::num(cx - 24) + " " + marks::num(cy + 30) + " l f Q\n";
+    content += "0 g\n" + centredLine(fileName, height - margin - 16, 18, width - 2 * margin, width);
+    content += centredLine(type.label, height - margin - 36, 12, width - 2 * margin, width);
+
+    QOH resources = QOH::parse(fontResources());
+    QOH appearance = QOH::newStream(&pdf, "");
+    appearance.replaceDict(QOH::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 " + marks::num(x1 - x0) +
+                                      " " + marks::num(y1 - y0) + "] >>"));
+
+    for (int i = 0; i < copies; ++i) {
+        QOH page = pdf.makeIndirectObject(QOH::parse("<< /Type /Page /MediaBox [0 0 792 612] >>"));
+        page.replaceKey("/Resources", resources.shallowCopy());
+        page.replaceKey("/Contents", QOH::newStream(&pdf, content));
+
+        QOH annot =
+            pdf.makeIndirectObject(QOH::parse("<< /Type /Annot /Subtype /Screen /F 4 /Rect " + rect + " >>"));
+        annot.replaceKey("/P", page);
+        annot.replaceKey("/T", QOH::newUnicodeString(fileName));
+        annot.replaceKey("/Contents", QOH::newUnicodeString(type.label + ": " + fileName));
+        annot.replaceKey("/AP", QOH::parse("<< >>"));
+        annot.getKey("/AP").replaceKey("/N", appearance);
+
+        QOH rendition = QOH::parse("<< /Type /Rendition /S /MR /C << /Type /MediaClip /S /MCD /P << /TF "
+                                   "(TEMPACCESS) >> >> /P << /BE << >> >> >>");
+        rendition.getKey("/C").replaceKey("/CT", QOH::newString(type.mime));
+        rendition.getKey("/C").replaceKey("/D", specObj);
+        rendition.getKey("/C").replaceKey("/N", QOH::newUnicodeString(fileName));
+        // /RC 0 loops forever; 1 plays once.
+        rendition.getKey("/P").getKey("/BE").replaceKey("/RC", QOH::newInteger(options.repeat ? 0 : 1));
+        rendition.replaceKey("/N", QOH::newUnicodeString(fileName));
+
+        QOH action = pdf.makeIndirectObject(QOH::parse("<< /Type /Action /S /Rendition /OP 0 >>"));
+        action.replaceKey("/AN", annot);
+        action.replaceKey("/R", rendition);
+        annot.replaceKey("/A", action);
+
+        QOH triggers = QOH::newDictionary();
+        if (options.onPageOpen)
+            triggers.replaceKey("/PO", action);
+        if (options.onPageVisible)
+            triggers.replaceKey("/PV", action);
+        if (options.onMouseEnter)
+            triggers.replaceKey("/E", action);
+        if (!triggers.getKeys().empty())
+            annot.replaceKey("/AA", triggers);
+
+        page.replaceKey("/Annots", QOH::newArray({annot}));
+        pages.push_back(page);
+    }
+    return pages;
+}
+
+} // namespace plait::pdf

@@ -11,6 +11,7 @@
 #include "Text.h"
 #include "marks/Marks.h"
 #include "pdfengine/compose/Compose.h"
+#include "pdfengine/export/ImageExport.h"
 
 #if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"
@@ -888,6 +889,112 @@ std::string BuildRun::listBookmarks() {
     } catch (const QPDFExc& e) {
         throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
     }
+}
+
+int BuildRun::exportImages() {
+    Impl& r = *impl_;
+    r.resolveInputs();
+    std::string folderName = r.job.outFile;
+    while (folderName.size() > 1 && folderName.back() == '/') {
+        folderName.pop_back(); // "images/" is the folder "images", not a name inside it
+    }
+    const fs::path folder = folderName;
+    if (folder.empty()) {
+        throw EngineError(BuildFailure::CannotCreateOutput, "", "no output folder was given");
+    }
+    std::error_code ec;
+    if (fs::exists(folder, ec)) {
+        if (!fs::is_directory(folder, ec)) {
+            throw EngineError(BuildFailure::CannotCreateOutput, folder.string(),
+                              "it is a file; images are exported to a folder");
+        }
+    } else {
+        // Only the folder itself is made: a missing parent is more likely a typing error.
+        const fs::path parent = folder.parent_path();
+        if (!parent.empty() && !fs::is_directory(parent, ec)) {
+            throw EngineError(BuildFailure::CannotCreateOutput, folder.string(),
+                              "its parent folder does not exist");
+        }
+        if (!fs::create_directory(folder, ec) && !fs::is_directory(folder)) {
+            throw EngineError(BuildFailure::CannotCreateOutput, folder.string(), ec.message());
+        }
+    }
+    std::vector<std::string> notes;
+    const PageList pageList = PageList::parse(r.job.pageList, notes);
+    for (auto& n : notes)
+        r.hooks.warn(n);
+
+    ImageExporter exporter(folder, r.hooks.warn, [&r] { r.checkCancel(); });
+    bool anyOutOfRange = false;
+    const int count = static_cast<int>(r.inputs.size());
+    for (int i = 0; i < count; ++i) {
+        r.checkCancel();
+        const std::string& path = r.inputs[static_cast<std::size_t>(i)];
+        const std::string name = baseName(path);
+        r.hooks.status("Exporting images of " + name + " (" + std::to_string(i + 1) + " of " +
+                           std::to_string(count) + ")",
+                       i * 100 / count);
+        Impl::Prepared p = r.prepareInput(path, pageList, false);
+        for (auto& w : p.warnings)
+            r.hooks.warn(std::move(w));
+        if (p.error) {
+            std::rethrow_exception(p.error);
+        }
+        exporter.startDocument(fs::path(path).stem().string());
+        try {
+            if (p.kind == Kind::Other) {
+                r.hooks.warn(name + " is neither a PDF nor an image; it has no images to export");
+            } else if (p.kind == Kind::Image) {
+#ifdef PLAIT_HAVE_IMAGES
+                // The image as it would be placed on a page: a JPEG keeps its bytes, other
+                // formats come out as PNG.
+                QPDF scratch;
+                scratch.emptyPDF();
+                std::vector<QPDFObjectHandle> frames;
+                try {
+                    frames = makeImagePages(scratch, path);
+                } catch (const ImageLoadError& e) {
+                    throw EngineError(BuildFailure::CannotParseInput, path, e.what());
+                }
+                bool outOfRange = false;
+                for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
+                    exporter.exportPage(QPDFPageObjectHelper(frames[static_cast<std::size_t>(index)]),
+                                        index + 1);
+                }
+                anyOutOfRange = anyOutOfRange || outOfRange;
+#endif
+            } else {
+                anyOutOfRange = anyOutOfRange || p.outOfRange;
+                for (int index : p.selected) {
+                    exporter.exportPage(p.pages[static_cast<std::size_t>(index)], index + 1);
+                }
+                passWarnings(*p.pdf, name, r.hooks.warn);
+            }
+        } catch (const QPDFExc& e) {
+            if (p.pdf)
+                passWarnings(*p.pdf, name, r.hooks.warn);
+            throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
+        } catch (const EngineError&) {
+            throw;
+        } catch (const std::runtime_error& e) {
+            // Reading is done by qpdf and reported above; what is left is writing the files.
+            throw EngineError(BuildFailure::CannotCreateOutput, folder.string(), e.what());
+        }
+    }
+    if (anyOutOfRange) {
+        r.hooks.warn("The page list names pages that some inputs do not have; those were skipped");
+    }
+    if (exporter.approximated()) {
+        r.hooks.warn(
+            "CMYK images were turned into RGB without colour management; their colours are approximate");
+    }
+    if (exporter.skipped() > 0) {
+        r.hooks.warn("Not all images could be exported: " + std::to_string(exporter.skipped()) +
+                     " were skipped");
+    } else if (exporter.written() == 0) {
+        r.hooks.warn("No images were found in the selected pages; nothing was exported");
+    }
+    return exporter.written();
 }
 
 } // namespace plait::pdf

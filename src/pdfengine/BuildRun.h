@@ -32,6 +32,9 @@ public:
     std::string buildToMemory();
     // The first input's outline as bookmark markup ("membuild" with setBookmarkOut).
     std::string listBookmarks();
+    // Writes the images of the selected pages into the output folder instead of building a
+    // PDF (setImgDir); returns how many files were written.
+    int exportImages();
 
 private:
     struct Impl;

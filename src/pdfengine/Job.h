@@ -88,6 +88,7 @@ struct Job {
     std::map<std::string, std::string> fileData; // setFileDataS texts by pseudo name
 
     bool openAfterBuild = false;
+    bool imageExport = false; // setImgDir: the output is a folder that gets the inputs' images
     WriterOptions writer;
 
     // Notes made while the job was filled (values that could not be read, options that are

@@ -304,7 +304,7 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
     } else if (op == "setPrint") {
         j.marks.print = true;
     } else if (op == "setImgDir") {
-        notSupported(op, "Image export");
+        j.imageExport = true;
     } else if (op == "setTags") {
         // Handled by the tag reader of the base class.
     } else {

@@ -95,6 +95,11 @@ std::string PlaitEngine::onBuild() {
             setStatus("Done", "100");
             return result;
         }
+        if (job_.imageExport) {
+            const int images = run.exportImages();
+            setStatus("Done", "100");
+            return std::to_string(images);
+        }
         const int pages = run.build();
         setStatus("Done", "100");
         if (job_.openAfterBuild && launcher_) {

@@ -256,10 +256,10 @@ TEST(Build, OptionsNotBuiltYetAndUnknownParametersAreReported) {
     const auto a = makePdf(dir.path("a.pdf"), "a", 1);
     const auto out = dir.path("out.pdf").string();
     Build build;
-    build.call("setOutFile", {out}).call("setInFile", {a}).call("setImgDir").call("setOverlay");
+    build.call("setOutFile", {out}).call("setInFile", {a}).call("setString", {"x"}).call("setOverlay");
     build.call("setCmds", {"linearize frobnicate=3"});
     EXPECT_EQ(build.run(), "1");
-    EXPECT_TRUE(build.warned("Image export (setImgDir) is not supported yet"));
+    EXPECT_TRUE(build.warned("Text marking (setString) is not supported yet"));
     EXPECT_TRUE(build.warned("setOverlay"));
     EXPECT_TRUE(build.warned("Unknown parameter \"frobnicate=3\""));
     EXPECT_NE(run("qpdf --check " + quote(out)).output.find("File is linearized"), std::string::npos);

@@ -51,8 +51,8 @@ hf() {
 # encryption and both passwords.
 setfields() { # FIELD=VALUE ...: replaces the value line after each field's header
     local IFS='|'
-    "$plait" settings | awk -v spec="$*" '
-        BEGIN { n = split(spec, pairs, "|"); for (i = 1; i <= n; i++) { split(pairs[i], kv, "="); want[kv[1]] = kv[2] } }
+    "$plait" settings | awk -v pairsText="$*" '
+        BEGIN { n = split(pairsText, pairs, "|"); for (i = 1; i <= n; i++) { split(pairs[i], kv, "="); want[kv[1]] = kv[2] } }
         pending != "" { print want[pending] "\r"; pending = ""; next }
         { print }
         match($0, /^\[Field=[^ ]+/) { f = substr($0, 8, RLENGTH - 7); if (f in want) pending = f }'

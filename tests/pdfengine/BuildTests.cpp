@@ -63,10 +63,10 @@ TEST(Build, DefaultBuildIsAPlainMergeThatEveryReaderOpens) {
 
 TEST(Build, LinksBetweenPagesFollowTheirPagesAndFormsSurvive) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"one", "two", "three"};
-    spec.linkTo = {3, 1, 0}; // forward and backward links
-    const auto a = makePdf(dir.path("a.pdf"), spec);
+    PdfSpec layout;
+    layout.pageTexts = {"one", "two", "three"};
+    layout.linkTo = {3, 1, 0}; // forward and backward links
+    const auto a = makePdf(dir.path("a.pdf"), layout);
     const auto b = makePdf(dir.path("b.pdf"), "b", 1);
     const auto out = dir.path("out.pdf").string();
     Build build;

@@ -103,11 +103,11 @@ TEST(Security, LevelsPermissionsAndPasswords) {
 
 TEST(Security, EncryptedInputsOpenWithAListedPassword) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"hidden"};
-    spec.userPassword = "a,b c";
-    spec.ownerPassword = "other";
-    const auto in = makePdf(dir.path("locked.pdf"), spec);
+    PdfSpec layout;
+    layout.pageTexts = {"hidden"};
+    layout.userPassword = "a,b c";
+    layout.ownerPassword = "other";
+    const auto in = makePdf(dir.path("locked.pdf"), layout);
     const auto plain = makePdf(dir.path("plain.pdf"), "plain", 1);
     const auto out = dir.path("out.pdf").string();
     Build b;
@@ -120,11 +120,11 @@ TEST(Security, EncryptedInputsOpenWithAListedPassword) {
 
 TEST(Description, InfoInAnyLanguageCustomKeysAndXmpInStep) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"p"};
-    spec.title = "Original";
-    spec.xmpTitle = "Original";
-    const auto in = makePdf(dir.path("in.pdf"), spec);
+    PdfSpec layout;
+    layout.pageTexts = {"p"};
+    layout.title = "Original";
+    layout.xmpTitle = "Original";
+    const auto in = makePdf(dir.path("in.pdf"), layout);
     const auto out = dir.path("out.pdf").string();
     Build b;
     b.call("setOutFile", {out}).call("setInFile", {in});

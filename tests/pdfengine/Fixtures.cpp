@@ -27,41 +27,41 @@ TempDir::~TempDir() {
     fs::remove_all(root_, ec);
 }
 
-std::string makePdf(const fs::path& path, const PdfSpec& spec) {
+std::string makePdf(const fs::path& path, const PdfSpec& layout) {
     QPDF pdf;
     pdf.emptyPDF();
     QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
     QPDFPageDocumentHelper pages(pdf);
-    for (const auto& text : spec.pageTexts) {
+    for (const auto& text : layout.pageTexts) {
         QPDFObjectHandle page = pdf.makeIndirectObject(
-            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + std::to_string(spec.width) + " " +
-                                    std::to_string(spec.height) + "] >>"));
+            QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 " + std::to_string(layout.width) + " " +
+                                    std::to_string(layout.height) + "] >>"));
         QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
         resources.replaceKey("/Font", QPDFObjectHandle::newDictionary());
         resources.getKey("/Font").replaceKey("/F1", font);
         page.replaceKey("/Resources", resources);
         page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, "BT /F1 20 Tf 40 " +
-                                                                           std::to_string(spec.height / 2) +
+                                                                           std::to_string(layout.height / 2) +
                                                                            " Td (" + text + ") Tj ET\n"));
         pages.addPage(QPDFPageObjectHelper(page), false);
     }
     auto all = pdf.getAllPages();
-    for (std::size_t k = 0; k < spec.linkTo.size() && k < all.size(); ++k) {
-        if (spec.linkTo[k] < 1)
+    for (std::size_t k = 0; k < layout.linkTo.size() && k < all.size(); ++k) {
+        if (layout.linkTo[k] < 1)
             continue;
         QPDFObjectHandle annot = pdf.makeIndirectObject(
             QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Link /Rect [0 0 100 100] /Border [0 0 0] >>"));
         annot.replaceKey("/Dest", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
-                                      all[static_cast<std::size_t>(spec.linkTo[k] - 1)],
+                                      all[static_cast<std::size_t>(layout.linkTo[k] - 1)],
                                       QPDFObjectHandle::newName("/Fit")}));
         all[k].replaceKey("/Annots", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{annot}));
     }
-    if (!spec.bookmarks.empty()) {
+    if (!layout.bookmarks.empty()) {
         QPDFObjectHandle outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
         std::vector<QPDFObjectHandle> parents{outlines};
         std::vector<QPDFObjectHandle> lastAt{QPDFObjectHandle::newNull()};
-        for (const auto& b : spec.bookmarks) {
+        for (const auto& b : layout.bookmarks) {
             parents.resize(static_cast<std::size_t>(b.level));
             lastAt.resize(static_cast<std::size_t>(b.level), QPDFObjectHandle::newNull());
             QPDFObjectHandle parent = parents.back();
@@ -84,21 +84,21 @@ std::string makePdf(const fs::path& path, const PdfSpec& spec) {
             lastAt.push_back(QPDFObjectHandle::newNull());
         }
         outlines.replaceKey("/Count",
-                            QPDFObjectHandle::newInteger(static_cast<long long>(spec.bookmarks.size())));
+                            QPDFObjectHandle::newInteger(static_cast<long long>(layout.bookmarks.size())));
         pdf.getRoot().replaceKey("/Outlines", outlines);
     }
-    if (!spec.title.empty()) {
+    if (!layout.title.empty()) {
         QPDFObjectHandle info = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
-        info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(spec.title));
+        info.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(layout.title));
         pdf.getTrailer().replaceKey("/Info", info);
     }
-    if (!spec.xmpTitle.empty()) {
+    if (!layout.xmpTitle.empty()) {
         const std::string xmp =
             "<?xpacket begin=\"\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
             "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
             "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
             "<dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">" +
-            spec.xmpTitle +
+            layout.xmpTitle +
             "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
         QPDFObjectHandle meta = QPDFObjectHandle::newStream(&pdf, xmp);
         meta.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/Metadata"));
@@ -107,8 +107,8 @@ std::string makePdf(const fs::path& path, const PdfSpec& spec) {
     }
     QPDFWriter w(pdf, path.c_str());
     w.setStaticID(true);
-    if (!spec.userPassword.empty() || !spec.ownerPassword.empty()) {
-        w.setR6EncryptionParameters(spec.userPassword.c_str(), spec.ownerPassword.c_str(), true, true, true,
+    if (!layout.userPassword.empty() || !layout.ownerPassword.empty()) {
+        w.setR6EncryptionParameters(layout.userPassword.c_str(), layout.ownerPassword.c_str(), true, true, true,
                                     true, true, true, qpdf_r3p_full, true);
     }
     w.write();
@@ -116,11 +116,11 @@ std::string makePdf(const fs::path& path, const PdfSpec& spec) {
 }
 
 std::string makePdf(const fs::path& path, const std::string& name, int pages) {
-    PdfSpec spec;
+    PdfSpec layout;
     for (int i = 1; i <= pages; ++i) {
-        spec.pageTexts.push_back(name + " " + std::to_string(i));
+        layout.pageTexts.push_back(name + " " + std::to_string(i));
     }
-    return makePdf(path, spec);
+    return makePdf(path, layout);
 }
 
 void writeFile(const fs::path& path, const std::string& bytes) {

@@ -44,8 +44,8 @@ struct PdfSpec {
     std::string userPassword, ownerPassword; // either non-empty: AES-256 encrypted
 };
 
-// Writes a PDF described by `spec`; returns its path as a string.
-std::string makePdf(const fs::path& path, const PdfSpec& spec);
+// Writes a PDF described by `layout`; returns its path as a string.
+std::string makePdf(const fs::path& path, const PdfSpec& layout);
 // Pages "name 1".."name n".
 std::string makePdf(const fs::path& path, const std::string& name, int pages);
 void writeFile(const fs::path& path, const std::string& bytes);

@@ -18,13 +18,13 @@ std::string listing(const std::string& pdf, const std::string& password = "") {
 
 TEST(InPlace, SingleWholeInputMatchesTheCopyingPath) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"one", "two", "three"};
-    spec.bookmarks = {{"First", 1}, {"Third", 3, 2}};
-    spec.linkTo = {3, 0, 1};
-    spec.title = "Report";
-    spec.userPassword = "open";
-    const auto in = makePdf(dir.path("in.pdf"), spec);
+    PdfSpec layout;
+    layout.pageTexts = {"one", "two", "three"};
+    layout.bookmarks = {{"First", 1}, {"Third", 3, 2}};
+    layout.linkTo = {3, 0, 1};
+    layout.title = "Report";
+    layout.userPassword = "open";
+    const auto in = makePdf(dir.path("in.pdf"), layout);
     {
         // Things a merge leaves behind: page labels and a named destination tree.
         QPDF pdf;

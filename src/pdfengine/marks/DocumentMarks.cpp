@@ -125,10 +125,10 @@ void attachments(Context& c, const std::string& markup) {
             key = name + " (" + std::to_string(n) + ")";
         used.insert(key);
         auto stream = QPDFEFStreamObjectHelper::createEFStream(c.pdf, data);
-        auto spec = QPDFFileSpecObjectHelper::createFileSpec(c.pdf, key, stream);
+        auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(c.pdf, key, stream);
         if (!descr.empty())
-            spec.setDescription(descr);
-        files.replaceEmbeddedFile(key, spec);
+            fileSpec.setDescription(descr);
+        files.replaceEmbeddedFile(key, fileSpec);
     }
 }
 

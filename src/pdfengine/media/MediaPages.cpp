@@ -129,9 +129,9 @@ std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileN
         key = fileName + " (" + std::to_string(n) + ")";
     auto stream = QPDFEFStreamObjectHelper::createEFStream(pdf, data);
     stream.setSubtype(type.mime);
-    auto spec = QPDFFileSpecObjectHelper::createFileSpec(pdf, key, stream);
-    spec.setDescription(type.label);
-    QOH specObj = spec.getObjectHandle();
+    auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(pdf, key, stream);
+    fileSpec.setDescription(type.label);
+    QOH specObj = fileSpec.getObjectHandle();
     if (!specObj.isIndirect())
         specObj = pdf.makeIndirectObject(specObj);
     files.replaceEmbeddedFile(key, QPDFFileSpecObjectHelper(specObj));

@@ -111,18 +111,18 @@ struct Fixture {
 // The widget class each kind of field must have, and its caption where it shows one.
 TEST(SettingsDialog, EveryFieldHasAWidgetOfItsKindOnItsTab) {
     Fixture f;
-    for (const settings::ControlDef& spec : settings::controlTable()) {
-        const QString name = FormBinder::objectNameFor(std::string(spec.name), spec.index);
+    for (const settings::ControlDef& control : settings::controlTable()) {
+        const QString name = FormBinder::objectNameFor(std::string(control.name), control.index);
         SCOPED_TRACE(name.toStdString());
         QWidget* widget = f.dialog->findChild<QWidget*>(name);
         ASSERT_NE(widget, nullptr);
-        if (spec.tab != settings::kNoTab) {
-            EXPECT_TRUE(f.dialog->tabPage(spec.tab)->isAncestorOf(widget)) << "on tab " << spec.tab;
+        if (control.tab != settings::kNoTab) {
+            EXPECT_TRUE(f.dialog->tabPage(control.tab)->isAncestorOf(widget)) << "on tab " << control.tab;
         }
-        const QString caption = qs(spec.caption);
-        switch (spec.kind) {
+        const QString caption = qs(control.caption);
+        switch (control.kind) {
         case ControlKind::TextBox:
-            if (spec.multiLine) {
+            if (control.multiLine) {
                 EXPECT_NE(qobject_cast<QPlainTextEdit*>(widget), nullptr);
             } else {
                 EXPECT_NE(qobject_cast<QLineEdit*>(widget), nullptr);
@@ -139,9 +139,9 @@ TEST(SettingsDialog, EveryFieldHasAWidgetOfItsKindOnItsTab) {
         case ControlKind::ComboBox: {
             auto* combo = qobject_cast<QComboBox*>(widget);
             ASSERT_NE(combo, nullptr);
-            ASSERT_EQ(combo->count(), static_cast<int>(spec.items.size()));
+            ASSERT_EQ(combo->count(), static_cast<int>(control.items.size()));
             for (int i = 0; i < combo->count(); ++i) {
-                EXPECT_EQ(combo->itemText(i), qs(spec.items[static_cast<std::size_t>(i)]));
+                EXPECT_EQ(combo->itemText(i), qs(control.items[static_cast<std::size_t>(i)]));
             }
             EXPECT_EQ(combo->currentIndex(), 0) << "every list starts at its first entry";
             break;
@@ -154,12 +154,12 @@ TEST(SettingsDialog, EveryFieldHasAWidgetOfItsKindOnItsTab) {
             EXPECT_EQ(qobject_cast<QLabel*>(widget)->text(), caption);
             break;
         case ControlKind::Toolbar:
-            for (std::size_t b = 1; b <= spec.items.size(); ++b) {
+            for (std::size_t b = 1; b <= control.items.size(); ++b) {
                 auto* button = f.dialog->findChild<QToolButton*>(name + QStringLiteral("_%1").arg(b));
                 ASSERT_NE(button, nullptr) << "button " << b;
                 EXPECT_TRUE(button->isCheckable());
-                EXPECT_EQ(button->toolTip(), qs(spec.items[b - 1]));
-                EXPECT_EQ(button->isChecked(), static_cast<int>(b) == spec.value);
+                EXPECT_EQ(button->toolTip(), qs(control.items[b - 1]));
+                EXPECT_EQ(button->isChecked(), static_cast<int>(b) == control.value);
             }
             break;
         case ControlKind::CommandButton:
@@ -175,7 +175,7 @@ TEST(SettingsDialog, EveryFieldHasAWidgetOfItsKindOnItsTab) {
             EXPECT_NE(qobject_cast<QStatusBar*>(widget), nullptr);
             break;
         default:
-            switch (spec.role) {
+            switch (control.role) {
             case settings::OtherRole::Frame:
                 if (auto* box = qobject_cast<QGroupBox*>(widget)) {
                     EXPECT_EQ(box->title(), caption);
@@ -197,18 +197,18 @@ TEST(SettingsDialog, EveryFieldHasAWidgetOfItsKindOnItsTab) {
             }
             break;
         }
-        EXPECT_EQ(widget->isEnabled(), spec.enabled);
+        EXPECT_EQ(widget->isEnabled(), control.enabled);
     }
 }
 
 TEST(SettingsDialog, NoWidgetOnTheTabsLacksAField) {
     Fixture f;
     QSet<QString> known;
-    for (const settings::ControlDef& spec : settings::controlTable()) {
-        known.insert(FormBinder::objectNameFor(std::string(spec.name), spec.index));
-        if (spec.kind == ControlKind::Toolbar) {
-            for (std::size_t b = 1; b <= spec.items.size(); ++b) {
-                known.insert(qs(spec.name) + QStringLiteral("_%1").arg(b));
+    for (const settings::ControlDef& control : settings::controlTable()) {
+        known.insert(FormBinder::objectNameFor(std::string(control.name), control.index));
+        if (control.kind == ControlKind::Toolbar) {
+            for (std::size_t b = 1; b <= control.items.size(); ++b) {
+                known.insert(qs(control.name) + QStringLiteral("_%1").arg(b));
             }
         }
     }

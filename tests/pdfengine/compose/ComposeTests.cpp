@@ -284,11 +284,11 @@ TEST_F(Compose, OverlayLinksAreCopiedToEveryPageAndBookmarksOpenTheBasePage) {
 }
 
 TEST_F(Compose, TwoUpPutsPagePairsOnLandscapeSheets) {
-    PdfSpec spec;
-    spec.pageTexts = {"alpha", "beta", "gamma"};
-    spec.linkTo = {3, 0, 0};
-    spec.bookmarks = {{"Gamma", 3}};
-    const auto three = makePdf(dir.path("three.pdf"), spec);
+    PdfSpec layout;
+    layout.pageTexts = {"alpha", "beta", "gamma"};
+    layout.linkTo = {3, 0, 0};
+    layout.bookmarks = {{"Gamma", 3}};
+    const auto three = makePdf(dir.path("three.pdf"), layout);
     Build build;
     build.call("setOutFile", {out})
         .call("setInFile", {three})

@@ -9,6 +9,7 @@
 #include "PageList.h"
 #include "Security.h"
 #include "Text.h"
+#include "marking/TextMarking.h"
 #include "marks/Marks.h"
 #include "pdfengine/compose/Compose.h"
 #include "pdfengine/export/ImageExport.h"
@@ -787,6 +788,8 @@ struct BuildRun::Impl {
         inheritDescription(*out);
         std::vector<std::string> notes;
         applyDescription(*out, job.description, job.writer.deterministic, notes);
+        // Text is looked for on the finished pages, where the user will see it.
+        applyTextMarking(*out, job.textMarking, notes);
         for (auto& n : notes)
             hooks.warn(n);
         return out;

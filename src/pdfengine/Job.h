@@ -46,6 +46,14 @@ struct MarkOptions {
     bool print = false, mail = false;
 };
 
+// Text to mark wherever it shows on the output pages (marking/TextMarking.h); texts as sent.
+struct TextMarking {
+    std::string find;
+    std::optional<std::string> change; // setStringChange: replace instead of marking
+    std::string mode;                  // "HI-R", "OL", "UL", "CO"; empty highlights
+    std::string color;                 // RRGGBB; empty is yellow
+};
+
 struct Security {
     std::string owner, user;
     bool encrypt128 = false;
@@ -81,6 +89,7 @@ struct Job {
     ComposeOptions compose;
     MarkOptions marks;
     MediaOptions media;
+    TextMarking textMarking;
 
     bool bookmarkKeep = false;
     bool bookmarkOut = false;

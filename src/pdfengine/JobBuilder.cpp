@@ -13,10 +13,6 @@
 
 namespace plait::pdf {
 
-void JobBuilder::notSupported(std::string_view op, std::string_view what) {
-    job_.notes.push_back(std::string(what) + " (" + std::string(op) + ") is not supported yet; ignored");
-}
-
 std::optional<double> JobBuilder::plainNumber(std::string_view op, const std::string& value) {
     // Lengths and angles are read like the geometry reads them (a decimal comma is fine).
     auto n = PLAIT_NUMBER(value);
@@ -273,11 +269,15 @@ void JobBuilder::apply(std::string_view op, const std::vector<std::string>& a) {
             j.compose.blend = "Normal";
             j.notes.push_back("setTransparency: unknown blend mode \"" + a[1] + "\"; Normal is used");
         }
-    } else if (op == "setString" || op == "setStringChange") {
+    } else if (op == "setString") {
+        j.textMarking.find = a[0];
+    } else if (op == "setStringChange") {
         if (given(0))
-            notSupported(op, "Text marking");
-    } else if (op == "setStringColorMode" || op == "setStringColor") {
-        // Modifiers of setString, which carries the warning.
+            j.textMarking.change = a[0];
+    } else if (op == "setStringColorMode") {
+        j.textMarking.mode = std::string(text::trim(a[0]));
+    } else if (op == "setStringColor") {
+        j.textMarking.color = std::string(text::trim(a[0]));
     } else if (op == "setAnnotesFile") {
         j.marks.notesFile = a[0];
     } else if (op == "setEmbedFile") {

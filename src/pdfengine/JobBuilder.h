@@ -26,7 +26,6 @@ private:
     std::optional<double> length(std::string_view op, const std::string& text);
     std::optional<double> plainNumber(std::string_view op, const std::string& text);
     void box(std::optional<BoxValues>& target, std::string_view op, const std::vector<std::string>& args);
-    void notSupported(std::string_view op, std::string_view what);
 
     Job& job_;
     Unit unit_ = Unit::Points;

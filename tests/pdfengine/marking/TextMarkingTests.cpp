@@ -1,0 +1,209 @@
+// Marking a text wherever it shows on the output: placement, colour, styles, rotated pages.
+#include "../Fixtures.h"
+
+#include <qpdf/QPDFWriter.hh>
+
+#include <algorithm>
+#include <regex>
+
+namespace plait::pdf::testing {
+namespace {
+
+struct Box {
+    double x0, y0, x1, y1;
+};
+
+// Words of a page as pdftotext -bbox places them (top-down, displayed page).
+std::vector<std::pair<std::string, Box>> words(const std::string& pdf, int page) {
+    const std::string n = std::to_string(page);
+    const auto r = run("pdftotext -bbox -f " + n + " -l " + n + " " + quote(pdf) + " -");
+    std::vector<std::pair<std::string, Box>> out;
+    static const std::regex re(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" )re"
+                               R"re(yMax="([-\d.]+)">([^<]*)</word>)re");
+    for (std::sregex_iterator it(r.output.begin(), r.output.end(), re), end; it != end; ++it) {
+        out.push_back(
+            {(*it)[5], {std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])}});
+    }
+    return out;
+}
+
+std::vector<QPDFObjectHandle> annotsOf(QPDF& pdf, int page) {
+    auto a = pageOf(pdf, page).getKey("/Annots");
+    return a.isArray() ? a.getArrayAsVector() : std::vector<QPDFObjectHandle>{};
+}
+
+std::vector<double> numbersOf(QPDFObjectHandle a) {
+    std::vector<double> v;
+    for (auto& x : a.getArrayAsVector())
+        v.push_back(x.getNumericValue());
+    return v;
+}
+
+Box quadBox(QPDFObjectHandle annot) {
+    auto q = numbersOf(annot.getKey("/QuadPoints"));
+    Box b{q[0], q[1], q[0], q[1]};
+    for (std::size_t i = 0; i < q.size(); i += 2) {
+        b = {std::min(b.x0, q[i]), std::min(b.y0, q[i + 1]), std::max(b.x1, q[i]), std::max(b.y1, q[i + 1])};
+    }
+    return b;
+}
+
+struct MarkingBuild {
+    TempDir dir;
+    std::string in, out = dir.path("out.pdf").string();
+    Build b;
+    QPDF result;
+    explicit MarkingBuild(const std::string& input = "") {
+        in = input.empty() ? makePdf(dir.path("in.pdf"), "body", 3) : input;
+        b.call("setOutFile", {out}).call("setInFile", {in});
+    }
+    MarkingBuild& call(std::string_view op, std::initializer_list<std::string_view> args = {}) {
+        b.call(op, args);
+        return *this;
+    }
+    QPDF& run() {
+        EXPECT_EQ(b.run(), "3");
+        result.processFile(out.c_str());
+        return result;
+    }
+};
+
+TEST(TextMarking, HighlightCoversTheWordsWhereTheyShowAndOnlyThere) {
+    MarkingBuild m;
+    QPDF& pdf = m.call("setString", {"body 2"}).call("setStringColor", {"FF8000"}).run();
+    EXPECT_TRUE(annotsOf(pdf, 0).empty());
+    EXPECT_TRUE(annotsOf(pdf, 2).empty());
+    auto annots = annotsOf(pdf, 1);
+    ASSERT_EQ(annots.size(), 1u);
+    auto a = annots[0];
+    EXPECT_EQ(a.getKey("/Subtype").getName(), "/Highlight");
+    auto c = numbersOf(a.getKey("/C"));
+    ASSERT_EQ(c.size(), 3u);
+    EXPECT_NEAR(c[0], 1, 1e-3);
+    EXPECT_NEAR(c[1], 128 / 255.0, 1e-3);
+    EXPECT_NEAR(c[2], 0, 1e-3);
+    EXPECT_EQ(a.getKey("/P").getObjGen(), pageOf(pdf, 1).getObjGen());
+    // Its appearance multiplies with the page so the text stays readable.
+    auto ap = a.getKey("/AP").getKey("/N");
+    ASSERT_TRUE(ap.isStream());
+    EXPECT_EQ(ap.getDict().getKey("/Resources").getKey("/ExtGState").getKey("/GS0").getKey("/BM").getName(),
+              "/Multiply");
+
+    // The quad spans "body" to "2" as an independent reader lays them out (top-down y).
+    auto ws = words(m.out, 2);
+    ASSERT_EQ(ws.size(), 2u);
+    const Box q = quadBox(a);
+    const double h = 792;
+    EXPECT_NEAR(q.x0, ws[0].second.x0, 1.0);
+    EXPECT_NEAR(q.x1, ws[1].second.x1, 1.0);
+    EXPECT_NEAR(h - q.y1, std::min(ws[0].second.y0, ws[1].second.y0), 1.5);
+    EXPECT_NEAR(h - q.y0, std::max(ws[0].second.y1, ws[1].second.y1), 1.5);
+    EXPECT_TRUE(run("qpdf --check " + quote(m.out)).exitCode == 0);
+}
+
+TEST(TextMarking, EveryOccurrenceIsMarkedCaseSensitively) {
+    TempDir dir;
+    PdfSpec spec;
+    spec.pageTexts = {"ab xab Ab", "ab", "none"};
+    MarkingBuild m(makePdf(dir.path("in.pdf"), spec));
+    QPDF& pdf = m.call("setString", {"ab"}).run();
+    auto first = annotsOf(pdf, 0);
+    ASSERT_EQ(first.size(), 2u); // "ab" and the end of "xab", not "Ab"
+    EXPECT_LT(quadBox(first[0]).x1, quadBox(first[1]).x0);
+    EXPECT_EQ(annotsOf(pdf, 1).size(), 1u);
+    EXPECT_TRUE(annotsOf(pdf, 2).empty());
+}
+
+TEST(TextMarking, EachModeMakesItsAnnotationAndBadValuesFallBackWithANote) {
+    const std::vector<std::pair<std::string, std::string>> modes = {{"HI-R", "/Highlight"},
+                                                                    {"OL", "/Square"},
+                                                                    {"UL", "/Underline"},
+                                                                    {"CO", "/StrikeOut"},
+                                                                    {"", "/Highlight"}};
+    for (const auto& [mode, subtype] : modes) {
+        SCOPED_TRACE(mode);
+        MarkingBuild m;
+        m.call("setString", {"body 1"});
+        if (!mode.empty())
+            m.call("setStringColorMode", {mode});
+        QPDF& pdf = m.run();
+        auto annots = annotsOf(pdf, 0);
+        ASSERT_EQ(annots.size(), 1u);
+        EXPECT_EQ(annots[0].getKey("/Subtype").getName(), subtype);
+        EXPECT_TRUE(annots[0].getKey("/AP").getKey("/N").isStream());
+        EXPECT_EQ(annots[0].hasKey("/QuadPoints"), subtype != "/Square");
+        if (subtype == "/Square") {
+            // The box lies outside the text it surrounds.
+            auto ws = words(m.out, 1);
+            auto r = numbersOf(annots[0].getKey("/Rect"));
+            EXPECT_LT(r[0], ws[0].second.x0);
+            EXPECT_GT(792 - r[1], ws[0].second.y1);
+        }
+        EXPECT_TRUE(run("qpdf --check " + quote(m.out)).exitCode == 0);
+    }
+
+    MarkingBuild bad;
+    QPDF& pdf = bad.call("setString", {"body 3"})
+                    .call("setStringColorMode", {"XX"})
+                    .call("setStringColor", {"red"})
+                    .run();
+    auto annots = annotsOf(pdf, 2);
+    ASSERT_EQ(annots.size(), 1u);
+    EXPECT_EQ(annots[0].getKey("/Subtype").getName(), "/Highlight");
+    EXPECT_EQ(numbersOf(annots[0].getKey("/C")), (std::vector<double>{1, 1, 0}));
+    EXPECT_TRUE(bad.b.warned("unknown mode \"XX\""));
+    EXPECT_TRUE(bad.b.warned("\"red\" is not an RRGGBB colour"));
+}
+
+TEST(TextMarking, AbsentTextOrAReplacementAddsNothingAndSaysSo) {
+    MarkingBuild absent;
+    QPDF& a = absent.call("setString", {"Body"}).run();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(annotsOf(a, i).empty());
+    EXPECT_TRUE(absent.b.warned("does not occur"));
+
+    MarkingBuild replace;
+    QPDF& r = replace.call("setString", {"body"}).call("setStringChange", {"text"}).run();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(annotsOf(r, i).empty());
+    EXPECT_TRUE(replace.b.warned("setStringChange"));
+    EXPECT_EQ(pageTexts(replace.out)[0].find("body 1") != std::string::npos, true);
+}
+
+// The same words sit at the same place in user space whatever /Rotate and the crop box say;
+// only the displayed view changes. The quad must follow the words, not the view.
+TEST(TextMarking, RotatedAndCroppedPagesAreMarkedOnTheirText) {
+    MarkingBuild plain;
+    const Box expected = quadBox(annotsOf(plain.call("setString", {"body 1"}).run(), 0).at(0));
+
+    for (int rotate : {90, 180, 270}) {
+        SCOPED_TRACE(rotate);
+        TempDir dir;
+        const std::string base = makePdf(dir.path("base.pdf"), "body", 3);
+        QPDF in;
+        in.processFile(base.c_str());
+        for (QPDFObjectHandle page : in.getAllPages()) {
+            page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(rotate));
+            page.replaceKey("/CropBox", QPDFObjectHandle::parse("[20 30 560 700]"));
+        }
+        const std::string input = dir.path("rotated.pdf").string();
+        QPDFWriter w(in, input.c_str());
+        w.write();
+
+        MarkingBuild m(input);
+        auto annots = annotsOf(m.call("setString", {"body 1"}).run(), 0);
+        ASSERT_EQ(annots.size(), 1u);
+        const Box q = quadBox(annots[0]);
+        EXPECT_NEAR(q.x0, expected.x0, 0.5);
+        EXPECT_NEAR(q.y0, expected.y0, 0.5);
+        EXPECT_NEAR(q.x1, expected.x1, 0.5);
+        EXPECT_NEAR(q.y1, expected.y1, 0.5);
+        // The first corner is the text's upper-left: on the left and top of the baseline's run.
+        auto qp = numbersOf(annots[0].getKey("/QuadPoints"));
+        EXPECT_NEAR(qp[0], expected.x0, 0.5);
+        EXPECT_NEAR(qp[1], expected.y1, 0.5);
+    }
+}
+
+} // namespace
+} // namespace plait::pdf::testing

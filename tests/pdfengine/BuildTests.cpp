@@ -257,10 +257,9 @@ TEST(Build, OptionsNotBuiltYetAndUnknownParametersAreReported) {
     const auto out = dir.path("out.pdf").string();
     Build build;
     build.call("setOutFile", {out}).call("setInFile", {a}).call("setString", {"x"}).call("setOverlay");
-    build.call("setStringChange", {"y"});
     build.call("setCmds", {"linearize frobnicate=3"});
     EXPECT_EQ(build.run(), "1");
-    EXPECT_TRUE(build.warned("Text replacement (setStringChange) is not supported yet"));
+    EXPECT_TRUE(build.warned("\"x\" does not occur in the output"));
     EXPECT_TRUE(build.warned("setOverlay"));
     EXPECT_TRUE(build.warned("Unknown parameter \"frobnicate=3\""));
     EXPECT_NE(run("qpdf --check " + quote(out)).output.find("File is linearized"), std::string::npos);

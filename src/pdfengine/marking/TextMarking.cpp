@@ -1,5 +1,7 @@
 #include "TextMarking.h"
 
+#include "TextReplace.h"
+
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
@@ -276,16 +278,77 @@ Quad displayedToUser(const poppler::rectf& box, int textRotation, const std::arr
 
 void quietPoppler(const std::string&, void*) {}
 
+// Where the text shows: each occurrence's page, displayed box and text direction. Empty
+// `found` with false: the output could not be read back.
+struct Occurrence {
+    std::size_t page;
+    Quad quad;
+};
+bool findText(QPDF& pdf, const std::string& find, std::vector<Occurrence>& found) {
+    // Read the pages back as a reader lays them out; the copy is never encrypted.
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    writer.setPreserveEncryption(false);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    poppler::set_debug_error_function(quietPoppler, nullptr);
+    std::unique_ptr<poppler::document> doc(poppler::document::load_from_raw_data(
+        reinterpret_cast<const char*>(buffer->getBuffer()), static_cast<int>(buffer->getSize())));
+    if (!doc)
+        return false;
+
+    const poppler::ustring wanted = poppler::ustring::from_utf8(find.c_str());
+    const std::basic_string<unsigned short> needle(wanted.begin(), wanted.end());
+    std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
+    for (int i = 0; i < doc->pages() && i < static_cast<int>(pages.size()); ++i) {
+        std::unique_ptr<poppler::page> page(doc->create_page(i));
+        if (!page)
+            continue;
+        QPDFPageObjectHelper helper(pages[static_cast<std::size_t>(i)]);
+        const auto crop = visibleBox(helper);
+        const int rotate = rotationOf(helper);
+        for (const Line& line : linesOf(*page)) {
+            for (auto at = line.text.find(needle); at != std::string::npos;
+                 at = line.text.find(needle, at + needle.size())) {
+                std::optional<poppler::rectf> box;
+                for (std::size_t k = at; k < at + needle.size(); ++k) {
+                    if (const auto& c = line.boxes[k])
+                        box = box ? united(*box, *c) : *c;
+                }
+                if (box)
+                    found.push_back(
+                        {static_cast<std::size_t>(i), displayedToUser(*box, line.rotation, crop, rotate)});
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes) {
     if (marking.find.empty())
         return 0;
-    if (marking.change) {
-        notes.push_back("Text replacement (setStringChange) is not supported yet; \"" + marking.find +
-                        "\" is left as it is");
+    std::vector<Occurrence> found;
+    if (!findText(pdf, marking.find, found)) {
+        notes.push_back("The output could not be read back to find \"" + marking.find +
+                        "\"; it is left as it is");
         return 0;
     }
+    if (found.empty()) {
+        notes.push_back("\"" + marking.find + "\" does not occur in the output; nothing is " +
+                        (marking.change ? "replaced" : "marked"));
+        return 0;
+    }
+    if (marking.change) {
+        const int replaced = replaceText(pdf, marking.find, *marking.change);
+        if (const int left = static_cast<int>(found.size()) - replaced; left > 0) {
+            notes.push_back(std::to_string(left) + " occurrence(s) of \"" + marking.find +
+                            "\" could not be replaced");
+        }
+        return replaced;
+    }
+
     Style style = Style::Highlight;
     if (marking.mode == "OL")
         style = Style::Outline;
@@ -303,52 +366,10 @@ int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::str
             notes.push_back("setStringColor: \"" + marking.color +
                             "\" is not an RRGGBB colour; yellow is used");
     }
-
-    // Read the pages back as a reader lays them out; the copy is never encrypted.
-    QPDFWriter writer(pdf);
-    writer.setOutputMemory();
-    writer.setPreserveEncryption(false);
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-    poppler::set_debug_error_function(quietPoppler, nullptr);
-    std::unique_ptr<poppler::document> doc(poppler::document::load_from_raw_data(
-        reinterpret_cast<const char*>(buffer->getBuffer()), static_cast<int>(buffer->getSize())));
-    if (!doc) {
-        notes.push_back("The output could not be read back to find \"" + marking.find +
-                        "\"; nothing is marked");
-        return 0;
-    }
-
-    const poppler::ustring wanted = poppler::ustring::from_utf8(marking.find.c_str());
-    const std::basic_string<unsigned short> needle(wanted.begin(), wanted.end());
     std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
-    int added = 0;
-    for (int i = 0; i < doc->pages() && i < static_cast<int>(pages.size()); ++i) {
-        std::unique_ptr<poppler::page> page(doc->create_page(i));
-        if (!page)
-            continue;
-        QPDFPageObjectHelper helper(pages[static_cast<std::size_t>(i)]);
-        const auto crop = visibleBox(helper);
-        const int rotate = rotationOf(helper);
-        for (const Line& line : linesOf(*page)) {
-            for (auto at = line.text.find(needle); at != std::string::npos;
-                 at = line.text.find(needle, at + needle.size())) {
-                std::optional<poppler::rectf> box;
-                for (std::size_t k = at; k < at + needle.size(); ++k) {
-                    if (const auto& c = line.boxes[k])
-                        box = box ? united(*box, *c) : *c;
-                }
-                if (!box)
-                    continue;
-                addAnnotation(pdf, pages[static_cast<std::size_t>(i)],
-                              displayedToUser(*box, line.rotation, crop, rotate), style, color, marking.find);
-                ++added;
-            }
-        }
-    }
-    if (added == 0)
-        notes.push_back("\"" + marking.find + "\" does not occur in the output; nothing is marked");
-    return added;
+    for (const Occurrence& o : found)
+        addAnnotation(pdf, pages[o.page], o.quad, style, color, marking.find);
+    return static_cast<int>(found.size());
 }
 
 } // namespace plait::pdf

@@ -19,8 +19,9 @@ namespace plait::pdf {
 // Each annotation carries its own appearance stream (highlights multiply with the page), so
 // readers that do not draw markup themselves still show it.
 //
-// Replacing the text (setStringChange) is not built; such a job is noted and left unmarked.
-// Returns the number of annotations added.
+// With setStringChange the text is replaced instead where the content allows it (see
+// TextReplace.h); the occurrences found but not replaced are noted. Returns the number of
+// annotations added or occurrences replaced.
 int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes);
 
 } // namespace plait::pdf

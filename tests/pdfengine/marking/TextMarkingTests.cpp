@@ -103,9 +103,9 @@ TEST(TextMarking, HighlightCoversTheWordsWhereTheyShowAndOnlyThere) {
 
 TEST(TextMarking, EveryOccurrenceIsMarkedCaseSensitively) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"ab xab Ab", "ab", "none"};
-    MarkingBuild m(makePdf(dir.path("in.pdf"), spec));
+    PdfSpec layout;
+    layout.pageTexts = {"ab xab Ab", "ab", "none"};
+    MarkingBuild m(makePdf(dir.path("in.pdf"), layout));
     QPDF& pdf = m.call("setString", {"ab"}).run();
     auto first = annotsOf(pdf, 0);
     ASSERT_EQ(first.size(), 2u); // "ab" and the end of "xab", not "Ab"
@@ -155,19 +155,45 @@ TEST(TextMarking, EachModeMakesItsAnnotationAndBadValuesFallBackWithANote) {
     EXPECT_TRUE(bad.b.warned("\"red\" is not an RRGGBB colour"));
 }
 
-TEST(TextMarking, AbsentTextOrAReplacementAddsNothingAndSaysSo) {
+TEST(TextMarking, AbsentTextAddsNothingAndSaysSo) {
     MarkingBuild absent;
     QPDF& a = absent.call("setString", {"Body"}).run();
     for (int i = 0; i < 3; ++i)
         EXPECT_TRUE(annotsOf(a, i).empty());
-    EXPECT_TRUE(absent.b.warned("does not occur"));
+    EXPECT_TRUE(absent.b.warned("\"Body\" does not occur"));
+}
 
-    MarkingBuild replace;
-    QPDF& r = replace.call("setString", {"body"}).call("setStringChange", {"text"}).run();
+TEST(TextReplace, ReplacesWhereOneStringHoldsTheTextAndCountsTheRest) {
+    TempDir dir;
+    const std::string base = makePdf(dir.path("base.pdf"), "body", 3);
+    QPDF in;
+    in.processFile(base.c_str());
+    // Page 1 shows its text in two pieces, which a single replacement cannot reach.
+    pageOf(in, 0).replaceKey(
+        "/Contents", QPDFObjectHandle::newStream(&in, "BT /F1 20 Tf 40 700 Td [(bo) 0 (dy 1)] TJ ET\n"));
+    const std::string input = dir.path("split.pdf").string();
+    QPDFWriter w(in, input.c_str());
+    w.write();
+
+    MarkingBuild m(input);
+    QPDF& pdf = m.call("setString", {"body"}).call("setStringChange", {"a (new) text"}).run();
+    const auto texts = pageTexts(m.out);
+    EXPECT_NE(texts[0].find("body 1"), std::string::npos);
+    EXPECT_NE(texts[1].find("a (new) text 2"), std::string::npos);
+    EXPECT_NE(texts[2].find("a (new) text 3"), std::string::npos);
+    EXPECT_TRUE(m.b.warned("1 occurrence(s) of \"body\" could not be replaced"));
     for (int i = 0; i < 3; ++i)
-        EXPECT_TRUE(annotsOf(r, i).empty());
-    EXPECT_TRUE(replace.b.warned("setStringChange"));
-    EXPECT_EQ(pageTexts(replace.out)[0].find("body 1") != std::string::npos, true);
+        EXPECT_TRUE(annotsOf(pdf, i).empty());
+    EXPECT_TRUE(run("qpdf --check " + quote(m.out)).exitCode == 0);
+
+    // A replacement the font's encoding cannot be trusted with leaves everything as it was.
+    MarkingBuild accented;
+    accented.call("setString", {"body"})
+        .call("setStringChange", {"b\xc3\xb6"
+                                  "dy"})
+        .run();
+    EXPECT_NE(pageTexts(accented.out)[1].find("body 2"), std::string::npos);
+    EXPECT_TRUE(accented.b.warned("3 occurrence(s)"));
 }
 
 // The same words sit at the same place in user space whatever /Rotate and the crop box say;

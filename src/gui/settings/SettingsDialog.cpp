@@ -290,6 +290,12 @@ void SettingsDialog::bindModel() {
         }
     }
 
+    watchMasking();
+}
+
+// Masks or unmasks the password boxes now and whenever "Mask Passwords" changes in the
+// current model (a replaced model's listener falls silent).
+void SettingsDialog::watchMasking() {
     modelAlive_ = std::make_shared<bool>(true);
     std::weak_ptr<bool> alive = modelAlive_;
     model_->subscribe([this, alive](const ui::Control& c, ui::Property p) {
@@ -307,15 +313,7 @@ void SettingsDialog::rebind(settings::SettingsModel& model) {
     }
     model_ = &model;
     binder_->rebind(model);
-    modelAlive_ = std::make_shared<bool>(true);
-    std::weak_ptr<bool> alive = modelAlive_;
-    model_->subscribe([this, alive](const ui::Control& c, ui::Property p) {
-        auto flag = alive.lock();
-        if (flag && *flag && c.name == "Check1" && p == ui::Property::Value) {
-            applyMasking();
-        }
-    });
-    applyMasking();
+    watchMasking();
     // A fresh dialog: the first tab, a blank preview, nothing in the status bar. The outline
     // tree belongs to the outline editor's view, which rebinds to the new outline itself.
     if (auto* pane = preview()) {

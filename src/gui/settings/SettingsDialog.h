@@ -96,6 +96,7 @@ private:
     void buildFrame();
     void decorate();
     void bindModel();
+    void watchMasking();
     void applyMasking();
     void layoutWindow();
     QSize minimumDialogSize() const;

@@ -2,51 +2,32 @@
 
 #include "core/build/Markup.h"
 
-#include <array>
 #include <string>
 
 namespace plait::core::build::steps {
 
-std::string_view stampName(int listIndex) {
-    // By list index; "Approved (w/ Text)" is the engine's "Approved" with a text.
-    static constexpr std::array<std::string_view, 22> kNames{
-        "",
-        "Approved",
-        "Not Approved",
-        "Draft",
-        "Final",
-        "Completed",
-        "Confidential",
-        "For Public Release",
-        "Not For Public Release",
-        "For Comment",
-        "Void",
-        "Preliminary Results",
-        "Information Only",
-        "Approved",
-        "Revised",
-        "Reviewed",
-        "Received",
-        "Witness",
-        "Initial",
-        "Sign Here",
-        "Check",
-        "Cross",
-    };
-    if (listIndex < 1 || listIndex >= static_cast<int>(kNames.size())) {
+std::string stampName(const ui::Form& settings) {
+    // The list's caption is the engine's name, but for "Approved (w/ Text)": the engine's
+    // "Approved" with a text.
+    const int index = settings.listIndex("cmbStamp");
+    if (index < 1) {
         return {};
     }
-    return kNames[static_cast<std::size_t>(listIndex)];
+    std::string name = settings.listText("cmbStamp");
+    if (name == "Approved (w/ Text)") {
+        name = "Approved";
+    }
+    return name;
 }
 
 void stamp(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
     const int index = s.listIndex("cmbStamp");
-    const std::string_view name = stampName(index);
+    const std::string name = stampName(s);
     if (name.empty() || s.listIndex("cmbImpose") >= 1) {
         return;
     }
-    std::string stampArg(name);
+    std::string stampArg = name;
     if (s.value("chkStampBack") == 1) {
         stampArg += ",rev";
     }

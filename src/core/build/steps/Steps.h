@@ -2,6 +2,7 @@
 
 #include "core/build/OptionSteps.h"
 
+#include <string>
 #include <string_view>
 
 // The option steps of a build, one routine each, in the order of the step table. Each reads
@@ -39,7 +40,7 @@ void centerOnPage(StepContext& ctx);       // x
 void pullPages(StepContext& ctx);          // y
 void pageSize(StepContext& ctx);           // z
 
-// The name the engine knows a stamp by, for a cmbStamp index 1..21; empty otherwise.
-std::string_view stampName(int listIndex);
+// The name the engine knows the chosen stamp by; empty for "None" or no choice.
+std::string stampName(const ui::Form& settings);
 
 } // namespace plait::core::build::steps

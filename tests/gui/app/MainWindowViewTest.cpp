@@ -165,8 +165,6 @@ TEST(MainWindowView, EnterBuildsUnlessAnotherButtonHasTheFocus) {
     h.window->insertFile(test::writeFile(h.platform.root / "a.pdf"));
     h.window->insertFile(test::writeFile(h.platform.root / "b.pdf"));
     h.window->form().setText("txtOutfile", (h.platform.root / "out.pdf").string());
-    QApplication::setActiveWindow(&h.view);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.view));
     auto builds = [&] {
         std::size_t n = 0;
         for (const auto& c : h.log->calls()) {
@@ -174,24 +172,31 @@ TEST(MainWindowView, EnterBuildsUnlessAnotherButtonHasTheFocus) {
         }
         return n;
     };
+    // A build disables the main window and opens the progress window, so the main window gets
+    // its activation and focus back only after some events; the key goes to the widget once it
+    // really holds the focus (a key sent to no widget would abort the test).
+    auto pressOn = [&](QWidget* w, Qt::Key key) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return h.view.isEnabled(); }));
+        QApplication::setActiveWindow(&h.view);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&h.view));
+        w->setFocus();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == w; }));
+        QTest::keyClick(w, key);
+    };
 
     // "..." with the focus: Enter chooses the output file instead of building.
-    h.child<QPushButton>("cmdOutput")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    pressOn(h.child<QPushButton>("cmdOutput"), Qt::Key_Return);
     EXPECT_EQ(h.files.wasSave, std::vector<bool>{true});
     EXPECT_EQ(builds(), 0u);
 
     // The arrow buttons too.
-    h.child<QToolButton>("btnUp")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    pressOn(h.child<QToolButton>("btnUp"), Qt::Key_Return);
     EXPECT_EQ(h.window->inputs().at(0).text, (h.platform.root / "b.pdf").string());
     EXPECT_EQ(builds(), 0u);
 
     // The output name or a check box with the focus: Enter builds.
-    h.child<QLineEdit>("txtOutfile")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    pressOn(h.child<QLineEdit>("txtOutfile"), Qt::Key_Return);
     EXPECT_EQ(builds(), 1u);
-    h.child<QCheckBox>("chkPreview")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    pressOn(h.child<QCheckBox>("chkPreview"), Qt::Key_Enter);
     EXPECT_EQ(builds(), 2u);
 }

@@ -65,6 +65,51 @@ static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned se
     w.write();
 }
 
+// A thousand pages of prose-like text for the text-marking rows: words from a small vocabulary,
+// "ledger" on average about 8.4 times a page and the phrase "quantum marmalade" exactly once.
+static void writeWordsPdf(const fs::path& path, int pages) {
+    static const char* const words[] = {
+        "account", "balance", "report",  "summary", "quarter", "revenue", "expense", "profit",  "market",
+        "client",  "service", "product", "sales",   "growth",  "budget",  "forecast", "audit", "policy",
+        "review",  "figure",  "total",   "annual",  "monthly", "weekly",  "region",  "office",  "staff",
+        "project", "status",  "value",   "price",   "order",   "supply",  "demand",  "stock",   "cash",
+        "asset",   "credit",  "debit",   "invoice", "payment", "receipt", "notes",   "table",   "chart"};
+    const int vocabulary = static_cast<int>(sizeof words / sizeof *words);
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle font = pdf.makeIndirectObject(
+        QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
+    QPDFPageDocumentHelper helper(pdf);
+    std::mt19937 rng(4242);
+    for (int p = 0; p < pages; ++p) {
+        std::string content = "BT /F1 10 Tf 50 770 Td 14 TL\n";
+        for (int line = 0; line < 50; ++line) {
+            std::string text;
+            while (text.size() < 80) {
+                if (!text.empty())
+                    text += ' ';
+                // 1 word in 60 is the frequent one: 50 lines of about 10 words.
+                text += rng() % 60 == 0 ? "ledger" : words[rng() % static_cast<unsigned>(vocabulary)];
+            }
+            if (p == pages * 7 / 10 && line == 20)
+                text = "the quantum marmalade of the annual report";
+            content += "(" + text + ") '\n";
+        }
+        content += "ET\n";
+        QPDFObjectHandle page =
+            pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
+        QPDFObjectHandle res = QPDFObjectHandle::parse("<< /Font << >> >>");
+        res.getKey("/Font").replaceKey("/F1", font);
+        page.replaceKey("/Resources", res);
+        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+        helper.addPage(QPDFPageObjectHelper(page), false);
+    }
+    QPDFWriter w(pdf, path.c_str());
+    w.setObjectStreamMode(qpdf_o_generate);
+    w.setCompressStreams(true);
+    w.write();
+}
+
 static void writeJpeg(const fs::path& path, unsigned seed) {
     const int width = 1600, height = 1200;
     jpeg_compress_struct cinfo;
@@ -107,6 +152,8 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "small");
     fs::create_directories(dir / "large");
     fs::create_directories(dir / "photos");
+    fs::create_directories(dir / "text");
+    writeWordsPdf(dir / "text" / "words.pdf", 1000);
     char name[64];
     for (int i = 0; i < 500; ++i) {
         std::snprintf(name, sizeof name, "doc%03d.pdf", i);

@@ -10,7 +10,12 @@
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
 
+#include <qpdf/Buffer.hh>
+
 #include <algorithm>
+#include <atomic>
+#include <map>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -145,20 +150,6 @@ int rotationOf(QPDFPageObjectHelper& page) {
     return ((quarter % 4) + 4) % 4 * 90;
 }
 
-// A band across the quad, from fraction `from` to `to` of the way from its bottom to its top.
-std::string band(const Quad& q, double from, double to) {
-    const auto at = [&](int lower, int upper, double f, int axis) {
-        return q[lower * 2 + axis] + (q[upper * 2 + axis] - q[lower * 2 + axis]) * f;
-    };
-    // Corners: 0 UL, 1 UR, 2 LL, 3 LR.
-    std::string s;
-    s += num(at(2, 0, from, 0)) + " " + num(at(2, 0, from, 1)) + " m ";
-    s += num(at(3, 1, from, 0)) + " " + num(at(3, 1, from, 1)) + " l ";
-    s += num(at(3, 1, to, 0)) + " " + num(at(3, 1, to, 1)) + " l ";
-    s += num(at(2, 0, to, 0)) + " " + num(at(2, 0, to, 1)) + " l h f\n";
-    return s;
-}
-
 QPDFObjectHandle numberArray(const std::vector<double>& values) {
     auto a = QPDFObjectHandle::newArray();
     for (double v : values)
@@ -166,73 +157,157 @@ QPDFObjectHandle numberArray(const std::vector<double>& values) {
     return a;
 }
 
-void addAnnotation(QPDF& pdf, QPDFObjectHandle page, const Quad& q, Style style, const Rgb& c,
-                   const std::string& find) {
-    double x0 = q[0], y0 = q[1], x1 = q[0], y1 = q[1];
-    for (int i = 1; i < 4; ++i) {
-        x0 = std::min(x0, q[i * 2]), x1 = std::max(x1, q[i * 2]);
-        y0 = std::min(y0, q[i * 2 + 1]), y1 = std::max(y1, q[i * 2 + 1]);
+// Adds the marks to the pages. Everything that every mark of one kind has in common is one
+// object that all of them refer to: the colour, the text, the appearance's resources and, for
+// highlights, underlines and strike-outs, the appearance itself, drawn in a unit square that
+// readers stretch onto each mark's /Rect (the form's /BBox maps onto the annotation's /Rect).
+// A mark then costs one dictionary and its two number arrays, so thousands of matches stay
+// small. A box around the text is stroked with a line of one point, which stretching would
+// thicken, so each box keeps an appearance of its own.
+class Marker {
+public:
+    Marker(QPDF& pdf, Style style, const Rgb& c, const std::string& find)
+        : pdf_(pdf), style_(style), color_(num(c.r) + " " + num(c.g) + " " + num(c.b)) {
+        colorArray_ = pdf.makeIndirectObject(numberArray({c.r, c.g, c.b}));
+        contents_ = pdf.makeIndirectObject(QPDFObjectHandle::newUnicodeString(find));
+        auto resources = QPDFObjectHandle::newDictionary();
+        if (style == Style::Highlight) {
+            // Multiply keeps the text readable under the colour, as a highlighter pen would.
+            auto gs = QPDFObjectHandle::parse("<< /Type /ExtGState /BM /Multiply >>");
+            resources.replaceKey("/ExtGState", QPDFObjectHandle::newDictionary({{"/GS0", gs}}));
+        }
+        resources_ = pdf.makeIndirectObject(resources);
     }
-    if (style == Style::Outline) {
-        // The box goes around the text, not across its edges.
-        x0 -= 1.5, y0 -= 1.5, x1 += 1.5, y1 += 1.5;
-    }
-    const std::string color = num(c.r) + " " + num(c.g) + " " + num(c.b);
-    std::string content;
-    auto resources = QPDFObjectHandle::newDictionary();
-    const char* subtype = "/Highlight";
-    switch (style) {
-    case Style::Highlight: {
-        // Multiply keeps the text readable under the colour, as a highlighter pen would.
-        auto gs = QPDFObjectHandle::parse("<< /Type /ExtGState /BM /Multiply >>");
-        resources.replaceKey("/ExtGState", QPDFObjectHandle::newDictionary({{"/GS0", gs}}));
-        content = "/GS0 gs " + color + " rg\n" + band(q, 0, 1);
-        break;
-    }
-    case Style::Outline:
-        subtype = "/Square";
-        content = "1 w " + color + " RG " + num(x0 + 0.5) + " " + num(y0 + 0.5) + " " + num(x1 - x0 - 1) +
-                  " " + num(y1 - y0 - 1) + " re S\n";
-        break;
-    case Style::Underline:
-        subtype = "/Underline";
-        content = color + " rg\n" + band(q, 0.02, 0.09);
-        break;
-    case Style::StrikeOut:
-        subtype = "/StrikeOut";
-        content = color + " rg\n" + band(q, 0.47, 0.54);
-        break;
-    }
-    auto ap = QPDFObjectHandle::newStream(&pdf, content);
-    ap.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    ap.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    ap.getDict().replaceKey("/BBox", numberArray({x0, y0, x1, y1}));
-    ap.getDict().replaceKey("/Resources", resources);
 
-    auto annot = QPDFObjectHandle::newDictionary();
-    annot.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
-    annot.replaceKey("/Subtype", QPDFObjectHandle::newName(subtype));
-    annot.replaceKey("/Rect", numberArray({x0, y0, x1, y1}));
-    annot.replaceKey("/C", numberArray({c.r, c.g, c.b}));
-    annot.replaceKey("/F", QPDFObjectHandle::newInteger(4)); // printed with the page
-    annot.replaceKey("/P", page);
-    annot.replaceKey("/Contents", QPDFObjectHandle::newUnicodeString(find));
-    if (style == Style::Outline) {
-        annot.replaceKey("/BS", QPDFObjectHandle::parse("<< /Type /Border /W 1 /S /S >>"));
-    } else {
-        annot.replaceKey("/QuadPoints", numberArray(std::vector<double>(q.begin(), q.end())));
+    void add(QPDFObjectHandle page, const Quad& q) {
+        double x0 = q[0], y0 = q[1], x1 = q[0], y1 = q[1];
+        for (int i = 1; i < 4; ++i) {
+            x0 = std::min(x0, q[i * 2]), x1 = std::max(x1, q[i * 2]);
+            y0 = std::min(y0, q[i * 2 + 1]), y1 = std::max(y1, q[i * 2 + 1]);
+        }
+        if (style_ == Style::Outline) {
+            // The box goes around the text, not across its edges.
+            x0 -= 1.5, y0 -= 1.5, x1 += 1.5, y1 += 1.5;
+        }
+        // The quad of a mark is a rectangle, so its corners and /Rect share four numbers: one
+        // object each, as the names and the flags are one object for every mark (values that
+        // are never changed may stand in several places).
+        const QPDFObjectHandle left = real(x0), bottom = real(y0), right = real(x1), top = real(y1);
+        auto annot = QPDFObjectHandle::newDictionary();
+        annot.replaceKey("/Type", annotName_);
+        annot.replaceKey("/Subtype", subtypeName_);
+        annot.replaceKey("/Rect", QPDFObjectHandle::newArray({left, bottom, right, top}));
+        annot.replaceKey("/C", colorArray_);
+        annot.replaceKey("/F", printFlag_);
+        annot.replaceKey("/P", page);
+        annot.replaceKey("/Contents", contents_);
+        if (style_ == Style::Outline) {
+            annot.replaceKey("/BS", QPDFObjectHandle::parse("<< /Type /Border /W 1 /S /S >>"));
+            const std::string box = "1 w " + color_ + " RG " + num(x0 + 0.5) + " " + num(y0 + 0.5) + " " +
+                                    num(x1 - x0 - 1) + " " + num(y1 - y0 - 1) + " re S\n";
+            annot.replaceKey("/AP", QPDFObjectHandle::newDictionary({{"/N", form(box, {x0, y0, x1, y1})}}));
+        } else {
+            std::vector<QPDFObjectHandle> corners;
+            for (std::size_t i = 0; i < q.size(); ++i) {
+                const bool isX = i % 2 == 0;
+                corners.push_back(isX ? (q[i] <= x0 ? left : right) : (q[i] <= y0 ? bottom : top));
+            }
+            annot.replaceKey("/QuadPoints", QPDFObjectHandle::newArray(corners));
+            annot.replaceKey("/AP", stretched(q));
+        }
+        auto& entry = pending_[page.getObjGen()];
+        entry.first = page;
+        entry.second.push_back(pdf_.makeIndirectObject(annot));
     }
-    annot.replaceKey("/AP", QPDFObjectHandle::newDictionary({{"/N", ap}}));
 
-    // A fresh array: pages may share one, and the marks belong to this page only.
-    auto annots = QPDFObjectHandle::newArray();
-    if (QPDFObjectHandle old = page.getKey("/Annots"); old.isArray()) {
-        for (auto& item : old.getArrayAsVector())
-            annots.appendItem(item);
+    // Gives each marked page a fresh /Annots array (pages may share one, and the marks belong
+    // to this page only) holding its own annotations followed by the marks.
+    void finish() {
+        for (auto& [og, entry] : pending_) {
+            auto& [page, marks] = entry;
+            auto annots = QPDFObjectHandle::newArray();
+            if (QPDFObjectHandle old = page.getKey("/Annots"); old.isArray()) {
+                for (auto& item : old.getArrayAsVector())
+                    annots.appendItem(item);
+            }
+            for (auto& mark : marks)
+                annots.appendItem(mark);
+            page.replaceKey("/Annots", annots);
+        }
+        pending_.clear();
     }
-    annots.appendItem(pdf.makeIndirectObject(annot));
-    page.replaceKey("/Annots", annots);
-}
+
+private:
+    const char* subtype() const {
+        switch (style_) {
+        case Style::Outline:
+            return "/Square";
+        case Style::Underline:
+            return "/Underline";
+        case Style::StrikeOut:
+            return "/StrikeOut";
+        default:
+            return "/Highlight";
+        }
+    }
+
+    QPDFObjectHandle form(const std::string& content, const std::vector<double>& bbox) {
+        auto ap = QPDFObjectHandle::newStream(&pdf_, content);
+        ap.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        ap.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        ap.getDict().replaceKey("/BBox", numberArray(bbox));
+        ap.getDict().replaceKey("/Resources", resources_);
+        return ap;
+    }
+
+    // The shared appearance dictionary for a mark whose text runs with its top towards `up`
+    // (0 +y, 1 +x, 2 -y, 3 -x in user space): a highlight fills the square, an underline and a
+    // strike-out draw a band across it at a fixed share of the text's height.
+    QPDFObjectHandle stretched(const Quad& q) {
+        // From the lower-left corner of the text to its upper-left one.
+        const double dx = q[0] - q[4], dy = q[1] - q[5];
+        const int up = std::fabs(dy) >= std::fabs(dx) ? (dy >= 0 ? 0 : 2) : (dx >= 0 ? 1 : 3);
+        QPDFObjectHandle& shared = unitForms_[static_cast<std::size_t>(up)];
+        if (shared.isInitialized())
+            return shared;
+        double from = 0, to = 1;
+        if (style_ == Style::Underline)
+            from = 0.02, to = 0.09;
+        else if (style_ == Style::StrikeOut)
+            from = 0.47, to = 0.54;
+        const std::string w = num(to - from);
+        std::string rect;
+        switch (up) {
+        case 1:
+            rect = num(from) + " 0 " + w + " 1";
+            break;
+        case 2:
+            rect = "0 " + num(1 - to) + " 1 " + w;
+            break;
+        case 3:
+            rect = num(1 - to) + " 0 " + w + " 1";
+            break;
+        default:
+            rect = "0 " + num(from) + " 1 " + w;
+        }
+        const std::string prefix = style_ == Style::Highlight ? "/GS0 gs " : "";
+        auto unit = form(prefix + color_ + " rg " + rect + " re f\n", {0, 0, 1, 1});
+        shared = pdf_.makeIndirectObject(QPDFObjectHandle::newDictionary({{"/N", unit}}));
+        return shared;
+    }
+
+    static QPDFObjectHandle real(double v) { return QPDFObjectHandle::newReal(num(v)); }
+
+    QPDF& pdf_;
+    Style style_;
+    std::string color_;
+    QPDFObjectHandle annotName_ = QPDFObjectHandle::newName("/Annot");
+    QPDFObjectHandle subtypeName_ = QPDFObjectHandle::newName(subtype());
+    QPDFObjectHandle printFlag_ = QPDFObjectHandle::newInteger(4); // printed with the page
+    QPDFObjectHandle colorArray_, contents_, resources_;
+    std::array<QPDFObjectHandle, 4> unitForms_;
+    std::map<QPDFObjGen, std::pair<QPDFObjectHandle, std::vector<QPDFObjectHandle>>> pending_;
+};
 
 // Maps a box of the displayed page (x right, y down from the top-left corner of the crop box,
 // after /Rotate) to user space, as the quad of text turned `textRotation` quarter turns
@@ -278,71 +353,112 @@ Quad displayedToUser(const poppler::rectf& box, int textRotation, const std::arr
 
 void quietPoppler(const std::string&, void*) {}
 
-// Where the text shows: each occurrence's page, displayed box and text direction. Empty
-// `found` with false: the output could not be read back.
-struct Occurrence {
-    std::size_t page;
-    Quad quad;
+// What the search needs of an output page, taken from qpdf before the workers start (qpdf's
+// objects are not for other threads).
+struct PageFrame {
+    std::array<double, 4> crop;
+    int rotate;
 };
-bool findText(QPDF& pdf, const std::string& find, std::vector<Occurrence>& found) {
-    // Read the pages back as a reader lays them out; the copy is never encrypted.
+
+// The occurrences of `needle` on one page, as quads in user space.
+void searchPage(poppler::page& page, const std::basic_string<unsigned short>& needle, const PageFrame& frame,
+                std::vector<Quad>& found) {
+    for (const Line& line : linesOf(page)) {
+        for (auto at = line.text.find(needle); at != std::string::npos; at = line.text.find(needle, at + needle.size())) {
+            std::optional<poppler::rectf> box;
+            for (std::size_t k = at; k < at + needle.size(); ++k) {
+                if (const auto& c = line.boxes[k])
+                    box = box ? united(*box, *c) : *c;
+            }
+            if (box)
+                found.push_back(displayedToUser(*box, line.rotation, frame.crop, frame.rotate));
+        }
+    }
+}
+
+// Laying a page's text out is most of the work, so the pages are shared among workers, one per
+// core (at most four), each with a document of its own over the same bytes; pages are handed
+// out a few at a time and each page's matches are kept at its own place, so the result does not
+// depend on which worker took which page. Only the text of the page a worker is on is held.
+// Returns false when the bytes cannot be read as a PDF.
+bool searchPages(const Buffer& bytes, const std::string& find, const std::vector<PageFrame>& frames,
+                 std::vector<std::vector<Quad>>& found) {
+    const poppler::ustring wanted = poppler::ustring::from_utf8(find.c_str());
+    const std::basic_string<unsigned short> needle(wanted.begin(), wanted.end());
+    const auto* data = reinterpret_cast<const char*>(bytes.getBuffer());
+    const int size = static_cast<int>(bytes.getSize());
+    const std::size_t pages = frames.size();
+    found.assign(pages, {});
+
+    constexpr std::size_t kChunk = 4;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> unreadable{false};
+    const auto work = [&] {
+        std::unique_ptr<poppler::document> doc(poppler::document::load_from_raw_data(data, size));
+        if (!doc) {
+            unreadable = true;
+            return;
+        }
+        const std::size_t count = std::min(pages, static_cast<std::size_t>(std::max(doc->pages(), 0)));
+        for (std::size_t first = next.fetch_add(kChunk); first < count; first = next.fetch_add(kChunk)) {
+            for (std::size_t i = first; i < std::min(first + kChunk, count); ++i) {
+                std::unique_ptr<poppler::page> page(doc->create_page(static_cast<int>(i)));
+                if (page)
+                    searchPage(*page, needle, frames[i], found[i]);
+            }
+        }
+    };
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = std::clamp<std::size_t>((pages + 15) / 16, 1, std::min(cores, 4u));
+    std::vector<std::thread> helpers;
+    for (std::size_t w = 1; w < workers; ++w)
+        helpers.emplace_back(work);
+    work();
+    for (auto& t : helpers)
+        t.join();
+    return !unreadable;
+}
+
+// Where the text shows: the output is written to memory (never encrypted) and laid out page
+// by page as a reader does. Returns false when the output could not be read back.
+bool findText(QPDF& pdf, const std::string& find, std::vector<std::vector<Quad>>& found) {
     QPDFWriter writer(pdf);
     writer.setOutputMemory();
     writer.setPreserveEncryption(false);
     writer.write();
     auto buffer = writer.getBufferSharedPointer();
     poppler::set_debug_error_function(quietPoppler, nullptr);
-    std::unique_ptr<poppler::document> doc(poppler::document::load_from_raw_data(
-        reinterpret_cast<const char*>(buffer->getBuffer()), static_cast<int>(buffer->getSize())));
-    if (!doc)
-        return false;
 
-    const poppler::ustring wanted = poppler::ustring::from_utf8(find.c_str());
-    const std::basic_string<unsigned short> needle(wanted.begin(), wanted.end());
-    std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
-    for (int i = 0; i < doc->pages() && i < static_cast<int>(pages.size()); ++i) {
-        std::unique_ptr<poppler::page> page(doc->create_page(i));
-        if (!page)
-            continue;
-        QPDFPageObjectHelper helper(pages[static_cast<std::size_t>(i)]);
-        const auto crop = visibleBox(helper);
-        const int rotate = rotationOf(helper);
-        for (const Line& line : linesOf(*page)) {
-            for (auto at = line.text.find(needle); at != std::string::npos;
-                 at = line.text.find(needle, at + needle.size())) {
-                std::optional<poppler::rectf> box;
-                for (std::size_t k = at; k < at + needle.size(); ++k) {
-                    if (const auto& c = line.boxes[k])
-                        box = box ? united(*box, *c) : *c;
-                }
-                if (box)
-                    found.push_back(
-                        {static_cast<std::size_t>(i), displayedToUser(*box, line.rotation, crop, rotate)});
-            }
-        }
+    std::vector<PageFrame> frames;
+    for (QPDFObjectHandle page : pdf.getAllPages()) {
+        QPDFPageObjectHelper helper(page);
+        frames.push_back({visibleBox(helper), rotationOf(helper)});
     }
-    return true;
+    return searchPages(*buffer, find, frames, found);
 }
 
 } // namespace
 
-int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes) {
+int markText(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes) {
     if (marking.find.empty())
         return 0;
-    std::vector<Occurrence> found;
+    std::vector<std::vector<Quad>> found;
     if (!findText(pdf, marking.find, found)) {
         notes.push_back("The output could not be read back to find \"" + marking.find +
                         "\"; it is left as it is");
         return 0;
     }
-    if (found.empty()) {
+    std::size_t total = 0;
+    for (const auto& page : found)
+        total += page.size();
+    if (total == 0) {
         notes.push_back("\"" + marking.find + "\" does not occur in the output; nothing is " +
                         (marking.change ? "replaced" : "marked"));
         return 0;
     }
     if (marking.change) {
         const int replaced = replaceText(pdf, marking.find, *marking.change);
-        if (const int left = static_cast<int>(found.size()) - replaced; left > 0) {
+        if (const int left = static_cast<int>(total) - replaced; left > 0) {
             notes.push_back(std::to_string(left) + " occurrence(s) of \"" + marking.find +
                             "\" could not be replaced");
         }
@@ -367,9 +483,20 @@ int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::str
                             "\" is not an RRGGBB colour; yellow is used");
     }
     std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
-    for (const Occurrence& o : found)
-        addAnnotation(pdf, pages[o.page], o.quad, style, color, marking.find);
-    return static_cast<int>(found.size());
+    Marker marker(pdf, style, color, marking.find);
+    for (std::size_t i = 0; i < found.size() && i < pages.size(); ++i) {
+        for (const Quad& q : found[i])
+            marker.add(pages[i], q);
+        std::vector<Quad>().swap(found[i]);
+    }
+    marker.finish();
+    return static_cast<int>(total);
 }
 
 } // namespace plait::pdf
+
+// The module's one entry point, found by name when the engine loads it.
+extern "C" __attribute__((visibility("default"))) int
+plait_text_marking_apply(QPDF* pdf, const plait::pdf::TextMarking* marking, std::vector<std::string>* notes) {
+    return plait::pdf::markText(*pdf, *marking, *notes);
+}

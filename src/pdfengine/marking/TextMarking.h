@@ -22,6 +22,18 @@ namespace plait::pdf {
 // With setStringChange the text is replaced instead where the content allows it (see
 // TextReplace.h); the occurrences found but not replaced are noted. Returns the number of
 // annotations added or occurrences replaced.
+//
+// The work is done by the text-marking module (`plait_textmarking`, with the PDF text library
+// it needs), which is loaded the first time a build marks text, so that every other run of the
+// program starts without it. When the module cannot be loaded, a note says why and the output
+// is left unmarked.
 int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes);
+
+// The module's implementation of applyTextMarking.
+int markText(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes);
+
+// The name of the module's entry point and of the module file.
+inline constexpr const char* kTextMarkingEntry = "plait_text_marking_apply";
+inline constexpr const char* kTextMarkingModule = "libplait_textmarking.so";
 
 } // namespace plait::pdf

@@ -4,7 +4,10 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <cctype>
 #include <regex>
+#include <set>
+#include <tuple>
 
 namespace plait::pdf::testing {
 namespace {
@@ -228,6 +231,102 @@ TEST(TextMarking, RotatedAndCroppedPagesAreMarkedOnTheirText) {
         auto qp = numbersOf(annots[0].getKey("/QuadPoints"));
         EXPECT_NEAR(qp[0], expected.x0, 0.5);
         EXPECT_NEAR(qp[1], expected.y1, 0.5);
+    }
+}
+
+} // namespace
+} // namespace plait::pdf::testing
+
+namespace plait::pdf::testing {
+namespace {
+
+// Red pixels of page 1 rendered by pdftoppm at 72 dpi, in user space (y up).
+std::vector<std::pair<double, double>> redPixels(const std::string& pdf, const fs::path& dir) {
+    const fs::path stem = dir / "render";
+    EXPECT_EQ(run("pdftoppm -r 72 -f 1 -l 1 -singlefile " + quote(pdf) + " " + quote(stem.string())).exitCode, 0);
+    const std::string ppm = readFile(stem.string() + ".ppm");
+    // P6 header: magic, width, height, maximum value, then RGB bytes.
+    std::size_t at = 0;
+    const auto field = [&] {
+        while (at < ppm.size() && std::isspace(static_cast<unsigned char>(ppm[at])))
+            ++at;
+        const std::size_t start = at;
+        while (at < ppm.size() && !std::isspace(static_cast<unsigned char>(ppm[at])))
+            ++at;
+        return ppm.substr(start, at - start);
+    };
+    EXPECT_EQ(field(), "P6");
+    const int w = std::stoi(field()), h = std::stoi(field());
+    field();
+    ++at;
+    std::vector<std::pair<double, double>> red;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const auto* p = reinterpret_cast<const unsigned char*>(ppm.data() + at + 3 * (y * w + x));
+            if (p[0] > 200 && p[1] < 80 && p[2] < 80)
+                red.push_back({x + 0.5, h - y - 0.5});
+        }
+    }
+    return red;
+}
+
+// Underlines and strike-outs share one appearance per direction of text, stretched onto each
+// mark; the band must still lie along the text's own bottom (or middle) whichever way the
+// text runs, and marks of one direction must share one appearance.
+TEST(TextMarking, BandsLieAlongTheTextWhicheverWayItRunsAndShareOneAppearance) {
+    TempDir dir;
+    QPDF in;
+    in.emptyPDF();
+    auto font = in.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
+    // "mark" four ways (the text's up: +y, -x, -y, +x), and twice more the plain way.
+    const std::string content = "BT /F1 24 Tf 1 0 0 1 80 600 Tm (mark) Tj 1 0 0 1 80 500 Tm (mark) Tj "
+                                "1 0 0 1 80 400 Tm (mark) Tj 0 1 -1 0 400 300 Tm (mark) Tj "
+                                "-1 0 0 -1 500 150 Tm (mark) Tj 0 -1 1 0 250 300 Tm (mark) Tj ET";
+    auto page = in.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
+    page.replaceKey("/Resources", QPDFObjectHandle::parse("<< /Font << >> >>"));
+    page.getKey("/Resources").getKey("/Font").replaceKey("/F1", font);
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&in, content));
+    in.addPage(page, false);
+    const std::string input = dir.path("turned.pdf").string();
+    QPDFWriter w(in, input.c_str());
+    w.write();
+
+    for (const auto& [mode, from, to] : {std::tuple{"UL", 0.0, 0.2}, std::tuple{"CO", 0.35, 0.65}}) {
+        SCOPED_TRACE(mode);
+        TempDir out;
+        const std::string output = out.path("out.pdf").string();
+        Build b;
+        b.call("setOutFile", {output}).call("setInFile", {input});
+        b.call("setString", {"mark"}).call("setStringColorMode", {mode}).call("setStringColor", {"FF0000"});
+        ASSERT_EQ(b.run(), "1");
+        QPDF result;
+        result.processFile(output.c_str());
+        auto annots = annotsOf(result, 0);
+        ASSERT_EQ(annots.size(), 6u);
+        std::set<QPDFObjGen> appearances;
+        for (auto& a : annots)
+            appearances.insert(a.getKey("/AP").getKey("/N").getObjGen());
+        EXPECT_EQ(appearances.size(), 4u); // one per direction
+
+        const auto red = redPixels(output, out.root());
+        for (auto& a : annots) {
+            // Corners: upper-left, upper-right, lower-left, lower-right of the text.
+            const auto q = numbersOf(a.getKey("/QuadPoints"));
+            const Box box = quadBox(a);
+            double sx = 0, sy = 0;
+            int n = 0;
+            for (const auto& [x, y] : red) {
+                if (x >= box.x0 && x <= box.x1 && y >= box.y0 && y <= box.y1)
+                    sx += x, sy += y, ++n;
+            }
+            ASSERT_GT(n, 0);
+            // Where the band's middle lies between the text's bottom (0) and top (1).
+            const double ux = q[0] - q[4], uy = q[1] - q[5];
+            const double share = ((sx / n - q[4]) * ux + (sy / n - q[5]) * uy) / (ux * ux + uy * uy);
+            EXPECT_GE(share, from);
+            EXPECT_LE(share, to);
+        }
+        EXPECT_EQ(run("qpdf --check " + quote(output)).exitCode, 0);
     }
 }
 

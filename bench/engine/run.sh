@@ -14,7 +14,7 @@ data=$(realpath "$data")
 out="$data/out"
 mkdir -p "$out"
 
-if [ ! -d "$data/photos" ]; then
+if [ ! -f "$data/text/words.pdf" ]; then
     g++ -O2 -std=c++20 bench/engine/make_inputs.cpp -o "$data/make_inputs" \
         $(pkg-config --cflags --libs libqpdf libjpeg) -DPOINTERHOLDER_TRANSITION=4
     "$data/make_inputs" "$data"
@@ -33,8 +33,8 @@ photos=("$data"/photos/*.jpg)
 q() { printf '%q ' "$@"; }
 
 runs=${RUNS:-5}
-# SECTIONS="small large encrypt photos memory" (the default) picks what to run.
-sections=" ${SECTIONS:-small large encrypt photos memory} "
+# SECTIONS="small large encrypt photos memory one text startup" (the default) picks what to run.
+sections=" ${SECTIONS:-small large encrypt photos memory one text startup} "
 want() { [[ $sections == *" $1 "* ]]; }
 # hf SECTION NAME COMMAND [NAME COMMAND ...]: one hyperfine run, commands side by side.
 hf() {
@@ -61,6 +61,15 @@ nokeep="$out/nokeep.plt"
 setfields "chkKeepBM= 0 " > "$nokeep"
 enc="$out/encrypt128.plt"
 setfields "chkKeepBM= 0 " "Compat_Com= 2 " "perm1_txt=owner" "perm2_txt=owner" "open1_txt=user" "open2_txt=user" > "$enc"
+aes="$out/aes256.plt"
+setfields "chkKeepBM= 0 " "Compat_Com= 2 " "perm1_txt=owner" "perm2_txt=owner" "open1_txt=user" "open2_txt=user" \
+    "txtParams=aes256" > "$aes"
+# Highlighting in yellow (0x00FFFF: red and green) a phrase that occurs once and a word that
+# occurs about ten thousand times in the thousand pages of text/words.pdf.
+hl1="$out/highlight-once.plt"
+setfields "txthighlight=quantum marmalade" "picColor= 65535 " > "$hl1"
+hlmany="$out/highlight-many.plt"
+setfields "txthighlight=ledger" "picColor= 65535 " > "$hlmany"
 
 want small && echo "== 500 four-page PDFs" && hf small \
     "plait" "$(q "$plait" build -q -o "$out/plait.pdf" "${small[@]}")" \
@@ -90,6 +99,29 @@ want photos && echo "== 200 JPEG photos" && hf photos \
     "plait" "$(q "$plait" build -q -o "$out/plait-photos.pdf" "${photos[@]}")" \
     "img2pdf" "$(q img2pdf -o "$out/img2pdf.pdf" "${photos[@]}")"
 
+words="$data/text/words.pdf"
+peer=bench/engine/highlight_peer.py
+want text && echo "== highlight a phrase (1 match) and a word (10,182 matches) in 1000 pages" && hf text \
+    "plait, 1 match" "$(q "$plait" build -q --settings "$hl1" -o "$out/plait-hl1.pdf" "$words")" \
+    "PyMuPDF, 1 match" "$(q /usr/bin/python3 "$peer" "$words" "$out/peer-hl1.pdf" "quantum marmalade")" \
+    "plait, 10,182 matches" "$(q "$plait" build -q --settings "$hlmany" -o "$out/plait-hl2.pdf" "$words")" \
+    "PyMuPDF, 10,182 matches" "$(q /usr/bin/python3 "$peer" "$words" "$out/peer-hl2.pdf" ledger)" \
+    "pdftotext of the whole file" "$(q pdftotext "$words" "$out/words.txt")"
+
+want one && echo "== one-file jobs on a thousand-page PDF" && hf one \
+    "plait rewrite" "$(q "$plait" build -q --settings "$nokeep" -o "$out/plait-one.pdf" "$one")" \
+    "qpdf rewrite" "$(q qpdf "$one" "$out/qpdf-one.pdf")" \
+    "plait AES-256" "$(q "$plait" build -q --settings "$aes" -o "$out/plait-aes.pdf" "$one")" \
+    "qpdf AES-256" "$(q qpdf --encrypt user owner 256 -- "$one" "$out/qpdf-aes.pdf")"
+
+two=("${small[@]:0:2}")
+want startup && echo "== start-up and a two-file merge" && hf startup \
+    "plait --help" "$(q "$plait" --help)" \
+    "qpdf --version" "$(q qpdf --version)" \
+    "plait two-file merge" "$(q "$plait" build -q -o "$out/plait-two.pdf" "${two[@]}")" \
+    "qpdf two-file merge" "$(q qpdf --empty --pages "${two[@]}" -- "$out/qpdf-two.pdf")" \
+    "mutool two-file merge" "$(q mutool merge -o "$out/mutool-two.pdf" "${two[@]}")"
+
 want memory || exit 0
 echo "== peak memory (maximum resident set, kB)"
 mem() { /usr/bin/time -f "%M kB  $1" "${@:2}" > /dev/null; }
@@ -100,3 +132,7 @@ mem "plait 10 large" "$plait" build -q -o "$out/plait.pdf" "${large[@]}"
 mem "qpdf 10 large" qpdf --empty --pages "${large[@]}" -- "$out/qpdf.pdf"
 mem "minimal 10 large" "$minimal" "$out/minimal.pdf" "${large[@]}"
 mem "mutool 10 large" mutool merge -o "$out/mutool.pdf" "${large[@]}"
+mem "plait highlight 1 match" "$plait" build -q --settings "$hl1" -o "$out/plait-hl1.pdf" "$words"
+mem "PyMuPDF highlight 1 match" /usr/bin/python3 "$peer" "$words" "$out/peer-hl1.pdf" "quantum marmalade"
+mem "plait highlight 10,182 matches" "$plait" build -q --settings "$hlmany" -o "$out/plait-hl2.pdf" "$words"
+mem "PyMuPDF highlight 10,182 matches" /usr/bin/python3 "$peer" "$words" "$out/peer-hl2.pdf" ledger

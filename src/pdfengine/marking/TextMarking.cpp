@@ -6,20 +6,23 @@
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
-#include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-global.h>
-#include <poppler/cpp/poppler-page.h>
+#include <poppler/Error.h>
+#include <poppler/GlobalParams.h>
+#include <poppler/PDFDoc.h>
+#include <poppler/Stream.h>
+#include <poppler/TextOutputDev.h>
 
 #include <qpdf/Buffer.hh>
 
 #include <algorithm>
 #include <atomic>
-#include <map>
-#include <thread>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace plait::pdf {
 namespace {
@@ -54,22 +57,30 @@ std::string num(double v) {
     return s;
 }
 
-// One line of displayed text: UTF-16 units, each with its box (none for joining spaces).
+// A box on the displayed page: x right, y down.
+struct Rect {
+    double l = 0, t = 0, r = 0, b = 0;
+    double left() const { return l; }
+    double top() const { return t; }
+    double right() const { return r; }
+    double bottom() const { return b; }
+};
+
+// One line of displayed text: Unicode characters, each with its box (none for joining spaces).
 struct Line {
-    std::basic_string<unsigned short> text;
-    std::vector<std::optional<poppler::rectf>> boxes;
-    poppler::rectf last;
+    std::u32string text;
+    std::vector<std::optional<Rect>> boxes;
+    Rect last;
     int rotation = 0;
 };
 
-poppler::rectf united(const poppler::rectf& a, const poppler::rectf& b) {
-    const double l = std::min(a.left(), b.left()), t = std::min(a.top(), b.top());
-    return {l, t, std::max(a.right(), b.right()) - l, std::max(a.bottom(), b.bottom()) - t};
+Rect united(const Rect& a, const Rect& b) {
+    return {std::min(a.l, b.l), std::min(a.t, b.t), std::max(a.r, b.r), std::max(a.b, b.b)};
 }
 
 // Extents of a box along its text's direction and across it, for text turned `rotation`
 // quarter turns clockwise on the displayed page.
-std::pair<double, double> along(const poppler::rectf& b, int rotation) {
+std::pair<double, double> along(const Rect& b, int rotation) {
     switch (rotation) {
     case 1:
         return {b.top(), b.bottom()};
@@ -81,11 +92,11 @@ std::pair<double, double> along(const poppler::rectf& b, int rotation) {
         return {b.left(), b.right()};
     }
 }
-std::pair<double, double> across(const poppler::rectf& b, int rotation) {
+std::pair<double, double> across(const Rect& b, int rotation) {
     return along(b, (rotation + 1) % 4);
 }
 
-bool sameLine(const poppler::rectf& prev, int prevRotation, const poppler::rectf& next, int rotation) {
+bool sameLine(const Rect& prev, int prevRotation, const Rect& next, int rotation) {
     if (prevRotation != rotation)
         return false;
     const auto a = across(prev, rotation), b = across(next, rotation);
@@ -94,30 +105,35 @@ bool sameLine(const poppler::rectf& prev, int prevRotation, const poppler::rectf
     return overlap > smaller / 2 && along(next, rotation).first >= along(prev, rotation).first;
 }
 
-std::vector<Line> linesOf(const poppler::page& page) {
+// The page's words in reading order, joined into lines as a reader shows them: words that
+// follow one another along the same direction and overlap across it share a line, with one
+// space where the layout has one.
+std::vector<Line> linesOf(TextWordList& words) {
     std::vector<Line> lines;
     bool spaceAfter = false;
-    for (const poppler::text_box& word : page.text_list()) {
-        const poppler::ustring t = word.text();
-        if (t.empty())
+    for (int w = 0; w < words.getLength(); ++w) {
+        const TextWord& word = *words.get(w);
+        if (word.getLength() == 0)
             continue;
-        const poppler::rectf box = word.bbox();
-        const int rotation = ((word.rotation() % 4) + 4) % 4;
+        Rect box;
+        word.getBBox(&box.l, &box.t, &box.r, &box.b);
+        const int rotation = ((word.getRotation() % 4) + 4) % 4;
         if (lines.empty() || !sameLine(lines.back().last, lines.back().rotation, box, rotation)) {
             lines.emplace_back();
             lines.back().rotation = rotation;
         } else if (spaceAfter) {
-            lines.back().text.push_back(u' ');
+            lines.back().text.push_back(U' ');
             lines.back().boxes.emplace_back();
         }
         Line& line = lines.back();
-        for (std::size_t i = 0; i < t.size(); ++i) {
-            line.text.push_back(t[i]);
-            poppler::rectf c = word.char_bbox(i);
-            line.boxes.emplace_back(c.width() > 0 || c.height() > 0 ? c : box);
+        for (int i = 0; i < word.getLength(); ++i) {
+            line.text.push_back(static_cast<char32_t>(*word.getChar(i)));
+            Rect c;
+            word.getCharBBox(i, &c.l, &c.t, &c.r, &c.b);
+            line.boxes.emplace_back(c.r > c.l || c.b > c.t ? c : box);
         }
         line.last = box;
-        spaceAfter = word.has_space_after();
+        spaceAfter = word.hasSpaceAfter();
     }
     return lines;
 }
@@ -313,8 +329,7 @@ private:
 // after /Rotate) to user space, as the quad of text turned `textRotation` quarter turns
 // clockwise: its corners go upper-left, upper-right, lower-left, lower-right of the text
 // itself, so an underline lands under the text whichever way it runs.
-Quad displayedToUser(const poppler::rectf& box, int textRotation, const std::array<double, 4>& crop,
-                     int pageRotate) {
+Quad displayedToUser(const Rect& box, int textRotation, const std::array<double, 4>& crop, int pageRotate) {
     const auto map = [&](double u, double v) -> std::pair<double, double> {
         switch (pageRotate) {
         case 90:
@@ -351,8 +366,6 @@ Quad displayedToUser(const poppler::rectf& box, int textRotation, const std::arr
     return q;
 }
 
-void quietPoppler(const std::string&, void*) {}
-
 // What the search needs of an output page, taken from qpdf before the workers start (qpdf's
 // objects are not for other threads).
 struct PageFrame {
@@ -361,11 +374,12 @@ struct PageFrame {
 };
 
 // The occurrences of `needle` on one page, as quads in user space.
-void searchPage(poppler::page& page, const std::basic_string<unsigned short>& needle, const PageFrame& frame,
+void searchPage(TextWordList& words, const std::u32string& needle, const PageFrame& frame,
                 std::vector<Quad>& found) {
-    for (const Line& line : linesOf(page)) {
-        for (auto at = line.text.find(needle); at != std::string::npos; at = line.text.find(needle, at + needle.size())) {
-            std::optional<poppler::rectf> box;
+    for (const Line& line : linesOf(words)) {
+        for (auto at = line.text.find(needle); at != std::u32string::npos;
+             at = line.text.find(needle, at + needle.size())) {
+            std::optional<Rect> box;
             for (std::size_t k = at; k < at + needle.size(); ++k) {
                 if (const auto& c = line.boxes[k])
                     box = box ? united(*box, *c) : *c;
@@ -376,6 +390,43 @@ void searchPage(poppler::page& page, const std::basic_string<unsigned short>& ne
     }
 }
 
+// UTF-8 to Unicode characters; a malformed byte stands for itself.
+std::u32string decodeUtf8(const std::string& s) {
+    std::u32string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        char32_t v = extra == 0 ? c : c & (0x3F >> extra);
+        bool ok = i + static_cast<std::size_t>(extra) < s.size();
+        for (int k = 1; ok && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            ok = (next & 0xC0) == 0x80;
+            v = (v << 6) | (next & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        out.push_back(v);
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+void quietPoppler(ErrorCategory, Goffset, const char*) {}
+
+// The text library's settings are made once for the process, before any document is read.
+void initTextLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!globalParams)
+            globalParams = std::make_unique<GlobalParams>();
+        globalParams->setErrQuiet(true);
+        setErrorCallback(quietPoppler);
+    });
+}
+
 // Laying a page's text out is most of the work, so the pages are shared among workers, one per
 // core (at most four), each with a document of its own over the same bytes; pages are handed
 // out a few at a time and each page's matches are kept at its own place, so the result does not
@@ -383,10 +434,10 @@ void searchPage(poppler::page& page, const std::basic_string<unsigned short>& ne
 // Returns false when the bytes cannot be read as a PDF.
 bool searchPages(const Buffer& bytes, const std::string& find, const std::vector<PageFrame>& frames,
                  std::vector<std::vector<Quad>>& found) {
-    const poppler::ustring wanted = poppler::ustring::from_utf8(find.c_str());
-    const std::basic_string<unsigned short> needle(wanted.begin(), wanted.end());
-    const auto* data = reinterpret_cast<const char*>(bytes.getBuffer());
-    const int size = static_cast<int>(bytes.getSize());
+    initTextLibrary();
+    const std::u32string needle = decodeUtf8(find);
+    auto* data = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes.getBuffer()));
+    const auto size = static_cast<Goffset>(bytes.getSize());
     const std::size_t pages = frames.size();
     found.assign(pages, {});
 
@@ -394,17 +445,19 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
     std::atomic<std::size_t> next{0};
     std::atomic<bool> unreadable{false};
     const auto work = [&] {
-        std::unique_ptr<poppler::document> doc(poppler::document::load_from_raw_data(data, size));
-        if (!doc) {
+        // The document reads the bytes in place; they outlive it.
+        PDFDoc doc(new MemStream(data, 0, size, Object(objNull)));
+        if (!doc.isOk()) {
             unreadable = true;
             return;
         }
-        const std::size_t count = std::min(pages, static_cast<std::size_t>(std::max(doc->pages(), 0)));
+        const std::size_t count = std::min(pages, static_cast<std::size_t>(std::max(doc.getNumPages(), 0)));
+        TextOutputDev layout(nullptr, false, 0, false, false);
         for (std::size_t first = next.fetch_add(kChunk); first < count; first = next.fetch_add(kChunk)) {
             for (std::size_t i = first; i < std::min(first + kChunk, count); ++i) {
-                std::unique_ptr<poppler::page> page(doc->create_page(static_cast<int>(i)));
-                if (page)
-                    searchPage(*page, needle, frames[i], found[i]);
+                doc.displayPage(&layout, static_cast<int>(i) + 1, 72, 72, 0, false, false, false);
+                if (const auto words = layout.makeWordList())
+                    searchPage(*words, needle, frames[i], found[i]);
             }
         }
     };
@@ -427,7 +480,6 @@ bool findText(QPDF& pdf, const std::string& find, std::vector<std::vector<Quad>>
     writer.setPreserveEncryption(false);
     writer.write();
     auto buffer = writer.getBufferSharedPointer();
-    poppler::set_debug_error_function(quietPoppler, nullptr);
 
     std::vector<PageFrame> frames;
     for (QPDFObjectHandle page : pdf.getAllPages()) {

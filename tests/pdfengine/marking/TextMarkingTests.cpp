@@ -158,6 +158,32 @@ TEST(TextMarking, EachModeMakesItsAnnotationAndBadValuesFallBackWithANote) {
     EXPECT_TRUE(bad.b.warned("\"red\" is not an RRGGBB colour"));
 }
 
+// Long documents are searched by several workers; each page still gets exactly its own marks,
+// and two runs write the same marks in the same order.
+TEST(TextMarking, PagesSearchedTogetherEachGetTheirOwnMarks) {
+    TempDir dir;
+    const std::string input = makePdf(dir.path("long.pdf"), "body", 64);
+    std::vector<std::string> runs;
+    for (int round = 0; round < 2; ++round) {
+        MarkingBuild m(input);
+        m.b.call("setString", {"body 1"});
+        ASSERT_EQ(m.b.run(), "64");
+        QPDF pdf;
+        pdf.processFile(m.out.c_str());
+        std::string layout;
+        for (int page = 0; page < 64; ++page) {
+            auto annots = annotsOf(pdf, page);
+            // "body 1" shows on page 1 and inside "body 10" to "body 19".
+            const bool expected = page == 0 || (page >= 9 && page <= 18);
+            EXPECT_EQ(annots.size(), expected ? 1u : 0u) << "page " << page + 1;
+            for (auto& a : annots)
+                layout += std::to_string(page) + ":" + a.getKey("/QuadPoints").unparse() + "\n";
+        }
+        runs.push_back(layout);
+    }
+    EXPECT_EQ(runs[0], runs[1]);
+}
+
 TEST(TextMarking, AbsentTextAddsNothingAndSaysSo) {
     MarkingBuild absent;
     QPDF& a = absent.call("setString", {"Body"}).run();
@@ -243,7 +269,8 @@ namespace {
 // Red pixels of page 1 rendered by pdftoppm at 72 dpi, in user space (y up).
 std::vector<std::pair<double, double>> redPixels(const std::string& pdf, const fs::path& dir) {
     const fs::path stem = dir / "render";
-    EXPECT_EQ(run("pdftoppm -r 72 -f 1 -l 1 -singlefile " + quote(pdf) + " " + quote(stem.string())).exitCode, 0);
+    EXPECT_EQ(run("pdftoppm -r 72 -f 1 -l 1 -singlefile " + quote(pdf) + " " + quote(stem.string())).exitCode,
+              0);
     const std::string ppm = readFile(stem.string() + ".ppm");
     // P6 header: magic, width, height, maximum value, then RGB bytes.
     std::size_t at = 0;
@@ -277,7 +304,8 @@ TEST(TextMarking, BandsLieAlongTheTextWhicheverWayItRunsAndShareOneAppearance) {
     TempDir dir;
     QPDF in;
     in.emptyPDF();
-    auto font = in.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
+    auto font = in.makeIndirectObject(
+        QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
     // "mark" four ways (the text's up: +y, -x, -y, +x), and twice more the plain way.
     const std::string content = "BT /F1 24 Tf 1 0 0 1 80 600 Tm (mark) Tj 1 0 0 1 80 500 Tm (mark) Tj "
                                 "1 0 0 1 80 400 Tm (mark) Tj 0 1 -1 0 400 300 Tm (mark) Tj "

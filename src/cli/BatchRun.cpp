@@ -147,7 +147,8 @@ bool spawn(const Job& job, const RunOptions& options, Running& run, std::string&
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
         ::execv("/proc/self/exe", argv.data());
-        const char* what = "plait: cannot run the build\n";
+        const char* what = errno == ENOMEM ? "plait: cannot start the build: out of memory\n"
+                                           : "plait: cannot start the build\n";
         [[maybe_unused]] auto n = ::write(STDERR_FILENO, what, std::strlen(what));
         _exit(127);
     }
@@ -236,9 +237,13 @@ bool looksOutOfMemory(const Outcome& outcome, int signal) {
         return true;
     }
     return std::any_of(outcome.messages.begin(), outcome.messages.end(), [](const std::string& m) {
-        return m.find("bad_alloc") != std::string::npos ||
-               m.find("Cannot allocate memory") != std::string::npos ||
-               m.find("out of memory") != std::string::npos;
+        for (const char* sign :
+             {"bad_alloc", "Cannot allocate memory", "out of memory", "failed to map segment"}) {
+            if (m.find(sign) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
     });
 }
 
@@ -268,16 +273,14 @@ Outcome finish(Running& run, int status, const RunOptions& options) {
     if (signal != 0) {
         removeUnfinishedOutput(run.job->target);
     }
+    const std::string how = signal != 0 ? std::string(" (") + strsignal(signal) + ")" : std::string();
     if (run.interrupted) {
         outcome.messages.emplace_back("interrupted; the output was not written");
     } else if (run.timedOut) {
         outcome.messages.push_back("stopped after the time limit of " +
                                    formatSeconds(options.timeLimitSeconds) +
                                    " seconds; the output was not written");
-    } else if (signal != 0) {
-        outcome.messages.push_back(std::string("the build ended abnormally (") + strsignal(signal) + ")");
-    }
-    if (*outcome.exitCode == 0 && !run.interrupted && !run.timedOut) {
+    } else if (*outcome.exitCode == 0) {
         const std::string unreadable = countPages(run.job->target, outcome.pages);
         if (unreadable.empty() || unreadable == "password") {
             outcome.status = Status::Ok;
@@ -285,10 +288,12 @@ Outcome finish(Running& run, int status, const RunOptions& options) {
         }
         outcome.messages.push_back("the output cannot be read: " + unreadable);
         outcome.exitCode = 1;
-    } else if (options.memoryLimitMb != 0 && !run.interrupted && !run.timedOut &&
-               looksOutOfMemory(outcome, signal)) {
-        outcome.messages.push_back("the build ran out of memory (limit " +
-                                   std::to_string(options.memoryLimitMb) + " MB)");
+    } else if (options.memoryLimitMb != 0 && looksOutOfMemory(outcome, signal)) {
+        outcome.messages.push_back(
+            "the build ran out of memory (limit " + std::to_string(options.memoryLimitMb) + " MB" +
+            (signal != 0 ? std::string("; ") + strsignal(signal) : std::string()) + ")");
+    } else if (signal != 0) {
+        outcome.messages.push_back("the build ended abnormally" + how);
     }
     outcome.status = Status::Failed;
     return outcome;

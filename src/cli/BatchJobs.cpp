@@ -100,11 +100,18 @@ std::vector<std::string> settingsInputs(const std::string& file) {
     return inputs;
 }
 
-void collectSources(Job& job) {
+// Many jobs share one settings file: each is read once.
+using SettingsInputs = std::map<std::string, std::vector<fs::path>>;
+
+void collectSources(Job& job, SettingsInputs& settingsCache) {
     if (!job.settings.empty()) {
-        for (const auto& in : settingsInputs(job.settings)) {
-            job.sources.push_back(identity(in));
+        auto [it, fresh] = settingsCache.try_emplace(job.settings);
+        if (fresh) {
+            for (const auto& in : settingsInputs(job.settings)) {
+                it->second.push_back(identity(in));
+            }
         }
+        job.sources = it->second;
         job.sources.push_back(identity(job.settings));
     }
     for (const auto& in : job.inputs) {
@@ -152,6 +159,7 @@ fs::path completeOutputName(const std::string& name) {
 
 JobsFile readJobs(std::istream& in, std::size_t maxErrors) {
     JobsFile file;
+    SettingsInputs settingsCache;
     std::string text;
     for (int line = 1; std::getline(in, text); ++line) {
         if (text.find_first_not_of(" \t\r") == std::string::npos) {
@@ -183,7 +191,7 @@ JobsFile readJobs(std::istream& in, std::size_t maxErrors) {
             continue;
         }
         job.target = completeOutputName(job.output);
-        collectSources(job);
+        collectSources(job, settingsCache);
         file.jobs.push_back(std::move(job));
     }
     if (in.bad()) {

@@ -522,3 +522,25 @@ TEST_F(Batch, GnuParallelSpreadsAJobsFileOverHosts) {
         EXPECT_EQ(entry["status"], "skipped") << out;
     }
 }
+
+// `script` gives the batch a terminal for standard error.
+TEST_F(Batch, ATerminalShowsAProgressLineUnlessQuiet) {
+    const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 1);
+    writeFile(dir.path("jobs.jsonl"),
+              jobLine("one.pdf", {a}) + jobLine("two.pdf", {a, a}) + jobLine("bad.pdf", {"none.pdf"}));
+    const auto onTerminal = [&](const std::string& options) {
+        return run("script -qec " +
+                   quote("cd " + quote(dir.root().string()) + " && " + quote(PLAIT_CLI_PATH) +
+                         " batch jobs.jsonl --jobs 1 --force" + options) +
+                   " /dev/null");
+    };
+    const auto shown = onTerminal("");
+    EXPECT_EQ(shown.exitCode, 1);
+    EXPECT_THAT(shown.output, HasSubstr("[3/3] 2 built, 1 failed, 0 skipped"));
+    EXPECT_THAT(shown.output, HasSubstr("line 3: bad.pdf: failed"));
+    EXPECT_THAT(shown.output, HasSubstr("3 jobs: 2 built, 1 failed, 0 skipped; 3 pages"));
+    const auto quiet = onTerminal(" -q");
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_THAT(quiet.output, Not(HasSubstr("[")));
+    EXPECT_THAT(quiet.output, HasSubstr("line 3: bad.pdf: failed"));
+}

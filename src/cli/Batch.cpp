@@ -167,7 +167,8 @@ int runBatch(int argc, char** argv) {
     }
     console.summary(summary);
     if (reportFailed) {
-        std::cerr << "plait batch: the report '" << o.reportFile << "' could not be written in full\n";
+        const std::string where = o.reportFile == "-" ? "standard output" : "'" + o.reportFile + "'";
+        std::cerr << "plait batch: the report could not be written in full to " << where << '\n';
     }
     return console.failed() == 0 && !summary.interrupted && !reportFailed ? 0 : 1;
 }

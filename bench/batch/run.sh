@@ -55,25 +55,28 @@ run_one() {
     2) parallel --will-cite -j"$parallelism" --colsep ' ' "$plait" build -q <"$data/jobs.args" 2>/dev/null ;;
     esac
 }
-declare -A times
+declare -A times cpu
+TIMEFORMAT='%R %U %S'
 for round in $(seq 1 "$runs"); do
     for k in 0 1 2; do
         rm -f "$data"/out/*.pdf
         sync
-        start=$EPOCHREALTIME
-        run_one "$k" || echo "${names[$k]}: exit status $?" >&2
-        end=$EPOCHREALTIME
-        t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-        times[$k]+="$t "
-        printf 'round %d  %-32s %6.2f s\n' "$round" "${names[$k]}" "$t"
+        # Wall-clock time, and the processor time of the command and all it started.
+        read -r wall user sys < <({ time run_one "$k" >/dev/null 2>&1; } 2>&1)
+        times[$k]+="$wall "
+        processor=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+        cpu[$k]+="$processor "
+        printf 'round %d  %-32s %6.2f s wall %6.2f s processor\n' "$round" "${names[$k]}" "$wall" "$processor"
     done
 done
 echo
-echo "| Command | Mean | Min | Max |"
-echo "|---|---|---|---|"
+echo "| Command | Wall mean | Wall min | Wall max | Processor mean |"
+echo "|---|---|---|---|---|"
 for k in 0 1 2; do
+    c=$(echo "${cpu[$k]}" | tr ' ' '\n' | grep . | awk '{ s += $1 } END { printf "%.2f", s / NR }')
     echo "${times[$k]}" | tr ' ' '\n' | grep . | sort -n |
-        awk -v name="${names[$k]}" '{ t[NR] = $1; sum += $1 } END { printf "| `%s` | %.2f s | %.2f s | %.2f s |\n", name, sum / NR, t[1], t[NR] }'
+        awk -v name="${names[$k]}" -v c="$c" '{ t[NR] = $1; sum += $1 }
+            END { printf "| `%s` | %.2f s | %.2f s | %.2f s | %s s |\n", name, sum / NR, t[1], t[NR], c }'
 done
 # Every output of the last run is a PDF a reader opens.
 bad=0

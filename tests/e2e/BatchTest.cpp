@@ -385,10 +385,10 @@ TEST_F(Batch, AJobIsBuiltAgainWhenAnythingItIsMadeOfChangesOrWhenForced) {
         return all;
     };
     EXPECT_EQ(statuses({}), "listed.pdf=skipped marked.pdf=skipped plain.pdf=skipped ");
-    // A file changed after the output was built, made plain by moving the output back.
+    // A file changed after the output was built: the output moved back to a millisecond before it.
     const auto changed = [&](const std::string& source, const std::string& output) {
         fs::last_write_time(dir.path(output),
-                            fs::last_write_time(dir.path(source)) - std::chrono::seconds(1));
+                            fs::last_write_time(dir.path(source)) - std::chrono::milliseconds(1));
     };
     // An input named only by the settings file counts as much as the job's own.
     changed(b, "listed.pdf");

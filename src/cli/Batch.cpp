@@ -4,6 +4,7 @@
 #include "BatchReport.h"
 #include "BatchRun.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include <sched.h>
 #include <unistd.h>
 
 namespace plait::cli {
@@ -50,9 +52,19 @@ template <typename Number> bool toNumber(const char* text, Number& value) {
     return ec == std::errc() && end == s.data() + s.size();
 }
 
-std::optional<int> parseBatch(int argc, char** argv, BatchOptions& o) {
+// The cores this process may run on, which a container or `taskset` may make fewer than the
+// machine has.
+unsigned usableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return std::min<unsigned>(static_cast<unsigned>(CPU_COUNT(&set)), kMaxParallel);
+    }
     const unsigned cores = std::thread::hardware_concurrency();
-    o.run.parallel = cores == 0 ? 1 : cores;
+    return cores == 0 ? 1 : std::min(cores, kMaxParallel);
+}
+
+std::optional<int> parseBatch(int argc, char** argv, BatchOptions& o) {
+    o.run.parallel = usableCores();
     o.run.timeLimitSeconds = kDefaultTimeLimitSeconds;
     o.run.memoryLimitMb = kDefaultMemoryMb;
     for (int i = 2; i < argc; ++i) {

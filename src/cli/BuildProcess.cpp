@@ -44,8 +44,9 @@ std::vector<std::string> buildArguments(const Job& job) {
     return args;
 }
 
-// A build that was killed cannot remove its unfinished output: remove it here. It is the hidden
-// file beside the output that the engine renames into place when it is done.
+// A build that was killed, or stopped in a way it did not expect, may not have removed its
+// unfinished output: remove it here. It is the hidden file beside the output that the engine
+// renames into place when it is done (".NAME.plait-" and six characters).
 void removeUnfinishedOutput(const fs::path& target) {
     const std::string prefix = "." + target.filename().string() + ".plait-";
     std::error_code ec;
@@ -215,7 +216,7 @@ Outcome finish(BuildProcess& run, int status, const RunOptions& options) {
     }
     const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     outcome.exitCode = signal != 0 ? 128 + signal : WEXITSTATUS(status);
-    if (signal != 0) {
+    if (signal != 0 || (run.stopAskedAt && *outcome.exitCode != 0)) {
         removeUnfinishedOutput(run.job->target);
     }
     const std::string how = signal != 0 ? std::string(" (") + strsignal(signal) + ")" : std::string();

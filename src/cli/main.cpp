@@ -2,6 +2,7 @@
 // windows: a build, the engine calls a build would make, the settings file a save would
 // write, or the bookmarks of a PDF.
 
+#include "Batch.h"
 #include "Bookmarks.h"
 #include "CliServices.h"
 #include "core/app/MainWindow.h"
@@ -30,15 +31,23 @@ constexpr const char* kUsage =
     "                 [-o OUTPUT] [INPUT...]\n"
     "  plait settings [--settings FILE.plt] [--mode merge|overlay|repeat] [INPUT...]\n"
     "  plait bookmarks INPUT.pdf [--passwords TEXT]\n"
+    "  plait batch    JOBS.jsonl|- [--jobs N] [--report FILE|-] [--force] [-q] [--time-limit SECONDS]\n"
+    "                 [--memory-limit MB] [--check]\n"
     "  plait --help | --version\n"
     "\n"
     "build      builds OUTPUT from the inputs with the real engine; progress on standard error\n"
     "calls      prints the engine calls the build would make, one a line, without building\n"
     "settings   prints the settings file that \"Save As\" would write\n"
     "bookmarks  prints the bookmark markup of a PDF (UTF-8)\n"
+    "batch      runs the builds of a JSON Lines jobs file, N at a time (default: one per core), each\n"
+    "           in its own process; skips a job whose output is newer than all it is made from\n"
+    "           unless --force; writes a JSON Lines report; each build is stopped after the time\n"
+    "           limit (default 3600 s) or when it needs more memory than the limit (default 4096 MB)\n"
     "\n"
     "Inputs given on the command line are added after those of the settings file.\n"
-    "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n";
+    "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n"
+    "batch: 0 every job built or skipped, 1 a job failed or the batch was interrupted, 2 bad\n"
+    "arguments or a malformed jobs file (nothing is built).\n";
 
 struct Options {
     std::string command;
@@ -68,8 +77,8 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
         return 0;
     }
     if (o.command == "--version") {
-        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.' << PLAIT_VERSION_PATCH
-                  << '\n';
+        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.'
+                  << PLAIT_VERSION_PATCH << '\n';
         return 0;
     }
     if (o.command != "build" && o.command != "calls" && o.command != "settings" && o.command != "bookmarks") {
@@ -153,6 +162,9 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "batch") {
+        return cli::runBatch(argc, argv);
+    }
     Options o;
     if (auto status = parse(argc, argv, o)) {
         return *status;
@@ -161,7 +173,8 @@ int main(int argc, char** argv) {
     engine::EngineRegistry engines;
     auto log = std::make_shared<engine::CallLog>();
     if (o.command == "calls") {
-        engines.add(std::string(engine::kPlaitEngineName), [log] { return std::make_unique<engine::RecordingEngine>(log); });
+        engines.add(std::string(engine::kPlaitEngineName),
+                    [log] { return std::make_unique<engine::RecordingEngine>(log); });
     } else {
         pdf::registerPlaitEngine(engines);
     }

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <filesystem>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The jobs file of `plait batch`: JSON Lines, one build a line, with the arguments of
+// `plait build` as keys:
+//
+//   {"output": "a.pdf", "inputs": ["x.pdf", "y.pdf"], "settings": "job.plt",
+//    "mode": "overlay", "bookmarks": "outline.txt", "open": false}
+//
+// Only "output" is required. Blank lines are allowed and keep the line numbers counting.
+namespace plait::cli::batch {
+
+struct Job {
+    int line = 0; // 1-based line of the jobs file
+    std::string output;
+    std::vector<std::string> inputs;
+    std::string settings;
+    std::string mode; // empty, "merge", "overlay" or "repeat"
+    std::string bookmarks;
+    bool open = false;
+
+    // The file the build writes, as `plait build` completes the name: a full path ending in
+    // ".pdf".
+    std::filesystem::path target;
+    // Every file the output is made from: the inputs of the settings file and of the job,
+    // the settings file and the bookmarks file.
+    std::vector<std::filesystem::path> sources;
+};
+
+struct JobsFile {
+    std::vector<Job> jobs;
+    std::vector<std::string> errors; // "line N: what is wrong"; empty when the file is sound
+};
+
+// Reads and checks the whole file before anything runs: each line a JSON object with known
+// keys of the right types and an output; no output written by two jobs; no output that any job
+// reads. At most `maxErrors` errors are collected.
+JobsFile readJobs(std::istream& in, std::size_t maxErrors = 20);
+
+// The full path the build writes for an output name: relative names against the current
+// directory, ".pdf" appended unless the name already ends in exactly ".pdf".
+std::filesystem::path completeOutputName(const std::string& name);
+
+} // namespace plait::cli::batch

@@ -1,0 +1,249 @@
+#include "BuildProcess.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sstream>
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace plait::cli::batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a build may say: enough for every message, bounded for a build that floods its output.
+constexpr std::size_t kMaxMessageBytes = 64u << 10;
+
+// The arguments of the `plait build` command that does the job.
+std::vector<std::string> buildArguments(const Job& job) {
+    std::vector<std::string> args{"plait", "build", "-q"};
+    if (!job.settings.empty()) {
+        args.insert(args.end(), {"--settings", job.settings});
+    }
+    if (!job.mode.empty()) {
+        args.insert(args.end(), {"--mode", job.mode});
+    }
+    if (job.open) {
+        args.emplace_back("--open");
+    }
+    if (!job.bookmarks.empty()) {
+        args.insert(args.end(), {"--bookmarks", job.bookmarks});
+    }
+    args.insert(args.end(), {"-o", job.output, "--"});
+    args.insert(args.end(), job.inputs.begin(), job.inputs.end());
+    return args;
+}
+
+// A build that was killed, or stopped in a way it did not expect, may not have removed its
+// unfinished output: remove it here. It is the hidden file beside the output that the engine
+// renames into place when it is done (".NAME.plait-" and six characters).
+void removeUnfinishedOutput(const fs::path& target) {
+    const std::string prefix = "." + target.filename().string() + ".plait-";
+    std::error_code ec;
+    for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+            fs::remove(it->path(), ec);
+        }
+    }
+}
+
+// Pages of a finished output; this also proves that a reader can open it.
+std::string countPages(const fs::path& file, std::optional<long long>& pages) {
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(file.c_str());
+        pages = static_cast<long long>(pdf.getAllPages().size());
+        return {};
+    } catch (const QPDFExc& e) {
+        if (e.getErrorCode() == qpdf_e_password) {
+            return "password";
+        }
+        return e.what();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (!line.empty()) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+bool looksOutOfMemory(const Outcome& outcome, int signal) {
+    if (signal == SIGKILL || signal == SIGSEGV || signal == SIGABRT || signal == SIGBUS) {
+        return true;
+    }
+    return std::any_of(outcome.messages.begin(), outcome.messages.end(), [](const std::string& m) {
+        for (const char* sign :
+             {"bad_alloc", "Cannot allocate memory", "out of memory", "failed to map segment"}) {
+            if (m.find(sign) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    });
+}
+
+std::string formatSeconds(double seconds) {
+    std::ostringstream out;
+    out << seconds;
+    return out.str();
+}
+
+} // namespace
+
+// The process group of its own lets a Ctrl+C on the terminal reach only the batch, which then
+// stops its builds itself. Between vfork and exec only async-signal-safe calls are made.
+bool spawn(const Job& job, const RunOptions& options, BuildProcess& run, std::string& error) {
+    std::vector<std::string> args = buildArguments(job);
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    int err[2];
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        error = std::string("cannot make a pipe: ") + std::strerror(errno);
+        return false;
+    }
+    const rlim_t memory = static_cast<rlim_t>(options.memoryLimitMb) << 20;
+    // vfork: a thousand builds do not each copy the batch's page tables. The child runs on the
+    // parent's memory until exec, with every signal blocked and handled by default, so none of
+    // the batch's handlers runs in it.
+    sigset_t all, before;
+    sigfillset(&all);
+    sigprocmask(SIG_SETMASK, &all, &before);
+    const pid_t pid = ::vfork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+        ::dup2(devNull, STDIN_FILENO);
+        ::dup2(devNull, STDOUT_FILENO);
+        ::dup2(err[1], STDERR_FILENO);
+        if (memory != 0) {
+            const struct rlimit limit { memory, memory };
+            ::setrlimit(RLIMIT_AS, &limit);
+        }
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE}) {
+            ::signal(signal, SIG_DFL);
+        }
+        // Should the batch itself be killed, its builds stop too.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        sigprocmask(SIG_SETMASK, &before, nullptr);
+        ::execv("/proc/self/exe", argv.data());
+        const char* what = errno == ENOMEM ? "plait: cannot start the build: out of memory\n"
+                                           : "plait: cannot start the build\n";
+        [[maybe_unused]] auto n = ::write(STDERR_FILENO, what, std::strlen(what));
+        _exit(127);
+    }
+    const int spawnError = errno;
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (pid < 0) {
+        error = std::string("cannot start the build: ") + std::strerror(spawnError);
+        ::close(err[0]);
+        ::close(err[1]);
+        return false;
+    }
+    ::setpgid(pid, pid);
+    ::close(err[1]);
+    ::fcntl(err[0], F_SETFL, O_NONBLOCK);
+    run.job = &job;
+    run.pid = pid;
+    run.fd = err[0];
+    run.start = Clock::now();
+    return true;
+}
+
+bool drain(BuildProcess& run) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(run.fd, buffer, sizeof buffer);
+        if (n > 0) {
+            const std::size_t room = kMaxMessageBytes - std::min(kMaxMessageBytes, run.text.size());
+            run.text.append(buffer, std::min(room, static_cast<std::size_t>(n)));
+            run.truncated = run.truncated || static_cast<std::size_t>(n) > room;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+}
+
+void askToStop(BuildProcess& run, int signal) {
+    ::kill(-run.pid, signal);
+    if (!run.stopAskedAt) {
+        run.stopAskedAt = Clock::now();
+    }
+}
+
+Outcome finish(BuildProcess& run, int status, const RunOptions& options) {
+    Outcome outcome;
+    outcome.job = run.job;
+    outcome.seconds = std::chrono::duration<double>(Clock::now() - run.start).count();
+    // A refused command line is followed by the usage text: the reason is enough here.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) {
+        const auto usage = run.text.find("\n\n");
+        if (usage != std::string::npos) {
+            run.text.resize(usage + 1);
+        }
+    }
+    outcome.messages = splitLines(run.text);
+    if (run.truncated) {
+        outcome.messages.emplace_back("(further messages left out)");
+    }
+    const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    outcome.exitCode = signal != 0 ? 128 + signal : WEXITSTATUS(status);
+    if (signal != 0 || (run.stopAskedAt && *outcome.exitCode != 0)) {
+        removeUnfinishedOutput(run.job->target);
+    }
+    const std::string how = signal != 0 ? std::string(" (") + strsignal(signal) + ")" : std::string();
+    if (*outcome.exitCode == 0) {
+        // Finished, even if it was asked to stop just after: its output is whole.
+        const std::string unreadable = countPages(run.job->target, outcome.pages);
+        if (unreadable.empty() || unreadable == "password") {
+            outcome.status = Status::Ok;
+            return outcome;
+        }
+        outcome.messages.push_back("the output cannot be read: " + unreadable);
+        outcome.exitCode = 1;
+    } else if (run.interrupted) {
+        outcome.messages.emplace_back("interrupted; the output was not written");
+    } else if (run.timedOut) {
+        outcome.messages.push_back("stopped after the time limit of " +
+                                   formatSeconds(options.timeLimitSeconds) +
+                                   " seconds; the output was not written");
+    } else if (options.memoryLimitMb != 0 && looksOutOfMemory(outcome, signal)) {
+        outcome.messages.push_back(
+            "the build ran out of memory (limit " + std::to_string(options.memoryLimitMb) + " MB" +
+            (signal != 0 ? std::string("; ") + strsignal(signal) : std::string()) + ")");
+    } else if (signal != 0) {
+        outcome.messages.push_back("the build ended abnormally" + how);
+    }
+    outcome.status = Status::Failed;
+    return outcome;
+}
+
+} // namespace plait::cli::batch

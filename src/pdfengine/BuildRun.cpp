@@ -1,5 +1,6 @@
 #include "BuildRun.h"
 
+#include "Cancel.h"
 #include "Description.h"
 #include "EngineError.h"
 #include "FileSource.h"
@@ -142,6 +143,7 @@ void passWarnings(QPDF& pdf, const std::string& name, const WarnFn& warn) {
 struct BuildRun::Impl {
     const Job& job;
     RunHooks hooks;
+    CancelScope cancelScope{[this] { return hooks.cancelled(); }}; // for the loops deep in a run
     std::vector<std::string> inputs;
     std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
@@ -421,6 +423,10 @@ struct BuildRun::Impl {
             std::vector<QPDFPageObjectHelper>& pages = prepared.pages;
             const std::vector<int>& selected = prepared.selected;
             anyOutOfRange = anyOutOfRange || prepared.outOfRange;
+            if (selected.size() >= PageList::kMaxPages) {
+                hooks.warn(name + ": the page list selects more than " + std::to_string(PageList::kMaxPages) +
+                           " pages; only the first " + std::to_string(PageList::kMaxPages) + " were taken");
+            }
 
             std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms;
             if (src->getRoot().getKey("/AcroForm").isDictionary()) {

@@ -1,6 +1,7 @@
 #include "TextMarking.h"
 
 #include "TextReplace.h"
+#include "pdfengine/Cancel.h"
 
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -92,7 +93,9 @@ bool sameLine(const poppler::rectf& prev, int prevRotation, const poppler::rectf
 std::vector<Line> linesOf(const poppler::page& page) {
     std::vector<Line> lines;
     bool spaceAfter = false;
+    CancelPoll poll;
     for (const poppler::text_box& word : page.text_list()) {
+        poll();
         const poppler::ustring t = word.text();
         if (t.empty())
             continue;
@@ -289,6 +292,8 @@ bool findText(QPDF& pdf, const std::string& find, std::vector<Occurrence>& found
     QPDFWriter writer(pdf);
     writer.setOutputMemory();
     writer.setPreserveEncryption(false);
+    writer.registerProgressReporter(
+        std::make_shared<QPDFWriter::FunctionProgressReporter>([](int) { checkCancel(); }));
     writer.write();
     auto buffer = writer.getBufferSharedPointer();
     poppler::set_debug_error_function(quietPoppler, nullptr);
@@ -300,7 +305,9 @@ bool findText(QPDF& pdf, const std::string& find, std::vector<Occurrence>& found
     const poppler::ustring wanted = poppler::ustring::from_utf8(find.c_str());
     const std::basic_string<unsigned short> needle(wanted.begin(), wanted.end());
     std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
+    CancelPoll poll;
     for (int i = 0; i < doc->pages() && i < static_cast<int>(pages.size()); ++i) {
+        checkCancel();
         std::unique_ptr<poppler::page> page(doc->create_page(i));
         if (!page)
             continue;
@@ -310,6 +317,7 @@ bool findText(QPDF& pdf, const std::string& find, std::vector<Occurrence>& found
         for (const Line& line : linesOf(*page)) {
             for (auto at = line.text.find(needle); at != std::string::npos;
                  at = line.text.find(needle, at + needle.size())) {
+                poll();
                 std::optional<poppler::rectf> box;
                 for (std::size_t k = at; k < at + needle.size(); ++k) {
                     if (const auto& c = line.boxes[k])
@@ -367,8 +375,11 @@ int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::str
                             "\" is not an RRGGBB colour; yellow is used");
     }
     std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
-    for (const Occurrence& o : found)
+    CancelPoll poll(64);
+    for (const Occurrence& o : found) {
+        poll();
         addAnnotation(pdf, pages[o.page], o.quad, style, color, marking.find);
+    }
     return static_cast<int>(found.size());
 }
 

@@ -8,8 +8,8 @@
 
 namespace plait::cli {
 
-int listBookmarks(const engine::EngineRegistry& engines, const std::string& input, const std::string& passwords,
-                  std::ostream& out, std::ostream& err) {
+int listBookmarks(const engine::EngineRegistry& engines, const std::string& input,
+                  const std::string& passwords, std::ostream& out, std::ostream& err) {
     auto engine = engines.create(engine::kPlaitEngineName);
     if (!engine) {
         err << "plait: error: cannot create the PDF engine\n";

@@ -9,8 +9,8 @@ namespace plait::cli {
 
 // `plait bookmarks`: lists a PDF's bookmarks through the engine, as the markup the outline
 // writer writes (UTF-8). Returns the exit status.
-int listBookmarks(const engine::EngineRegistry& engines, const std::string& input, const std::string& passwords,
-                  std::ostream& out, std::ostream& err);
+int listBookmarks(const engine::EngineRegistry& engines, const std::string& input,
+                  const std::string& passwords, std::ostream& out, std::ostream& err);
 
 // `--bookmarks FILE`: makes that markup the outline of the build. False when the file
 // cannot be read.

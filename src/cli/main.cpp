@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ using namespace plait;
 constexpr const char* kUsage =
     "Usage:\n"
     "  plait build    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
-    "                 [-q] -o OUTPUT [INPUT...]\n"
+    "                 [--time-limit SECONDS] [--memory-limit MB] [-q] -o OUTPUT [INPUT...]\n"
     "  plait calls    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
     "                 [-o OUTPUT] [INPUT...]\n"
     "  plait settings [--settings FILE.plt] [--mode merge|overlay|repeat] [INPUT...]\n"
@@ -38,6 +39,10 @@ constexpr const char* kUsage =
     "bookmarks  prints the bookmark markup of a PDF (UTF-8)\n"
     "\n"
     "Inputs given on the command line are added after those of the settings file.\n"
+    "A build stops, writing nothing, when it runs longer than --time-limit (default 600 seconds)\n"
+    "or needs more than --memory-limit of memory (default 4096 MB); 0 lifts the limit.\n"
+    "Ctrl+C cancels a build; a second Ctrl+C, or a build that does not stop within a second,\n"
+    "ends it at once. No temporary file is left behind.\n"
     "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n";
 
 struct Options {
@@ -50,7 +55,16 @@ struct Options {
     std::optional<std::string> output;
     std::string passwords;
     std::vector<std::string> inputs;
+    cli::BuildLimits limits;
 };
+
+// A whole number of at most ten digits, or nothing.
+std::optional<unsigned long> count(const std::string& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoul(text);
+}
 
 int usageError(const std::string& message) {
     std::cerr << "plait: " << message << "\n\n" << kUsage;
@@ -68,8 +82,8 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
         return 0;
     }
     if (o.command == "--version") {
-        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.' << PLAIT_VERSION_PATCH
-                  << '\n';
+        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.'
+                  << PLAIT_VERSION_PATCH << '\n';
         return 0;
     }
     if (o.command != "build" && o.command != "calls" && o.command != "settings" && o.command != "bookmarks") {
@@ -119,6 +133,20 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
                 return usageError("-o needs a file name");
             }
             o.output = *v;
+        } else if ((a == "--time-limit" || a == "--memory-limit") && o.command == "build") {
+            const auto v = value(a.c_str());
+            const auto n = v ? count(*v) : std::nullopt;
+            if (!n || (a == "--time-limit" && *n > 100'000'000) ||
+                (a == "--memory-limit" && *n != 0 && *n < 100)) {
+                return usageError(a + " needs a whole number (" +
+                                  (a == "--time-limit" ? "seconds" : "megabytes, at least 100") +
+                                  "; 0 for no limit)");
+            }
+            if (a == "--time-limit") {
+                o.limits.seconds = static_cast<unsigned>(*n);
+            } else {
+                o.limits.megabytes = *n;
+            }
         } else if (a == "--passwords" && o.command == "bookmarks") {
             auto v = value("--passwords");
             if (!v) {
@@ -161,7 +189,8 @@ int main(int argc, char** argv) {
     engine::EngineRegistry engines;
     auto log = std::make_shared<engine::CallLog>();
     if (o.command == "calls") {
-        engines.add(std::string(engine::kPlaitEngineName), [log] { return std::make_unique<engine::RecordingEngine>(log); });
+        engines.add(std::string(engine::kPlaitEngineName),
+                    [log] { return std::make_unique<engine::RecordingEngine>(log); });
     } else {
         pdf::registerPlaitEngine(engines);
     }
@@ -173,7 +202,10 @@ int main(int argc, char** argv) {
     cli::NoEvents events;
     // Progress redraws one line in place, which only a terminal shows well.
     const bool progress = o.command == "build" && !o.quiet && isatty(STDERR_FILENO) == 1;
-    cli::TerminalHost host(std::cerr, o.command == "build", progress);
+    cli::TerminalHost host(std::cerr, o.command == "build", progress, o.limits);
+    if (o.command == "build") {
+        cli::applyMemoryLimit(o.limits.megabytes);
+    }
     core::app::Platform platform;
     core::app::MainWindow window({messages, files, shell, preview, events, host, engines, platform});
     host.window = &window;
@@ -220,7 +252,11 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
-    if (cli::gInterrupted.load()) {
+    if (host.timedOut()) {
+        std::cerr << "plait: nothing was written\n";
+        return 1;
+    }
+    if (host.cancelled()) {
         std::cerr << "plait: cancelled; nothing was written\n";
         return 1;
     }

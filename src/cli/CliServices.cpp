@@ -13,7 +13,6 @@
 #include <ostream>
 #include <thread>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace plait::cli {
@@ -53,18 +52,6 @@ extern "C" void onCrash(int signal) {
     ::raise(signal);
 }
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 } // namespace
 
 InterruptHandlers::InterruptHandlers() {
@@ -76,7 +63,7 @@ InterruptHandlers::InterruptHandlers() {
     for (int s : kInterrupts) {
         sigaction(s, &sa, nullptr);
     }
-    if (!kSanitized) { // the sanitizers report crashes themselves
+    if (!worker::sanitized()) { // the sanitizers report crashes themselves
         struct sigaction crash {};
         crash.sa_handler = onCrash;
         crash.sa_flags = SA_RESETHAND;
@@ -91,23 +78,10 @@ InterruptHandlers::~InterruptHandlers() {
     for (int s : kInterrupts) {
         ::signal(s, SIG_DFL);
     }
-    if (!kSanitized) {
+    if (!worker::sanitized()) {
         for (int s : kCrashes) {
             ::signal(s, SIG_DFL);
         }
-    }
-}
-
-void applyMemoryLimit(unsigned long megabytes) {
-    if (megabytes == 0 || kSanitized) {
-        return;
-    }
-    struct rlimit limit {};
-    ::getrlimit(RLIMIT_AS, &limit);
-    const rlim_t wanted = static_cast<rlim_t>(megabytes) * 1024 * 1024;
-    if (limit.rlim_max == RLIM_INFINITY || wanted < limit.rlim_max) {
-        limit.rlim_cur = wanted;
-        ::setrlimit(RLIMIT_AS, &limit);
     }
 }
 

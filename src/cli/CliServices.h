@@ -2,6 +2,7 @@
 
 #include "core/app/MainWindow.h"
 #include "core/ui/Interfaces.h"
+#include "worker/ProcessLimits.h"
 
 #include <atomic>
 #include <iosfwd>

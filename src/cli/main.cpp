@@ -137,7 +137,7 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
             const auto v = value(a.c_str());
             const auto n = v ? count(*v) : std::nullopt;
             if (!n || (a == "--time-limit" && *n > 100'000'000) ||
-                (a == "--memory-limit" && *n != 0 && *n < 100)) {
+                (a == "--memory-limit" && *n != 0 && *n < worker::kMinimumBuildMegabytes)) {
                 return usageError(a + " needs a whole number (" +
                                   (a == "--time-limit" ? "seconds" : "megabytes, at least 100") +
                                   "; 0 for no limit)");
@@ -204,7 +204,7 @@ int main(int argc, char** argv) {
     const bool progress = o.command == "build" && !o.quiet && isatty(STDERR_FILENO) == 1;
     cli::TerminalHost host(std::cerr, o.command == "build", progress, o.limits);
     if (o.command == "build") {
-        cli::applyMemoryLimit(o.limits.megabytes);
+        worker::applyMemoryLimit(o.limits.megabytes);
     }
     core::app::Platform platform;
     core::app::MainWindow window({messages, files, shell, preview, events, host, engines, platform});

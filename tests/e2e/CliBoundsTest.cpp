@@ -163,32 +163,7 @@ TEST_F(CliBounds, TheMemoryCeilingFailsTheBuildNamingTheInput) {
     if (kSanitized) {
         GTEST_SKIP() << "no memory ceiling under the sanitizers";
     }
-    // One object, an array of three million numbers: about 1.5 GB once read.
-    std::string pdf = "%PDF-1.7\n";
-    std::vector<std::size_t> offsets;
-    std::string numbers = "[";
-    numbers.reserve(6'000'010);
-    for (int i = 0; i < 3'000'000; ++i) {
-        numbers += "0 ";
-    }
-    numbers += "]";
-    const std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /PieceInfo 4 0 R >>", numbers};
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 5\n0000000000 65535 f \n";
-    for (std::size_t off : offsets) {
-        char line[21];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size 5 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    writeFile(dir.path("wide.pdf"), pdf);
-
+    widePdf(dir.path("wide.pdf"));
     Plait plait(dir.root(), {"build", "--memory-limit", "200", "-o", "out.pdf", "wide.pdf", "a.pdf"});
     const int status = plait.wait();
     ASSERT_TRUE(WIFEXITED(status));

@@ -15,28 +15,6 @@
 namespace plait::pdf::testing {
 namespace {
 
-// A PDF made of the given object bodies (object k+1 is objects[k]), with a correct cross
-// reference table, so that a reader needs no repair to read it.
-std::string rawPdf(const fs::path& path, const std::vector<std::string>& objects) {
-    std::string pdf = "%PDF-1.7\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t off : offsets) {
-        char line[21];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    writeFile(path, pdf);
-    return path.string();
-}
-
 // Seven objects: catalog, page tree, one page with its content, the outline root and two
 // items. `catalogExtra` and the item bodies make each kind of damage.
 std::string

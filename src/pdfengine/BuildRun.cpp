@@ -8,6 +8,7 @@
 #include "Outline.h"
 #include "OutputFile.h"
 #include "PageList.h"
+#include "PageTree.h"
 #include "Security.h"
 #include "Text.h"
 #include "marking/TextMarking.h"
@@ -268,6 +269,7 @@ struct BuildRun::Impl {
             }
             p.pdf = openPdf(path, std::move(file), warn);
             try {
+                checkPageTree(*p.pdf);
                 p.pdf->pushInheritedAttributesToPage();
                 p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
             } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include "Outline.h"
 
 #include "OutlineItems.h"
+#include "PageTree.h"
 #include "Text.h"
 #include "engine/TagReader.h"
 
@@ -166,6 +167,7 @@ void writeItems(QPDF& out, QPDFObjectHandle parent, const std::vector<OutlineNod
 } // namespace
 
 std::string listOutline(QPDF& pdf) {
+    checkPageTree(pdf);
     std::map<QPDFObjGen, int> pageNumbers;
     int n = 0;
     for (auto page : pdf.getAllPages()) {

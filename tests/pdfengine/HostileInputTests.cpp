@@ -138,6 +138,39 @@ TEST(HostileOutlines, NamedDestinationsInALoopingNameTreeStillResolve) {
     EXPECT_EQ(listBookmarks(loop), "<BOOKMARK LEVEL=1 DESCR=\"Lost\" PAGE=>\r\n");
 }
 
+TEST(HostilePageTrees, APageTreeNestedWithoutEndIsRefusedNamingTheFile) {
+    TempDir dir;
+    // qpdf lists pages recursively: a hundred thousand levels would overflow its stack.
+    constexpr int kLevels = 100'000;
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>"};
+    for (int i = 0; i < kLevels; ++i) {
+        objects.push_back("<< /Type /Pages /Kids [" + std::to_string(i + 3) + " 0 R] /Count 1 >>");
+    }
+    objects.push_back("<< /Type /Page /MediaBox [0 0 612 792] >>");
+    const auto in = rawPdf(dir.path("deep.pdf"), objects);
+    const auto out = dir.path("out.pdf");
+    Build build;
+    build.call("setOutFile", {out.string()}).call("setInFile", {in});
+    EXPECT_EQ(build.run(), "-4");
+    EXPECT_TRUE(build.warned("deep.pdf")) << ::testing::PrintToString(build.engine.warnings());
+    EXPECT_TRUE(build.warned("nested more than 1000 levels"));
+    EXPECT_FALSE(fs::exists(out));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.root()), fs::directory_iterator()), 1);
+    EXPECT_EQ(listBookmarks(in), "-4");
+
+    // A tree of ordinary depth still reads.
+    TempDir dir2;
+    std::vector<std::string> shallow = {"<< /Type /Catalog /Pages 2 0 R >>"};
+    for (int i = 0; i < 50; ++i) {
+        shallow.push_back("<< /Type /Pages /Kids [" + std::to_string(i + 3) + " 0 R] /Count 1 >>");
+    }
+    shallow.push_back("<< /Type /Page /MediaBox [0 0 612 792] >>");
+    Build ok;
+    ok.call("setOutFile", {dir2.path("out.pdf").string()})
+        .call("setInFile", {rawPdf(dir2.path("ok.pdf"), shallow)});
+    EXPECT_EQ(ok.run(), "1");
+}
+
 // A check that answers "cancel" from its first call on.
 struct AlwaysCancelled : CancelScope {
     AlwaysCancelled() : CancelScope([] { return true; }) {}

@@ -3,6 +3,7 @@
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <ostream>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -47,9 +49,20 @@ extern "C" void onInterrupt(int signal) {
 // A crash (a library that aborts when memory runs out, say) still takes the temporary output
 // with it; then the signal does what it would have done.
 extern "C" void onCrash(int signal) {
+    // Runs on the thread's own signal stack where it has one, so that a stack overflow
+    // (deep recursion in a library) is handled too.
     pdf::removePendingOutputs();
     ::signal(signal, SIG_DFL);
     ::raise(signal);
+}
+
+// Gives the calling thread a stack for signal handlers of its own, for the life of the thread.
+void useSignalStack() {
+    thread_local std::vector<char> memory(std::max<std::size_t>(SIGSTKSZ, 64 * 1024));
+    stack_t stack{};
+    stack.ss_sp = memory.data();
+    stack.ss_size = memory.size();
+    ::sigaltstack(&stack, nullptr);
 }
 
 } // namespace
@@ -57,6 +70,7 @@ extern "C" void onCrash(int signal) {
 InterruptHandlers::InterruptHandlers() {
     gInterrupted.store(false);
     gSignalCount.store(0);
+    useSignalStack();
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
@@ -66,7 +80,7 @@ InterruptHandlers::InterruptHandlers() {
     if (!worker::sanitized()) { // the sanitizers report crashes themselves
         struct sigaction crash {};
         crash.sa_handler = onCrash;
-        crash.sa_flags = SA_RESETHAND;
+        crash.sa_flags = SA_RESETHAND | SA_ONSTACK;
         sigemptyset(&crash.sa_mask);
         for (int s : kCrashes) {
             sigaction(s, &crash, nullptr);
@@ -105,7 +119,10 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
     }
     cancelled_ = timedOut_ = false;
     InterruptHandlers handlers;
-    auto future = std::async(std::launch::async, [&engine] { return engine.BuildPDF(); });
+    auto future = std::async(std::launch::async, [&engine] {
+        useSignalStack();
+        return engine.BuildPDF();
+    });
     if (window != nullptr) {
         window->progressTimerTick();
     }

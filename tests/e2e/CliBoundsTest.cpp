@@ -136,6 +136,21 @@ TEST_F(CliBounds, EachEndingSignalRemovesTheTemporaryOutput) {
     }
 }
 
+TEST_F(CliBounds, ACrashStillRemovesTheTemporaryOutput) {
+    if (kSanitized) {
+        GTEST_SKIP() << "the sanitizers handle crashes themselves";
+    }
+    for (int crash : {SIGABRT, SIGSEGV}) {
+        Plait plait(dir.root(), {"build", "-o", "out.pdf", "a.pdf"}, "stuck");
+        ASSERT_TRUE(temporaryOutputAppears(dir.root()));
+        plait.signal(crash);
+        const int status = plait.wait();
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), crash);
+        EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+    }
+}
+
 TEST_F(CliBounds, ASecondInterruptEndsAStuckBuildAtOnce) {
     // The time limit stays far away, so only the signals can end it.
     Plait plait(dir.root(), {"build", "--time-limit", "0", "-o", "out.pdf", "a.pdf"}, "stuck");

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <signal.h>
@@ -54,6 +55,12 @@ struct IsolatedEngine::Run {
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
             reason = std::strerror(errno);
             return false;
+        }
+        if (pair[1] == 3) {
+            // dup2 onto itself would keep close-on-exec, and the worker would lose its end.
+            const int moved = ::fcntl(pair[1], F_DUPFD_CLOEXEC, 4);
+            ::close(pair[1]);
+            pair[1] = moved;
         }
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 namespace plait::worker {
@@ -127,6 +129,40 @@ TEST(IsolatedEngine, CancelStopsABuildStuckInTheLibraryAndRemovesItsOutput) {
     ASSERT_TRUE(started);
     EXPECT_EQ(result, "-6");
     EXPECT_THAT(engine.warnings(), Contains(HasSubstr("cancelled")));
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+}
+
+// Kills the workers this process started (its children named after the worker).
+int killWorkers() {
+    int killed = 0;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::istringstream children(readFile(task.path() / "children"));
+        for (pid_t pid = 0; children >> pid;) {
+            if (readFile("/proc/" + std::to_string(pid) + "/comm").rfind("plait-engine-wo", 0) == 0) {
+                killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
+            }
+        }
+    }
+    return killed;
+}
+
+TEST(IsolatedEngine, AWorkerThatDiesLeavesNothingBehindAndSaysSo) {
+    TempDir dir;
+    const auto in = makePdf(dir.path("a.pdf"), "a", 2);
+    StallWorker stall("stuck");
+    IsolatedEngine engine(options());
+    engine.call("setOutFile", {dir.path("out.pdf").string()});
+    engine.call("setInFile", {in});
+    std::string result;
+    std::thread build([&] { result = engine.BuildPDF(); });
+    const bool started = reading(engine);
+    const int killed = killWorkers();
+    build.join();
+    ASSERT_TRUE(started);
+    ASSERT_EQ(killed, 1);
+    EXPECT_EQ(result, "-4");
+    EXPECT_THAT(engine.warnings(),
+                Contains(AllOf(HasSubstr("ended unexpectedly (signal 9)"), HasSubstr("Reading a.pdf"))));
     EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
 }
 

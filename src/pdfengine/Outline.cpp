@@ -189,7 +189,6 @@ std::string listOutline(QPDF& pdf) {
             out += " CLOSED";
         }
         out += ">\r\n";
-        return true;
     });
     return out;
 }
@@ -204,7 +203,6 @@ std::vector<OutlineNode> keptOutline(QPDF& src, QPDF& out, const PageMap& pages,
         auto& siblings = *levels.back();
         siblings.push_back(keptItem(items, item, out, pages, lostTargets));
         levels.push_back(&siblings.back().kids);
-        return true;
     });
     return roots;
 }

@@ -21,7 +21,7 @@ bool firstVisit(std::set<QPDFObjGen>& seen, QPDFObjectHandle& h) {
 
 OutlineItems::OutlineItems(QPDF& pdf) : pdf_(pdf) {}
 
-void OutlineItems::walk(const std::function<bool(QPDFObjectHandle, int)>& visit) {
+void OutlineItems::walk(const std::function<void(QPDFObjectHandle, int)>& visit) {
     QPDFObjectHandle root = pdf_.getRoot().getKey("/Outlines");
     if (!root.isDictionary()) {
         return;
@@ -44,19 +44,14 @@ void OutlineItems::walk(const std::function<bool(QPDFObjectHandle, int)>& visit)
             continue;
         }
         if (!firstVisit(seen, item)) {
-            ++cut_;
             stack.pop_back();
             continue;
         }
         level.next = item.getKey("/Next");
-        const bool wantKids = visit(item, depth);
+        visit(item, depth);
         QPDFObjectHandle first = item.getKey("/First");
-        if (wantKids && first.isDictionary()) {
-            if (depth >= kMaxDepth) {
-                ++cut_;
-            } else {
-                stack.push_back({first, depth + 1});
-            }
+        if (first.isDictionary() && depth < kMaxDepth) {
+            stack.push_back({first, depth + 1});
         }
     }
 }

@@ -14,8 +14,8 @@ namespace plait::pdf {
 // A document's bookmarks and named destinations, read with guards of our own: an item that
 // is its own /Next, a chain that leads back into itself, a /First that points at an
 // ancestor, a name tree whose /Kids loop or nest without end. Each object is visited once;
-// what would revisit it is cut off and counted, so hostile files cost time and memory in
-// proportion to their size.
+// what would revisit it, or go deeper than kMaxDepth, is cut off, so hostile files cost time
+// and memory in proportion to their size.
 class OutlineItems {
 public:
     // Deeper trees than this come only from broken or hostile files.
@@ -24,13 +24,8 @@ public:
     explicit OutlineItems(QPDF& pdf);
 
     // Calls `visit(item, depth)` for every bookmark in reading order, each before its
-    // children; `depth` is 1 for the top level. `visit` returns false to leave out the item's
-    // children.
-    void walk(const std::function<bool(QPDFObjectHandle item, int depth)>& visit);
-
-    // How many links of the item chains were cut because they led back to an item already
-    // seen or went deeper than kMaxDepth.
-    int cutLinks() const { return cut_; }
+    // children; `depth` is 1 for the top level.
+    void walk(const std::function<void(QPDFObjectHandle item, int depth)>& visit);
 
     // The destination an item or link jumps to within the document: its /Dest, or the /D of
     // a /GoTo action, with names looked up. Null when it has none.
@@ -48,7 +43,6 @@ private:
     void loadNames();
 
     QPDF& pdf_;
-    int cut_ = 0;
     bool namesLoaded_ = false;
     std::map<std::string, QPDFObjectHandle> names_;   // /Dests dictionary, by name
     std::map<std::string, QPDFObjectHandle> strings_; // /Names /Dests tree, by string

@@ -26,7 +26,9 @@ constexpr std::size_t kMaxMessageBytes = 64u << 10;
 
 // The arguments of the `plait build` command that does the job.
 std::vector<std::string> buildArguments(const Job& job) {
-    std::vector<std::string> args{"plait", "build", "-q"};
+    // The batch enforces its own time and memory limits on the build (below), so the build's
+    // own defaults are lifted: a batch limit above them would otherwise never be reached.
+    std::vector<std::string> args{"plait", "build", "-q", "--time-limit", "0", "--memory-limit", "0"};
     if (!job.settings.empty()) {
         args.insert(args.end(), {"--settings", job.settings});
     }

@@ -1,28 +1,102 @@
 #include "CliServices.h"
 
+#include "pdfengine/PendingOutputs.h"
+#include "pdfengine/PlaitEngine.h"
+
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <future>
+#include <optional>
 #include <ostream>
 #include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 namespace plait::cli {
 
 std::atomic<bool> gInterrupted{false};
 
 namespace {
-extern "C" void onInterrupt(int /*signal*/) {
-    gInterrupted.store(true);
+
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kCrashes[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+// How long a cancelled build has to unwind by itself before the process ends it.
+constexpr auto kGrace = std::chrono::seconds(1);
+
+std::atomic<int> gSignalCount{0};
+
+void say(const char* text) {
+    // write() is all a signal handler may use; a short message goes out whole.
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text, std::strlen(text));
 }
+
+extern "C" void onInterrupt(int signal) {
+    if (gSignalCount.fetch_add(1) == 0) {
+        gInterrupted.store(true);
+        return;
+    }
+    // Asked twice: the user does not want to wait for the build to unwind.
+    pdf::removePendingOutputs();
+    say("\nplait: stopped; nothing was written\n");
+    ::_exit(128 + signal);
+}
+
+// A crash (a library that aborts when memory runs out, say) still takes the temporary output
+// with it; then the signal does what it would have done.
+extern "C" void onCrash(int signal) {
+    // Runs on the thread's own signal stack where it has one, so that a stack overflow
+    // (deep recursion in a library) is handled too.
+    pdf::removePendingOutputs();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Gives the calling thread a stack for signal handlers of its own, for the life of the thread.
+void useSignalStack() {
+    thread_local std::vector<char> memory(std::max<std::size_t>(SIGSTKSZ, 64 * 1024));
+    stack_t stack{};
+    stack.ss_sp = memory.data();
+    stack.ss_size = memory.size();
+    ::sigaltstack(&stack, nullptr);
+}
+
 } // namespace
 
-void installInterruptHandler() {
+InterruptHandlers::InterruptHandlers() {
+    gInterrupted.store(false);
+    gSignalCount.store(0);
+    useSignalStack();
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    for (int s : kInterrupts) {
+        sigaction(s, &sa, nullptr);
+    }
+    if (!worker::sanitized()) { // the sanitizers report crashes themselves
+        struct sigaction crash {};
+        crash.sa_handler = onCrash;
+        crash.sa_flags = SA_RESETHAND | SA_ONSTACK;
+        sigemptyset(&crash.sa_mask);
+        for (int s : kCrashes) {
+            sigaction(s, &crash, nullptr);
+        }
+    }
+}
+
+InterruptHandlers::~InterruptHandlers() {
+    for (int s : kInterrupts) {
+        ::signal(s, SIG_DFL);
+    }
+    if (!worker::sanitized()) {
+        for (int s : kCrashes) {
+            ::signal(s, SIG_DFL);
+        }
+    }
 }
 
 ui::Answer StderrMessageBox::show(const std::string& text, const std::string& caption, ui::Icon icon,
@@ -43,32 +117,60 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
     if (!threaded_) {
         return engine.BuildPDF();
     }
-    gInterrupted.store(false);
-    installInterruptHandler();
-    auto future = std::async(std::launch::async, [&engine] { return engine.BuildPDF(); });
+    cancelled_ = timedOut_ = false;
+    InterruptHandlers handlers;
+    auto future = std::async(std::launch::async, [&engine] {
+        useSignalStack();
+        return engine.BuildPDF();
+    });
     if (window != nullptr) {
         window->progressTimerTick();
     }
-    bool cancelled = false;
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    std::optional<Clock::time_point> cancelledAt;
     while (future.wait_for(std::chrono::milliseconds(core::build::ProgressWindow::kTickMilliseconds)) !=
            std::future_status::ready) {
-        if (gInterrupted.load() && !cancelled) {
-            cancelled = true;
+        const auto now = Clock::now();
+        if (cancelledAt) {
+            if (now - *cancelledAt >= kGrace) {
+                endStuckBuild(engine);
+            }
+        } else if (gInterrupted.load()) {
+            cancelledAt = now;
             progress.cancel(engine);
             if (showProgress_) {
                 err_ << "\nplait: cancelling...\n";
             }
+        } else if (limits_.seconds > 0 && now - start >= std::chrono::seconds(limits_.seconds)) {
+            cancelledAt = now;
+            timedOut_ = true;
+            err_ << (showProgress_ ? "\n" : "") << "plait: error: the build took longer than "
+                 << limits_.seconds << " seconds (--time-limit) at \"" << engine.stsMsg()
+                 << "\"; it was stopped\n";
+            progress.cancel(engine);
         }
+        const bool cancelled = cancelledAt.has_value();
         if (!cancelled && progress.loaded()) {
             progress.tick(engine);
             drawProgress(progress, false);
         }
     }
-    if (!cancelled && progress.loaded()) {
+    if (!cancelledAt && progress.loaded()) {
         progress.tick(engine);
         drawProgress(progress, true);
     }
-    return future.get();
+    std::string result = future.get();
+    cancelled_ = result == pdf::kCancelledResult;
+    return result;
+}
+
+void TerminalHost::endStuckBuild(const engine::MergeEngine& engine) {
+    pdf::removePendingOutputs();
+    err_ << "plait: the build did not stop at \"" << engine.stsMsg()
+         << "\"; it was ended and nothing was written\n";
+    err_.flush();
+    std::_Exit(timedOut_ ? 1 : 130);
 }
 
 void TerminalHost::drawProgress(const core::build::ProgressWindow& progress, bool last) {

@@ -2,6 +2,7 @@
 
 #include "core/app/MainWindow.h"
 #include "core/ui/Interfaces.h"
+#include "worker/ProcessLimits.h"
 
 #include <atomic>
 #include <iosfwd>
@@ -52,29 +53,60 @@ public:
     void terminate() override {}
 };
 
+// What one build may cost. Zero lifts a bound.
+struct BuildLimits {
+    static constexpr unsigned kDefaultSeconds = 600;
+    static constexpr unsigned long kDefaultMegabytes = 4096;
+    unsigned seconds = kDefaultSeconds;          // wall-clock time of the build
+    unsigned long megabytes = kDefaultMegabytes; // address space of the whole process
+};
+
+// Caps the address space of this process, so that a hostile input makes the build fail
+// (std::bad_alloc) instead of exhausting the machine. Skipped under AddressSanitizer, which
+// reserves far more address space than it uses.
+void applyMemoryLimit(unsigned long megabytes);
+
 // Runs the engine. With `threaded` the run goes on a worker thread while this thread shows
-// progress on the terminal every 250 ms, and Ctrl+C cancels it.
+// progress on the terminal every 250 ms. Ctrl+C, SIGTERM, SIGHUP and SIGQUIT cancel it; a
+// second signal, or a build that has not stopped a second after it was cancelled (stuck in
+// the PDF library), ends the process at once after removing the temporary output. The
+// watchdog cancels a build that runs past its time limit the same way.
 class TerminalHost : public core::app::WindowHost {
 public:
-    TerminalHost(std::ostream& err, bool threaded, bool showProgress)
-        : err_(err), threaded_(threaded), showProgress_(showProgress) {}
+    TerminalHost(std::ostream& err, bool threaded, bool showProgress, BuildLimits limits = {})
+        : err_(err), threaded_(threaded), showProgress_(showProgress), limits_(limits) {}
     void setBusyCursor(bool /*busy*/) override {}
     std::string runEngine(engine::MergeEngine& engine, core::build::ProgressWindow& progress) override;
     void engineFinished(const engine::MergeEngine& engine) override;
 
     core::app::MainWindow* window = nullptr;
 
+    // The last build was cancelled (by a signal or the time limit) and wrote nothing.
+    bool cancelled() const { return cancelled_; }
+    bool timedOut() const { return timedOut_; }
+
 private:
     void drawProgress(const core::build::ProgressWindow& progress, bool last);
+    [[noreturn]] void endStuckBuild(const engine::MergeEngine& engine);
 
     std::ostream& err_;
     bool threaded_;
     bool showProgress_;
+    BuildLimits limits_;
+    bool cancelled_ = false;
+    bool timedOut_ = false;
     std::size_t lastWidth_ = 0;
 };
 
-// Set by SIGINT/SIGTERM while a build runs.
+// Set by the first SIGINT, SIGTERM, SIGHUP or SIGQUIT while a build runs.
 extern std::atomic<bool> gInterrupted;
-void installInterruptHandler();
+// Installs the handlers for the length of a build; the destructor puts the defaults back.
+class InterruptHandlers {
+public:
+    InterruptHandlers();
+    ~InterruptHandlers();
+    InterruptHandlers(const InterruptHandlers&) = delete;
+    InterruptHandlers& operator=(const InterruptHandlers&) = delete;
+};
 
 } // namespace plait::cli

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ using namespace plait;
 constexpr const char* kUsage =
     "Usage:\n"
     "  plait build    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
-    "                 [-q] -o OUTPUT [INPUT...]\n"
+    "                 [--time-limit SECONDS] [--memory-limit MB] [-q] -o OUTPUT [INPUT...]\n"
     "  plait calls    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
     "                 [-o OUTPUT] [INPUT...]\n"
     "  plait settings [--settings FILE.plt] [--mode merge|overlay|repeat] [INPUT...]\n"
@@ -45,6 +46,10 @@ constexpr const char* kUsage =
     "           limit (default 3600 s) or when it needs more memory than the limit (default 4096 MB)\n"
     "\n"
     "Inputs given on the command line are added after those of the settings file.\n"
+    "A build stops, writing nothing, when it runs longer than --time-limit (default 600 seconds)\n"
+    "or needs more than --memory-limit of memory (default 4096 MB); 0 lifts the limit.\n"
+    "Ctrl+C cancels a build; a second Ctrl+C, or a build that does not stop within a second,\n"
+    "ends it at once. No temporary file is left behind.\n"
     "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n"
     "batch: 0 every job built or skipped, 1 a job failed or the batch was interrupted, 2 bad\n"
     "arguments or a malformed jobs file (nothing is built).\n";
@@ -59,7 +64,16 @@ struct Options {
     std::optional<std::string> output;
     std::string passwords;
     std::vector<std::string> inputs;
+    cli::BuildLimits limits;
 };
+
+// A whole number of at most ten digits, or nothing.
+std::optional<unsigned long> count(const std::string& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    return std::stoul(text);
+}
 
 int usageError(const std::string& message) {
     std::cerr << "plait: " << message << "\n\n" << kUsage;
@@ -128,6 +142,20 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
                 return usageError("-o needs a file name");
             }
             o.output = *v;
+        } else if ((a == "--time-limit" || a == "--memory-limit") && o.command == "build") {
+            const auto v = value(a.c_str());
+            const auto n = v ? count(*v) : std::nullopt;
+            if (!n || (a == "--time-limit" && *n > 100'000'000) ||
+                (a == "--memory-limit" && *n != 0 && *n < worker::kMinimumBuildMegabytes)) {
+                return usageError(a + " needs a whole number (" +
+                                  (a == "--time-limit" ? "seconds" : "megabytes, at least 100") +
+                                  "; 0 for no limit)");
+            }
+            if (a == "--time-limit") {
+                o.limits.seconds = static_cast<unsigned>(*n);
+            } else {
+                o.limits.megabytes = *n;
+            }
         } else if (a == "--passwords" && o.command == "bookmarks") {
             auto v = value("--passwords");
             if (!v) {
@@ -186,7 +214,10 @@ int main(int argc, char** argv) {
     cli::NoEvents events;
     // Progress redraws one line in place, which only a terminal shows well.
     const bool progress = o.command == "build" && !o.quiet && isatty(STDERR_FILENO) == 1;
-    cli::TerminalHost host(std::cerr, o.command == "build", progress);
+    cli::TerminalHost host(std::cerr, o.command == "build", progress, o.limits);
+    if (o.command == "build") {
+        worker::applyMemoryLimit(o.limits.megabytes);
+    }
     core::app::Platform platform;
     core::app::MainWindow window({messages, files, shell, preview, events, host, engines, platform});
     host.window = &window;
@@ -233,7 +264,11 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
-    if (cli::gInterrupted.load()) {
+    if (host.timedOut()) {
+        std::cerr << "plait: nothing was written\n";
+        return 1;
+    }
+    if (host.cancelled()) {
         std::cerr << "plait: cancelled; nothing was written\n";
         return 1;
     }

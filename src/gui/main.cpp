@@ -9,12 +9,13 @@
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/QtServices.h"
 #include "pdfengine/PlaitEngine.h"
+#include "worker/IsolatedEngine.h"
 
 #include <QApplication>
-#include <QStatusBar>
-#include <QTimer>
 #include <QMessageBox>
 #include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
 
 int main(int argc, char** argv) {
     using namespace plait;
@@ -28,8 +29,18 @@ int main(int argc, char** argv) {
                                             .arg(PLAIT_VERSION_PATCH));
     QApplication::setDesktopFileName(QStringLiteral("pdfplait"));
 
+    // Builds run in the engine worker, which Cancel can stop even inside the PDF library;
+    // without the worker (a partial install) they run in this process.
     engine::EngineRegistry engines;
-    pdf::registerPlaitEngine(engines);
+    const std::string worker =
+        worker::findWorker(QCoreApplication::applicationFilePath().toStdString(), PLAIT_WORKER_PATH);
+    if (worker.empty()) {
+        pdf::registerPlaitEngine(engines);
+    } else {
+        worker::IsolatedEngine::Options options;
+        options.workerPath = worker;
+        worker::registerIsolatedEngine(engines, options);
+    }
 
     gui::MainWindowView view;
     gui::QtMessageBox messages(&view);
@@ -45,16 +56,17 @@ int main(int argc, char** argv) {
     // The settings dialog lives for the whole run, hidden between showings; a reset gives it
     // a fresh model (and the Bookmarks tab a fresh outline).
     gui::QtColorDialog colors(&view);
-    gui::SettingsDialog settings(
-        window.settings(),
-        {messages, colors, files, shell, window.firstOpenDialogFlag(), [&] { window.resetSettings(); },
-         [&] { return window.blankPreviewHtml(); },
-         [&]() -> std::string {
-             const auto* entry = window.inputs().selectedEntry();
-             return entry != nullptr && window.form().checked("chkViewer") ? entry->text : std::string();
-         },
-         &events},
-        &view);
+    gui::SettingsDialog settings(window.settings(),
+                                 {messages, colors, files, shell, window.firstOpenDialogFlag(),
+                                  [&] { window.resetSettings(); }, [&] { return window.blankPreviewHtml(); },
+                                  [&]() -> std::string {
+                                      const auto* entry = window.inputs().selectedEntry();
+                                      return entry != nullptr && window.form().checked("chkViewer")
+                                                 ? entry->text
+                                                 : std::string();
+                                  },
+                                  &events},
+                                 &view);
     gui::OutlineEditorView outlineView(&settings, window.outlineEditor(),
                                        {engines, messages, [&]() -> std::optional<std::string> {
                                             const auto* entry = window.inputs().selectedEntry();

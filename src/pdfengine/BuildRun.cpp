@@ -1,5 +1,6 @@
 #include "BuildRun.h"
 
+#include "Cancel.h"
 #include "Description.h"
 #include "EngineError.h"
 #include "FileSource.h"
@@ -7,6 +8,7 @@
 #include "Outline.h"
 #include "OutputFile.h"
 #include "PageList.h"
+#include "PageTree.h"
 #include "Security.h"
 #include "Text.h"
 #include "marking/TextMarking.h"
@@ -142,6 +144,7 @@ void passWarnings(QPDF& pdf, const std::string& name, const WarnFn& warn) {
 struct BuildRun::Impl {
     const Job& job;
     RunHooks hooks;
+    CancelScope cancelScope{[this] { return hooks.cancelled(); }}; // for the loops deep in a run
     std::vector<std::string> inputs;
     std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
@@ -266,6 +269,7 @@ struct BuildRun::Impl {
             }
             p.pdf = openPdf(path, std::move(file), warn);
             try {
+                checkPageTree(*p.pdf);
                 p.pdf->pushInheritedAttributesToPage();
                 p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
             } catch (const std::exception& e) {
@@ -421,6 +425,10 @@ struct BuildRun::Impl {
             std::vector<QPDFPageObjectHelper>& pages = prepared.pages;
             const std::vector<int>& selected = prepared.selected;
             anyOutOfRange = anyOutOfRange || prepared.outOfRange;
+            if (selected.size() >= PageList::kMaxPages) {
+                hooks.warn(name + ": the page list selects more than " + std::to_string(PageList::kMaxPages) +
+                           " pages; only the first " + std::to_string(PageList::kMaxPages) + " were taken");
+            }
 
             std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms;
             if (src->getRoot().getKey("/AcroForm").isDictionary()) {

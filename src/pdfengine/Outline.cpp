@@ -1,11 +1,11 @@
 #include "Outline.h"
 
+#include "OutlineItems.h"
+#include "PageTree.h"
 #include "Text.h"
 #include "engine/TagReader.h"
 
 #include <qpdf/QPDF.hh>
-#include <qpdf/QPDFOutlineDocumentHelper.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QUtil.hh>
 
 #include <charconv>
@@ -14,9 +14,7 @@
 namespace plait::pdf {
 namespace {
 
-// Deeper trees than this come only from broken or hostile files; stop there rather than
-// run out of stack.
-constexpr int kMaxDepth = 100;
+constexpr int kMaxDepth = OutlineItems::kMaxDepth;
 
 bool isUtf8(const std::string& s) {
     std::size_t i = 0;
@@ -49,30 +47,6 @@ std::string oneLine(std::string s) {
     return s;
 }
 
-void listItems(std::vector<QPDFOutlineObjectHelper> items, int level,
-               const std::map<QPDFObjGen, int>& pageNumbers, std::string& out) {
-    if (level > kMaxDepth) {
-        return;
-    }
-    for (auto& item : items) {
-        std::string page;
-        QPDFObjectHandle target = item.getDestPage();
-        if (target.isIndirect()) {
-            if (auto it = pageNumbers.find(target.getObjGen()); it != pageNumbers.end()) {
-                page = std::to_string(it->second);
-            }
-        }
-        auto kids = item.getKids();
-        out += "<BOOKMARK LEVEL=" + std::to_string(level) + " DESCR=\"" + oneLine(item.getTitle()) +
-               "\" PAGE=" + page;
-        if (!kids.empty() && item.getCount() < 0) {
-            out += " CLOSED";
-        }
-        out += ">\r\n";
-        listItems(std::move(kids), level + 1, pageNumbers, out);
-    }
-}
-
 // A destination of `src` as a destination of the output: the page replaced by the page it
 // became, the view (/XYZ left top zoom, /Fit, ...) kept. Null when the page is not in
 // the output.
@@ -102,47 +76,40 @@ QPDFObjectHandle moveDest(QPDFObjectHandle dest, const PageMap& pages) {
     return QPDFObjectHandle::newArray(items);
 }
 
-QPDFObjectHandle resolve(QPDFOutlineDocumentHelper& helper, QPDFObjectHandle dest) {
-    if (dest.isName() || dest.isString()) {
-        return helper.resolveNamedDest(dest);
-    }
-    return dest;
+std::string titleOf(QPDFObjectHandle item) {
+    QPDFObjectHandle title = item.getKey("/Title");
+    return title.isString() ? title.getUTF8Value() : std::string();
 }
 
-void keepItems(std::vector<QPDFOutlineObjectHelper> items, int depth, QPDF& out, const PageMap& pages,
-               int& lost, std::vector<OutlineNode>& nodes) {
-    if (depth > kMaxDepth) {
-        return;
+bool hasKids(QPDFObjectHandle item) {
+    return item.getKey("/First").isDictionary();
+}
+
+OutlineNode keptItem(OutlineItems& items, QPDFObjectHandle raw, QPDF& out, const PageMap& pages, int& lost) {
+    OutlineNode node;
+    node.title = titleOf(raw);
+    QPDFObjectHandle dest = items.destOf(raw);
+    if (!dest.isNull()) {
+        node.dest = moveDest(dest, pages);
+        if (node.dest.isNull()) {
+            ++lost;
+        }
+    } else if (raw.getKey("/A").isDictionary()) {
+        QPDFObjectHandle action = raw.getKey("/A");
+        const std::string kind = action.getKey("/S").isName() ? action.getKey("/S").getName() : "";
+        if (kind != "/GoTo") {
+            // Web links, remote documents and the like need nothing from the other pages.
+            node.action = action.getOwningQPDF() == &out ? action : out.copyForeignObject(action);
+        }
     }
-    for (auto& item : items) {
-        OutlineNode node;
-        node.title = item.getTitle();
-        QPDFObjectHandle raw = item.getObjectHandle();
-        QPDFObjectHandle dest = item.getDest();
-        if (!dest.isNull()) {
-            node.dest = moveDest(dest, pages);
-            if (node.dest.isNull()) {
-                ++lost;
-            }
-        } else if (raw.getKey("/A").isDictionary()) {
-            QPDFObjectHandle action = raw.getKey("/A");
-            const std::string kind = action.getKey("/S").isName() ? action.getKey("/S").getName() : "";
-            if (kind != "/GoTo") {
-                // Web links, remote documents and the like need nothing from the other pages.
-                node.action = action.getOwningQPDF() == &out ? action : out.copyForeignObject(action);
-            }
-        }
-        if (raw.getKey("/C").isArray()) {
-            node.color = raw.getKey("/C").shallowCopy();
-        }
-        if (raw.getKey("/F").isInteger()) {
-            node.flags = raw.getKey("/F").shallowCopy();
-        }
-        auto kids = item.getKids();
-        node.closed = !kids.empty() && item.getCount() < 0;
-        keepItems(std::move(kids), depth + 1, out, pages, lost, node.kids);
-        nodes.push_back(std::move(node));
+    if (raw.getKey("/C").isArray()) {
+        node.color = raw.getKey("/C").shallowCopy();
     }
+    if (raw.getKey("/F").isInteger()) {
+        node.flags = raw.getKey("/F").shallowCopy();
+    }
+    node.closed = hasKids(raw) && OutlineItems::count(raw) < 0;
+    return node;
 }
 
 // Number of items visible under an open node.
@@ -200,24 +167,44 @@ void writeItems(QPDF& out, QPDFObjectHandle parent, const std::vector<OutlineNod
 } // namespace
 
 std::string listOutline(QPDF& pdf) {
+    checkPageTree(pdf);
     std::map<QPDFObjGen, int> pageNumbers;
     int n = 0;
     for (auto page : pdf.getAllPages()) {
         pageNumbers.emplace(page.getObjGen(), ++n);
     }
-    QPDFOutlineDocumentHelper helper(pdf);
+    OutlineItems items(pdf);
     std::string out;
-    listItems(helper.getTopLevelOutlines(), 1, pageNumbers, out);
+    items.walk([&](QPDFObjectHandle item, int level) {
+        std::string page;
+        QPDFObjectHandle target = OutlineItems::pageOf(items.destOf(item));
+        if (target.isIndirect()) {
+            if (auto it = pageNumbers.find(target.getObjGen()); it != pageNumbers.end()) {
+                page = std::to_string(it->second);
+            }
+        }
+        out += "<BOOKMARK LEVEL=" + std::to_string(level) + " DESCR=\"" + oneLine(titleOf(item)) +
+               "\" PAGE=" + page;
+        if (hasKids(item) && OutlineItems::count(item) < 0) {
+            out += " CLOSED";
+        }
+        out += ">\r\n";
+    });
     return out;
 }
 
 std::vector<OutlineNode> keptOutline(QPDF& src, QPDF& out, const PageMap& pages, int& lostTargets) {
-    std::vector<OutlineNode> nodes;
-    QPDFOutlineDocumentHelper helper(src);
-    if (helper.hasOutlines()) {
-        keepItems(helper.getTopLevelOutlines(), 1, out, pages, lostTargets, nodes);
-    }
-    return nodes;
+    std::vector<OutlineNode> roots;
+    // levels[k]: where items of depth k+1 go, the children of the last item one level up.
+    std::vector<std::vector<OutlineNode>*> levels{&roots};
+    OutlineItems items(src);
+    items.walk([&](QPDFObjectHandle item, int depth) {
+        levels.resize(static_cast<std::size_t>(depth));
+        auto& siblings = *levels.back();
+        siblings.push_back(keptItem(items, item, out, pages, lostTargets));
+        levels.push_back(&siblings.back().kids);
+    });
+    return roots;
 }
 
 std::vector<OutlineNode> outlineFromMarkup(std::string_view markup, QPDF& out,
@@ -310,7 +297,7 @@ void writeOutline(QPDF& out, const std::vector<OutlineNode>& roots) {
 
 int repairLinks(QPDF& src, const std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>>& copiedPages,
                 const PageMap& pages) {
-    std::unique_ptr<QPDFOutlineDocumentHelper> names; // built only when a named link shows up
+    std::unique_ptr<OutlineItems> names; // read only when a named link shows up
     int lost = 0;
     for (auto [from, to] : copiedPages) {
         QPDFObjectHandle srcAnnots = from.getKey("/Annots");
@@ -341,9 +328,9 @@ int repairLinks(QPDF& src, const std::vector<std::pair<QPDFObjectHandle, QPDFObj
             QPDFObjectHandle dest = holderA.getKey(key);
             if (dest.isName() || dest.isString()) {
                 if (!names) {
-                    names = std::make_unique<QPDFOutlineDocumentHelper>(src);
+                    names = std::make_unique<OutlineItems>(src);
                 }
-                dest = resolve(*names, dest);
+                dest = names->resolveName(dest);
             }
             QPDFObjectHandle moved = moveDest(dest, pages);
             if (moved.isNull()) {

@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include "EngineError.h"
+#include "PendingOutputs.h"
 
 #include <cerrno>
 #include <cstring>
@@ -47,10 +48,12 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
         ::fchmod(fd, 0666 & ~mask);
     }
     tempPath_ = pattern;
+    addPendingOutput(tempPath_);
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
         ::close(fd);
         ::unlink(tempPath_.c_str());
+        dropPendingOutput(tempPath_);
         throw EngineError(BuildFailure::CannotCreateOutput, target_, "cannot open the temporary output");
     }
 }
@@ -68,6 +71,7 @@ void OutputFile::discard() {
     }
     if (!tempPath_.empty()) {
         ::unlink(tempPath_.c_str());
+        dropPendingOutput(tempPath_);
     }
 }
 
@@ -103,6 +107,7 @@ void OutputFile::commit() {
         fail("cannot put the output in place");
     }
     committed_ = true;
+    dropPendingOutput(tempPath_);
     // Make the rename itself durable.
     fs::path folder = fs::path(target_).parent_path();
     const int dirfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);

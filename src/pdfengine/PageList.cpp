@@ -82,8 +82,11 @@ std::vector<int> PageList::resolve(int pageCount, bool* outOfRange) const {
     }
     const auto actual = [&](int ref) { return ref == kLast ? pageCount : ref; };
     for (const Item& item : items_) {
+        if (pages.size() >= kMaxPages) {
+            break;
+        }
         if (item.kind != Kind::Range) {
-            for (int p = item.kind == Kind::Odd ? 1 : 2; p <= pageCount; p += 2) {
+            for (int p = item.kind == Kind::Odd ? 1 : 2; p <= pageCount && pages.size() < kMaxPages; p += 2) {
                 pages.push_back(p - 1);
             }
             continue;
@@ -101,7 +104,7 @@ std::vector<int> PageList::resolve(int pageCount, bool* outOfRange) const {
             } else if (outOfRange) {
                 *outOfRange = true;
             }
-            if (p == to) {
+            if (p == to || pages.size() >= kMaxPages) {
                 break;
             }
             if (step > 0 && p > pageCount) {

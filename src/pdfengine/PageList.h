@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,13 +18,17 @@ namespace plait::pdf {
 // every page.
 class PageList {
 public:
+    // A list that selects more pages than this from one input ("1-3" repeated a hundred
+    // thousand times) is cut there: the output would be unusable and cost gigabytes.
+    static constexpr std::size_t kMaxPages = 100'000;
+
     // Items that cannot be read are left out and described in `notes`.
     static PageList parse(std::string_view text, std::vector<std::string>& notes);
 
     bool selectsAll() const { return all_; }
 
     // The 0-based page indexes selected from an input of `pageCount` pages. Pages past the end
-    // are left out; `outOfRange` is set when that happened.
+    // are left out; `outOfRange` is set when that happened. At most kMaxPages indexes.
     std::vector<int> resolve(int pageCount, bool* outOfRange = nullptr) const;
 
 private:

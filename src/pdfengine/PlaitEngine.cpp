@@ -4,8 +4,13 @@
 #include "EngineError.h"
 #include "JobBuilder.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <new>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace plait::pdf {
@@ -37,6 +42,37 @@ std::string describe(const EngineError& e) {
         text += " " + e.file();
     }
     return text + ": " + e.what();
+}
+
+// For the tests of what ends a stuck build: PLAIT_TEST_STALL=cancellable makes reading an
+// input wait until the build is cancelled, =stuck makes it wait for good, as a parser loop
+// would.
+void testStall(const engine::MergeEngine& engine) {
+    const char* mode = std::getenv("PLAIT_TEST_STALL");
+    if (mode == nullptr) {
+        return;
+    }
+    const bool stuck = std::strcmp(mode, "stuck") == 0;
+    while (stuck || engine.cancelBuild() == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+// Keeps `doing` in step with the status messages; true when an input is about to be read.
+bool noteProgress(const std::string& message, std::string& doing) {
+    const auto startsWith = [&message](const char* prefix) {
+        const std::size_t n = std::strlen(prefix);
+        return message.size() >= n && std::memcmp(message.data(), prefix, n) == 0;
+    };
+    if (startsWith("Reading ")) {
+        const std::size_t end = message.rfind(" (");
+        doing = "reading " + message.substr(8, end == std::string::npos ? end : end - 8);
+        return true;
+    }
+    if (startsWith("Writing")) {
+        doing = "writing the output";
+    }
+    return false;
 }
 
 } // namespace
@@ -78,15 +114,30 @@ std::string PlaitEngine::onBuild() {
         addWarning(note);
     }
 
+    // What the build is at, for a failure that cannot say it itself (memory running out).
+    std::string doing = "starting the build";
     RunHooks hooks;
-    hooks.status = [this](std::string message, int percent) {
+    hooks.status = [this, &doing](std::string message, int percent) {
+        const bool reading = noteProgress(message, doing);
         setStatusMessage(std::move(message));
         if (percent >= 0) {
             setStatusBar(percent);
         }
+        if (reading) {
+            testStall(*this);
+        }
     };
     hooks.cancelled = [this] { return cancelRequested(); };
-    hooks.warn = [this](std::string w) { addWarning(std::move(w)); };
+    hooks.warn = [this, &doing](std::string w) {
+        // qpdf turns an allocation that failed while reading an object into a repair of
+        // that object, which would silently drop it: under a memory ceiling that is a
+        // failure of the build, not a repair.
+        if (w.find("std::bad_alloc") != std::string::npos) {
+            doing = "reading " + w.substr(0, w.find(": "));
+            throw std::bad_alloc();
+        }
+        addWarning(std::move(w));
+    };
 
     try {
         BuildRun run(job_, hooks);
@@ -116,6 +167,13 @@ std::string PlaitEngine::onBuild() {
         // Not one of the failure codes: the user asked for this, and the program reports
         // nothing for it. No output exists, so nothing is shown either.
         return std::string(kCancelledResult);
+    } catch (const std::bad_alloc&) {
+        // A memory ceiling (or the machine) stopped the build; the run has unwound and freed
+        // what it held, and the temporary output is gone.
+        const std::string message = "The build ran out of memory while " + doing + "; nothing was written";
+        addWarning(message);
+        setStatus(message, "100");
+        return std::to_string(static_cast<int>(BuildFailure::CannotParseInput));
     }
 }
 

@@ -1,16 +1,20 @@
 // Loads the text-marking module on first use (marking/TextMarking.h).
 #include "marking/TextMarking.h"
 
+#include "Cancel.h"
+#include "EngineError.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 
 namespace plait::pdf {
 namespace {
 
-using Entry = int (*)(QPDF*, const TextMarking*, std::vector<std::string>*);
+using Entry = int (*)(QPDF*, const TextMarking*, std::vector<std::string>*, const std::function<bool()>*);
 
 struct Module {
     Entry entry = nullptr;
@@ -64,7 +68,11 @@ int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::str
                         (marking.change ? "not replaced" : "not marked"));
         return 0;
     }
-    return module.entry(&pdf, &marking, &notes);
+    const std::function<bool()> cancelled = currentCancelCheck();
+    const int result = module.entry(&pdf, &marking, &notes, &cancelled);
+    if (result == kTextMarkingCancelled)
+        throw BuildCancelled{};
+    return result;
 }
 
 } // namespace plait::pdf

@@ -27,6 +27,38 @@ TempDir::~TempDir() {
     fs::remove_all(root_, ec);
 }
 
+std::string rawPdf(const fs::path& path, const std::vector<std::string>& objects) {
+    std::string pdf = "%PDF-1.7\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t off : offsets) {
+        char line[21];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    writeFile(path, pdf);
+    return path.string();
+}
+
+std::string widePdf(const fs::path& path) {
+    std::string numbers = "[";
+    numbers.reserve(6'000'010);
+    for (int i = 0; i < 3'000'000; ++i) {
+        numbers += "0 ";
+    }
+    numbers += "]";
+    return rawPdf(path,
+                  {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /PieceInfo 4 0 R >>", numbers});
+}
+
 std::string makePdf(const fs::path& path, const PdfSpec& layout) {
     QPDF pdf;
     pdf.emptyPDF();
@@ -108,8 +140,8 @@ std::string makePdf(const fs::path& path, const PdfSpec& layout) {
     QPDFWriter w(pdf, path.c_str());
     w.setStaticID(true);
     if (!layout.userPassword.empty() || !layout.ownerPassword.empty()) {
-        w.setR6EncryptionParameters(layout.userPassword.c_str(), layout.ownerPassword.c_str(), true, true, true,
-                                    true, true, true, qpdf_r3p_full, true);
+        w.setR6EncryptionParameters(layout.userPassword.c_str(), layout.ownerPassword.c_str(), true, true,
+                                    true, true, true, true, qpdf_r3p_full, true);
     }
     w.write();
     return path.string();

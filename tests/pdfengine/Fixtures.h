@@ -49,6 +49,12 @@ std::string makePdf(const fs::path& path, const PdfSpec& layout);
 // Pages "name 1".."name n".
 std::string makePdf(const fs::path& path, const std::string& name, int pages);
 void writeFile(const fs::path& path, const std::string& bytes);
+// A PDF made of the given object bodies (object k+1 is objects[k], object 1 the catalog), with
+// a correct cross-reference table, so that a reader needs no repair to read it.
+std::string rawPdf(const fs::path& path, const std::vector<std::string>& objects);
+// A one-page PDF of 6 MB whose page holds an array of three million numbers: about 1.5 GB
+// once a reader has it in memory.
+std::string widePdf(const fs::path& path);
 std::string readFile(const fs::path& path);
 
 struct ToolResult {

@@ -1,5 +1,6 @@
 #include "pdfengine/compose/Compose.h"
 
+#include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PageList.h"
 #include "pdfengine/geometry/Annotations.h"
@@ -414,7 +415,9 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
 
     const QPDFObjectHandle gs = options.blends() ? graphicsState(out, options) : QPDFObjectHandle::newNull();
     int fieldsLeft = 0;
+    CancelPoll poll(16);
     for (std::size_t p = 0; p < base.size(); ++p) {
+        poll();
         if (!layers[p].empty()) {
             layPage(out, base[p], layers[p], options, gs, fieldsLeft);
         }
@@ -502,6 +505,7 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
     }
 
     PageRemap remap;
+    CancelPoll poll(16);
     std::vector<QPDFObjectHandle> made;
     geometry::MovedAnnotations moved;
     for (const auto& sheet : sheets) {
@@ -516,6 +520,7 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
         std::vector<QPDFObjectHandle> annots;
         int placed = 0;
         for (const auto& [index, rect] : sheet.cells) {
+            poll();
             QPDFObjectHandle src = pages[index];
             QPDFObjectHandle form = QPDFPageObjectHelper(src).getFormXObjectForPage();
             const std::string name = "/Fx" + std::to_string(++placed);

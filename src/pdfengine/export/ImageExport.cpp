@@ -1,5 +1,6 @@
 #include "ImageExport.h"
 
+#include "pdfengine/PendingOutputs.h"
 #include "pdfengine/images/ImagePages.h"
 
 #include <png.h>
@@ -165,12 +166,15 @@ public:
                                      std::strerror(errno));
         }
         path_ = pattern;
+        addPendingOutput(path_);
     }
     ~TempFile() {
         if (fd_ >= 0)
             ::close(fd_);
-        if (!path_.empty())
+        if (!path_.empty()) {
             ::unlink(path_.c_str());
+            dropPendingOutput(path_);
+        }
     }
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -200,6 +204,7 @@ public:
         // link() fails when the name is taken, so two writers cannot replace each other's file.
         if (::link(path_.c_str(), target.c_str()) == 0) {
             ::unlink(path_.c_str());
+            dropPendingOutput(path_);
             path_.clear();
             return true;
         }
@@ -212,6 +217,7 @@ public:
         if (::rename(path_.c_str(), target.c_str()) != 0) {
             throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
         }
+        dropPendingOutput(path_);
         path_.clear();
         return true;
     }

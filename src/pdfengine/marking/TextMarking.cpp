@@ -1,6 +1,8 @@
 #include "TextMarking.h"
 
 #include "TextReplace.h"
+#include "pdfengine/Cancel.h"
+#include "pdfengine/EngineError.h"
 
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -16,6 +18,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
+#include <functional>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -111,7 +115,9 @@ bool sameLine(const Rect& prev, int prevRotation, const Rect& next, int rotation
 std::vector<Line> linesOf(TextWordList& words) {
     std::vector<Line> lines;
     bool spaceAfter = false;
+    CancelPoll poll;
     for (int w = 0; w < words.getLength(); ++w) {
+        poll();
         const TextWord& word = *words.get(w);
         if (word.getLength() == 0)
             continue;
@@ -444,21 +450,35 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
     constexpr std::size_t kChunk = 4;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> unreadable{false};
+    // Each worker checks the build's cancel as the calling thread does; the first failure (a
+    // cancel among them) stops the others and is rethrown here.
+    const std::function<bool()> cancelled = currentCancelCheck();
+    std::mutex failureLock;
+    std::exception_ptr failure;
     const auto work = [&] {
-        // The document reads the bytes in place; they outlive it.
-        PDFDoc doc(new MemStream(data, 0, size, Object(objNull)));
-        if (!doc.isOk()) {
-            unreadable = true;
-            return;
-        }
-        const std::size_t count = std::min(pages, static_cast<std::size_t>(std::max(doc.getNumPages(), 0)));
-        TextOutputDev layout(nullptr, false, 0, false, false);
-        for (std::size_t first = next.fetch_add(kChunk); first < count; first = next.fetch_add(kChunk)) {
-            for (std::size_t i = first; i < std::min(first + kChunk, count); ++i) {
-                doc.displayPage(&layout, static_cast<int>(i) + 1, 72, 72, 0, false, false, false);
-                if (const auto words = layout.makeWordList())
-                    searchPage(*words, needle, frames[i], found[i]);
+        try {
+            CancelScope scope(cancelled);
+            // The document reads the bytes in place; they outlive it.
+            PDFDoc doc(new MemStream(data, 0, size, Object(objNull)));
+            if (!doc.isOk()) {
+                unreadable = true;
+                return;
             }
+            const std::size_t count = std::min(pages, static_cast<std::size_t>(std::max(doc.getNumPages(), 0)));
+            TextOutputDev layout(nullptr, false, 0, false, false);
+            for (std::size_t first = next.fetch_add(kChunk); first < count; first = next.fetch_add(kChunk)) {
+                for (std::size_t i = first; i < std::min(first + kChunk, count); ++i) {
+                    checkCancel();
+                    doc.displayPage(&layout, static_cast<int>(i) + 1, 72, 72, 0, false, false, false);
+                    if (const auto words = layout.makeWordList())
+                        searchPage(*words, needle, frames[i], found[i]);
+                }
+            }
+        } catch (...) {
+            const std::lock_guard lock(failureLock);
+            if (!failure)
+                failure = std::current_exception();
+            next = pages;
         }
     };
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -469,6 +489,8 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
     work();
     for (auto& t : helpers)
         t.join();
+    if (failure)
+        std::rethrow_exception(failure);
     return !unreadable;
 }
 
@@ -478,6 +500,8 @@ bool findText(QPDF& pdf, const std::string& find, std::vector<std::vector<Quad>>
     QPDFWriter writer(pdf);
     writer.setOutputMemory();
     writer.setPreserveEncryption(false);
+    writer.registerProgressReporter(
+        std::make_shared<QPDFWriter::FunctionProgressReporter>([](int) { checkCancel(); }));
     writer.write();
     auto buffer = writer.getBufferSharedPointer();
 
@@ -536,9 +560,12 @@ int markText(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& no
     }
     std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
     Marker marker(pdf, style, color, marking.find);
+    CancelPoll poll(64);
     for (std::size_t i = 0; i < found.size() && i < pages.size(); ++i) {
-        for (const Quad& q : found[i])
+        for (const Quad& q : found[i]) {
+            poll();
             marker.add(pages[i], q);
+        }
         std::vector<Quad>().swap(found[i]);
     }
     marker.finish();
@@ -547,8 +574,16 @@ int markText(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& no
 
 } // namespace plait::pdf
 
-// The module's one entry point, found by name when the engine loads it.
+// The module's one entry point, found by name when the engine loads it. The module has its own
+// copy of the cancel check, installed here from the build's; a cancel comes back as
+// kTextMarkingCancelled rather than as an exception, which does not cross the module's edge.
 extern "C" __attribute__((visibility("default"))) int
-plait_text_marking_apply(QPDF* pdf, const plait::pdf::TextMarking* marking, std::vector<std::string>* notes) {
-    return plait::pdf::markText(*pdf, *marking, *notes);
+plait_text_marking_apply(QPDF* pdf, const plait::pdf::TextMarking* marking, std::vector<std::string>* notes,
+                         const std::function<bool()>* cancelled) {
+    try {
+        plait::pdf::CancelScope scope(*cancelled);
+        return plait::pdf::markText(*pdf, *marking, *notes);
+    } catch (const plait::pdf::BuildCancelled&) {
+        return plait::pdf::kTextMarkingCancelled;
+    }
 }

@@ -32,6 +32,9 @@ int applyTextMarking(QPDF& pdf, const TextMarking& marking, std::vector<std::str
 // The module's implementation of applyTextMarking.
 int markText(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& notes);
 
+// What the module's entry returns for a build that was cancelled while it ran.
+inline constexpr int kTextMarkingCancelled = -1;
+
 // The name of the module's entry point and of the module file.
 inline constexpr const char* kTextMarkingEntry = "plait_text_marking_apply";
 inline constexpr const char* kTextMarkingModule = "libplait_textmarking.so";

@@ -1,5 +1,7 @@
 #include "TextReplace.h"
 
+#include "pdfengine/Cancel.h"
+
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
@@ -119,6 +121,7 @@ int replaceText(QPDF& pdf, const std::string& find, const std::string& change) {
         return 0;
     int replaced = 0;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
+        checkCancel();
         QPDFPageObjectHelper helper(page);
         QPDFObjectHandle resources = helper.getAttribute("/Resources", false);
         QPDFObjectHandle fonts =

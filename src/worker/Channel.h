@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plait::worker {
+
+// One message between the program and its engine worker: a kind letter and text fields.
+//   to the worker:   'C' operation args...   a set-operation, in the order it was made
+//                    'B'                     run the build
+//                    'X' value               setCancelBuild(value)
+//   from the worker: 'T' path                a temporary output now exists
+//                    'S' message bar title   status
+//                    'W' text                a warning
+//                    'R' result              what BuildPDF returned; the last message
+// On the wire: the kind byte, the field count, then each field as its length and bytes
+// (counts and lengths as four bytes, most significant first).
+struct Message {
+    char kind = 0;
+    std::vector<std::string> fields;
+};
+
+std::string encode(const Message& message);
+
+// Sends a whole message on a socket; false when the other side is gone. Never raises
+// SIGPIPE.
+bool send(int fd, const Message& message);
+
+// Collects bytes as they arrive and hands out whole messages.
+class MessageReader {
+public:
+    // A field longer than this is a broken peer, not a message.
+    static constexpr std::size_t kMaxField = std::size_t{1} << 31;
+
+    void feed(const char* data, std::size_t size) { buffer_.append(data, size); }
+    // The next whole message, or nothing until more bytes arrive. Sets broken() on nonsense.
+    std::optional<Message> next();
+    bool broken() const { return broken_; }
+
+private:
+    std::string buffer_;
+    std::size_t offset_ = 0;
+    bool broken_ = false;
+};
+
+} // namespace plait::worker

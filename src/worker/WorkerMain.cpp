@@ -1,0 +1,144 @@
+// plait-engine-worker: runs one build of the real engine for the program, which talks to it
+// over descriptor 3 (see Channel.h) and may kill it at any moment. No Qt.
+
+#include "Channel.h"
+#include "ProcessLimits.h"
+#include "pdfengine/PendingOutputs.h"
+#include "pdfengine/PlaitEngine.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace plait;
+
+constexpr int kChannel = 3;
+
+std::mutex gSendMutex;
+
+void reply(const worker::Message& m) {
+    std::lock_guard lock(gSendMutex);
+    worker::send(kChannel, m);
+}
+
+// The program went away (or asked to stop by signal): take the temporary output along.
+extern "C" void onTerminate(int /*signal*/) {
+    pdf::removePendingOutputs();
+    ::_exit(1);
+}
+
+// Reads messages until one of `kind` arrives; calls go to the engine on the way. False at
+// the end of input.
+bool readUntilBuild(worker::MessageReader& reader, pdf::PlaitEngine& engine) {
+    char buffer[65536];
+    for (;;) {
+        while (auto m = reader.next()) {
+            if (m->kind == 'B') {
+                return true;
+            }
+            if (m->kind == 'C' && !m->fields.empty()) {
+                std::vector<std::string> args(m->fields.begin() + 1, m->fields.end());
+                try {
+                    engine.call(m->fields[0], std::move(args));
+                } catch (const engine::EngineCallError&) {
+                    // The program checked the call before recording it; a mismatch means an
+                    // older program, and the call is dropped.
+                }
+            }
+        }
+        const ssize_t n = ::read(kChannel, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0 || reader.broken()) {
+            return false;
+        }
+        reader.feed(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    unsigned long megabytes = worker::kDefaultBuildMegabytes;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--memory-limit") == 0) {
+            megabytes = std::strtoul(argv[i + 1], nullptr, 10);
+        }
+    }
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    for (int s : {SIGTERM, SIGHUP, SIGINT}) {
+        std::signal(s, onTerminate);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    worker::applyMemoryLimit(megabytes);
+    pdf::setPendingOutputListener([](const std::string& path) { reply({'T', {path}}); });
+
+    pdf::PlaitEngine engine;
+    worker::MessageReader reader;
+    if (!readUntilBuild(reader, engine)) {
+        return 1;
+    }
+    // Cancel arrives while the build runs.
+    std::thread([&reader, &engine] {
+        char buffer[4096];
+        for (;;) {
+            while (auto m = reader.next()) {
+                if (m->kind == 'X' && !m->fields.empty()) {
+                    engine.setCancelBuild(std::atoi(m->fields[0].c_str()));
+                }
+            }
+            const ssize_t n = ::read(kChannel, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                // Nobody to report to: stop the build.
+                engine.setCancelBuild(1);
+                return;
+            }
+            reader.feed(buffer, static_cast<std::size_t>(n));
+        }
+    }).detach();
+
+    auto future = std::async(std::launch::async, [&engine] { return engine.BuildPDF(); });
+    std::string msg, bar, title;
+    std::size_t warningsSent = 0;
+    const auto relay = [&] {
+        std::string m = engine.stsMsg(), b = engine.stsBar(), t = engine.stsTitle();
+        if (m != msg || b != bar || t != title) {
+            msg = m;
+            bar = b;
+            title = t;
+            reply({'S', {msg, bar, title}});
+        }
+        const auto warnings = engine.warnings();
+        for (; warningsSent < warnings.size(); ++warningsSent) {
+            reply({'W', {warnings[warningsSent]}});
+        }
+    };
+    while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        relay();
+    }
+    std::string result;
+    try {
+        result = future.get();
+    } catch (const std::exception& e) {
+        reply({'W', {std::string("The build failed: ") + e.what()}});
+        result = "-4";
+    }
+    relay();
+    reply({'R', {result}});
+    std::fflush(nullptr);
+    ::_exit(0);
+}

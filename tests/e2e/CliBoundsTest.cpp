@@ -1,0 +1,203 @@
+// What ends a `plait build`: signals, a second Ctrl+C, a build stuck where it cannot see the
+// cancel, the time limit and the memory limit. Whatever ends it, nothing stays beside the
+// output.
+
+#include "pdfengine/Fixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <thread>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace plait::pdf::testing;
+using ::testing::HasSubstr;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true; // plait sets no memory ceiling then
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A plait process started in `folder`, its standard error going to a file there.
+class Plait {
+public:
+    Plait(const fs::path& folder, const std::vector<std::string>& args, const std::string& stall = "")
+        : errFile_(folder / ".stderr") {
+        std::vector<std::string> argv = {PLAIT_CLI_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> cargv;
+        for (auto& a : argv) {
+            cargv.push_back(a.data());
+        }
+        cargv.push_back(nullptr);
+        std::vector<std::string> env;
+        for (char** e = environ; *e != nullptr; ++e) {
+            env.emplace_back(*e);
+        }
+        if (!stall.empty()) {
+            env.push_back("PLAIT_TEST_STALL=" + stall);
+        }
+        std::vector<char*> cenv;
+        for (auto& e : env) {
+            cenv.push_back(e.data());
+        }
+        cenv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        const fs::path previous = fs::current_path();
+        fs::current_path(folder);
+        const int rc = posix_spawn(&pid_, PLAIT_CLI_PATH, &actions, nullptr, cargv.data(), cenv.data());
+        fs::current_path(previous);
+        posix_spawn_file_actions_destroy(&actions);
+        EXPECT_EQ(rc, 0);
+    }
+    ~Plait() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            wait();
+        }
+    }
+    void signal(int s) const { kill(pid_, s); }
+    // Waits for the process to end; returns its wait status.
+    int wait() {
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = 0;
+        return status;
+    }
+    std::string errors() const { return readFile(errFile_); }
+
+private:
+    fs::path errFile_;
+    pid_t pid_ = 0;
+};
+
+// Files in `folder` other than the test's own: the inputs and the captured errors.
+std::vector<std::string> leftovers(const fs::path& folder, const std::vector<std::string>& own) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name != ".stderr" && std::find(own.begin(), own.end(), name) == own.end()) {
+            found.push_back(name);
+        }
+    }
+    return found;
+}
+
+// Waits (generously) until the build's hidden temporary output exists.
+bool temporaryOutputAppears(const fs::path& folder) {
+    for (int i = 0; i < 3000; ++i) {
+        for (const auto& e : fs::directory_iterator(folder)) {
+            if (e.path().filename().string().rfind(".out.pdf.plait-", 0) == 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+class CliBounds : public ::testing::Test {
+protected:
+    void SetUp() override { makePdf(dir.path("a.pdf"), "a", 2); }
+    TempDir dir;
+};
+
+TEST_F(CliBounds, EachEndingSignalRemovesTheTemporaryOutput) {
+    // SIGHUP (the terminal closed) and SIGQUIT on a build that is stuck: it is ended after
+    // the grace; SIGTERM and SIGINT on one that sees the cancel: it unwinds by itself.
+    const struct {
+        int signal;
+        const char* stall;
+    } cases[] = {{SIGHUP, "stuck"}, {SIGQUIT, "stuck"}, {SIGTERM, "cancellable"}, {SIGINT, "cancellable"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + " " + c.stall);
+        Plait plait(dir.root(), {"build", "-o", "out.pdf", "a.pdf"}, c.stall);
+        ASSERT_TRUE(temporaryOutputAppears(dir.root()));
+        plait.signal(c.signal);
+        const int status = plait.wait();
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_NE(WEXITSTATUS(status), 0);
+        EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+        EXPECT_THAT(plait.errors(), HasSubstr("nothing was written"));
+    }
+}
+
+TEST_F(CliBounds, ACrashStillRemovesTheTemporaryOutput) {
+    if (kSanitized) {
+        GTEST_SKIP() << "the sanitizers handle crashes themselves";
+    }
+    for (int crash : {SIGABRT, SIGSEGV}) {
+        Plait plait(dir.root(), {"build", "-o", "out.pdf", "a.pdf"}, "stuck");
+        ASSERT_TRUE(temporaryOutputAppears(dir.root()));
+        plait.signal(crash);
+        const int status = plait.wait();
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(WTERMSIG(status), crash);
+        EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+    }
+}
+
+TEST_F(CliBounds, ASecondInterruptEndsAStuckBuildAtOnce) {
+    // The time limit stays far away, so only the signals can end it.
+    Plait plait(dir.root(), {"build", "--time-limit", "0", "-o", "out.pdf", "a.pdf"}, "stuck");
+    ASSERT_TRUE(temporaryOutputAppears(dir.root()));
+    plait.signal(SIGINT);
+    plait.signal(SIGINT);
+    const int status = plait.wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+}
+
+TEST_F(CliBounds, TheWatchdogStopsABuildStuckInTheLibrary) {
+    Plait plait(dir.root(), {"build", "--time-limit", "1", "-o", "out.pdf", "a.pdf"}, "stuck");
+    const int status = plait.wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string err = plait.errors();
+    EXPECT_THAT(err, HasSubstr("longer than 1 seconds (--time-limit)"));
+    EXPECT_THAT(err, HasSubstr("Reading a.pdf"));
+    EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+}
+
+TEST_F(CliBounds, TheMemoryCeilingFailsTheBuildNamingTheInput) {
+    if (kSanitized) {
+        GTEST_SKIP() << "no memory ceiling under the sanitizers";
+    }
+    widePdf(dir.path("wide.pdf"));
+    Plait plait(dir.root(), {"build", "--memory-limit", "200", "-o", "out.pdf", "wide.pdf", "a.pdf"});
+    const int status = plait.wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_THAT(plait.errors(), HasSubstr("ran out of memory while reading wide.pdf"));
+    EXPECT_THAT(leftovers(dir.root(), {"a.pdf", "wide.pdf"}), ::testing::IsEmpty());
+}
+
+TEST_F(CliBounds, LimitsAreCheckedAsArguments) {
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--time-limit", "soon"},
+                                                                 {"--time-limit", "-1"},
+                                                                 {"--memory-limit", "12"},
+                                                                 {"--memory-limit"}}) {
+        std::vector<std::string> args = {"build", "-o", "out.pdf"};
+        args.insert(args.end(), bad.begin(), bad.end());
+        Plait plait(dir.root(), args);
+        const int status = plait.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad.front();
+    }
+}
+
+} // namespace

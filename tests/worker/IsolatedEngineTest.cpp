@@ -1,0 +1,213 @@
+// The engine in its own process: the same results as in this one, and a build that is stuck,
+// too slow or too big is stopped without leaving anything behind.
+
+#include "worker/IsolatedEngine.h"
+#include "pdfengine/Fixtures.h"
+#include "worker/Channel.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+namespace plait::worker {
+namespace {
+
+using namespace plait::pdf::testing;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+
+IsolatedEngine::Options options() {
+    IsolatedEngine::Options o;
+    o.workerPath = PLAIT_WORKER_PATH;
+    return o;
+}
+
+// Makes the worker's reading of an input wait as the engine's test hook describes.
+class StallWorker {
+public:
+    explicit StallWorker(const char* mode) { ::setenv("PLAIT_TEST_STALL", mode, 1); }
+    ~StallWorker() { ::unsetenv("PLAIT_TEST_STALL"); }
+};
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Waits (generously) until the engine says it reads an input.
+bool reading(const engine::MergeEngine& engine) {
+    for (int i = 0; i < 3000; ++i) {
+        if (engine.stsMsg().rfind("Reading", 0) == 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+TEST(Channel, MessagesSurviveAnySplitAndNonsenseIsRefused) {
+    const Message sent{'C', {"setInFile", std::string("a\0b", 3), ""}};
+    const std::string bytes = encode(sent) + encode({'B', {}});
+    MessageReader reader;
+    std::vector<Message> got;
+    for (char c : bytes) { // one byte at a time: the worst split there is
+        reader.feed(&c, 1);
+        while (auto m = reader.next()) {
+            got.push_back(*m);
+        }
+    }
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].kind, 'C');
+    EXPECT_EQ(got[0].fields, sent.fields);
+    EXPECT_EQ(got[1].kind, 'B');
+    EXPECT_TRUE(got[1].fields.empty());
+
+    MessageReader broken;
+    const std::string huge = std::string("W") + std::string("\x7f\xff\xff\xff", 4);
+    broken.feed(huge.data(), huge.size());
+    EXPECT_FALSE(broken.next());
+    EXPECT_TRUE(broken.broken());
+}
+
+TEST(IsolatedEngine, BuildsWhatTheEngineBuildsAndRelaysItsReport) {
+    TempDir dir;
+    PdfSpec layout;
+    layout.pageTexts = {"one", "two", "three"};
+    layout.bookmarks = {{"Start", 1}, {"End", 3, 2}};
+    const auto in = makePdf(dir.path("a.pdf"), layout);
+    const auto out = dir.path("out.pdf").string();
+    IsolatedEngine engine(options());
+    engine.call("setOutFile", {out});
+    engine.call("setInFile", {in});
+    engine.call("setPages", {"1,x,3"});
+    engine.call("setBookmarkKeep");
+    EXPECT_EQ(engine.BuildPDF(), "2");
+    EXPECT_EQ(engine.stsBar(), "100");
+    EXPECT_EQ(engine.stsTitle(), "PDF Plait - Building");
+    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("\"x\" cannot be read")));
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    EXPECT_EQ(pageTexts(out).size(), 2u);
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf", "out.pdf"));
+
+    // The bookmark listing comes back as the same tags the engine gives in this process.
+    Build here;
+    here.call("setOutFile", {"membuild"}).call("setInFile", {in}).call("setBookmarkOut");
+    IsolatedEngine there(options());
+    there.call("setOutFile", {"membuild"});
+    there.call("setInFile", {in});
+    there.call("setBookmarkOut");
+    const std::string tags = there.BuildPDF();
+    EXPECT_EQ(tags, here.run());
+    EXPECT_THAT(tags, HasSubstr("DESCR=\"End\" PAGE=3"));
+    // The tag reader works on the proxy as on any engine.
+    there.call("setTags", {tags});
+    ASSERT_EQ(there.getNextTag(), 1);
+    EXPECT_EQ(there.getTagParams("DESCR"), "Start");
+}
+
+TEST(IsolatedEngine, CancelStopsABuildStuckInTheLibraryAndRemovesItsOutput) {
+    TempDir dir;
+    const auto in = makePdf(dir.path("a.pdf"), "a", 2);
+    StallWorker stall("stuck");
+    IsolatedEngine engine(options());
+    engine.call("setOutFile", {dir.path("out.pdf").string()});
+    engine.call("setInFile", {in});
+    std::string result;
+    std::thread build([&] { result = engine.BuildPDF(); });
+    const bool started = reading(engine);
+    engine.setCancelBuild(1);
+    build.join();
+    ASSERT_TRUE(started);
+    EXPECT_EQ(result, "-6");
+    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("cancelled")));
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+}
+
+// Kills the workers this process started (its children named after the worker).
+int killWorkers() {
+    int killed = 0;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::istringstream children(readFile(task.path() / "children"));
+        for (pid_t pid = 0; children >> pid;) {
+            if (readFile("/proc/" + std::to_string(pid) + "/comm").rfind("plait-engine-wo", 0) == 0) {
+                killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
+            }
+        }
+    }
+    return killed;
+}
+
+TEST(IsolatedEngine, AWorkerThatDiesLeavesNothingBehindAndSaysSo) {
+    TempDir dir;
+    const auto in = makePdf(dir.path("a.pdf"), "a", 2);
+    StallWorker stall("stuck");
+    IsolatedEngine engine(options());
+    engine.call("setOutFile", {dir.path("out.pdf").string()});
+    engine.call("setInFile", {in});
+    std::string result;
+    std::thread build([&] { result = engine.BuildPDF(); });
+    const bool started = reading(engine);
+    const int killed = killWorkers();
+    build.join();
+    ASSERT_TRUE(started);
+    ASSERT_EQ(killed, 1);
+    EXPECT_EQ(result, "-4");
+    EXPECT_THAT(engine.warnings(),
+                Contains(AllOf(HasSubstr("ended unexpectedly (signal 9)"), HasSubstr("Reading a.pdf"))));
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+}
+
+TEST(IsolatedEngine, TheWatchdogStopsABuildThatRunsTooLong) {
+    TempDir dir;
+    const auto in = makePdf(dir.path("a.pdf"), "a", 2);
+    StallWorker stall("stuck");
+    auto o = options();
+    o.seconds = 1;
+    IsolatedEngine engine(o);
+    engine.call("setOutFile", {dir.path("out.pdf").string()});
+    engine.call("setInFile", {in});
+    EXPECT_EQ(engine.BuildPDF(), "-4");
+    EXPECT_THAT(engine.warnings(),
+                Contains(AllOf(HasSubstr("longer than 1 seconds"), HasSubstr("Reading a.pdf"))));
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+}
+
+TEST(IsolatedEngine, TheMemoryCeilingFailsTheBuildNamingTheInput) {
+    if (sanitized()) {
+        GTEST_SKIP() << "no memory ceiling under the sanitizers";
+    }
+    TempDir dir;
+    const auto wide = widePdf(dir.path("wide.pdf"));
+    auto o = options();
+    o.megabytes = 200;
+    IsolatedEngine engine(o);
+    engine.call("setOutFile", {dir.path("out.pdf").string()});
+    engine.call("setInFile", {wide + "," + makePdf(dir.path("b.pdf"), "b", 1)});
+    EXPECT_EQ(engine.BuildPDF(), "-4");
+    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("ran out of memory while reading wide.pdf")));
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("b.pdf", "wide.pdf"));
+}
+
+TEST(IsolatedEngine, AMissingWorkerIsAFailureThatSaysSo) {
+    IsolatedEngine::Options o;
+    o.workerPath = "/nonexistent/plait-engine-worker";
+    IsolatedEngine engine(o);
+    engine.call("setOutFile", {"out.pdf"});
+    engine.call("setInFile", {"a.pdf"});
+    EXPECT_EQ(engine.BuildPDF(), "-2");
+    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("/nonexistent/plait-engine-worker")));
+    EXPECT_EQ(findWorker("/nonexistent/pdfplait", ""), "");
+    EXPECT_EQ(findWorker("/nonexistent/pdfplait", PLAIT_WORKER_PATH), PLAIT_WORKER_PATH);
+}
+
+} // namespace
+} // namespace plait::worker

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace plait::pdf::testing {
@@ -108,8 +109,8 @@ std::string makePdf(const fs::path& path, const PdfSpec& layout) {
     QPDFWriter w(pdf, path.c_str());
     w.setStaticID(true);
     if (!layout.userPassword.empty() || !layout.ownerPassword.empty()) {
-        w.setR6EncryptionParameters(layout.userPassword.c_str(), layout.ownerPassword.c_str(), true, true, true,
-                                    true, true, true, qpdf_r3p_full, true);
+        w.setR6EncryptionParameters(layout.userPassword.c_str(), layout.ownerPassword.c_str(), true, true,
+                                    true, true, true, true, qpdf_r3p_full, true);
     }
     w.write();
     return path.string();
@@ -177,6 +178,26 @@ int pageCount(const std::string& pdf) {
     QPDF q;
     q.processFile(pdf.c_str());
     return static_cast<int>(q.getAllPages().size());
+}
+
+std::vector<Word> words(const std::string& pdf, int page) {
+    const std::string n = std::to_string(page);
+    const auto r = run("pdftotext -bbox -f " + n + " -l " + n + " " + quote(pdf) + " -");
+    std::vector<Word> out;
+    static const std::regex re(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" )re"
+                               R"re(yMax="([-\d.]+)">([^<]*)</word>)re");
+    for (std::sregex_iterator it(r.output.begin(), r.output.end(), re), end; it != end; ++it) {
+        out.push_back(
+            {(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])});
+    }
+    return out;
+}
+
+std::optional<Word> find(const std::vector<Word>& words, const std::string& text) {
+    for (const auto& w : words)
+        if (w.text == text)
+            return w;
+    return std::nullopt;
 }
 
 bool Build::warned(std::string_view fragment) const {

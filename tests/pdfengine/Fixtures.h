@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,15 @@ std::string quote(const std::string& s);
 // Text of the pages as pdftotext sees it, one string per page.
 std::vector<std::string> pageTexts(const std::string& pdf, const std::string& password = "");
 int pageCount(const std::string& pdf);
+
+// Words of one page (1-based) as pdftotext -bbox places them: top-down coordinates of the
+// displayed page.
+struct Word {
+    std::string text;
+    double xMin, yMin, xMax, yMax;
+};
+std::vector<Word> words(const std::string& pdf, int page);
+std::optional<Word> find(const std::vector<Word>& words, const std::string& text);
 inline QPDFObjectHandle pageOf(QPDF& pdf, int index) {
     return pdf.getAllPages().at(static_cast<std::size_t>(index));
 }

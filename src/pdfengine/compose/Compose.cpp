@@ -3,6 +3,7 @@
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PageList.h"
 #include "pdfengine/geometry/Annotations.h"
+#include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
@@ -240,6 +241,8 @@ void carryAnnotations(QPDF& out, const Layer& layer, const geometry::Affine& whe
 void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<Layer>& layers,
              const ComposeOptions& options, QPDFObjectHandle gs, int& fieldsLeft) {
     QPDFPageObjectHelper helper(page);
+    // The layers are drawn before or after the page's content, in its default space.
+    geometry::balanceContents(helper);
     const Rect rect = helper.getTrimBox().getArrayAsRectangle();
     const bool blends = options.blends();
     // With the base on top and blended, its content becomes a layer of its own.
@@ -390,6 +393,7 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
                 break;
             }
             if (!forms[k].isInitialized()) {
+                geometry::balanceContents(QPDFPageObjectHelper(over[k]));
                 forms[k] = QPDFPageObjectHelper(over[k]).getFormXObjectForPage();
                 if (options.blends() && !options.reverse) {
                     makeGroup(forms[k]);
@@ -517,6 +521,8 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
         int placed = 0;
         for (const auto& [index, rect] : sheet.cells) {
             QPDFObjectHandle src = pages[index];
+            // A form's content must restore what it saves, or it unsettles the sheet around it.
+            geometry::balanceContents(QPDFPageObjectHelper(src));
             QPDFObjectHandle form = QPDFPageObjectHelper(src).getFormXObjectForPage();
             const std::string name = "/Fx" + std::to_string(++placed);
             xobjects.replaceKey(name, form);

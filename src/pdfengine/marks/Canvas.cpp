@@ -1,6 +1,7 @@
 #include "Canvas.h"
 
 #include "UnicodeFont.h"
+#include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -340,6 +341,8 @@ void Canvas::paint() {
         if (i < 0 || static_cast<std::size_t>(i) >= pages.size())
             continue;
         QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(i)];
+        // Marks go in the page's default space, whatever its content leaves saved or restores.
+        geometry::balanceContents(page);
         const PageFrame frame = pageFrame(page.getObjectHandle());
         // The page's own resources may be shared with other pages or inherited: the page
         // gets its own copy of the dictionaries it adds a name to.

@@ -6,7 +6,6 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <optional>
-#include <regex>
 #include <sstream>
 
 namespace plait::pdf::testing {
@@ -14,30 +13,6 @@ namespace {
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// Words of one page as pdftotext -bbox places them (top-down coordinates of the displayed page).
-struct Word {
-    std::string text;
-    double xMin, yMin, xMax, yMax;
-};
-std::vector<Word> words(const std::string& pdf, int page) {
-    const std::string n = std::to_string(page);
-    const auto r = run("pdftotext -bbox -f " + n + " -l " + n + " " + quote(pdf) + " -");
-    std::vector<Word> out;
-    static const std::regex re(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" )re"
-                               R"re(yMax="([-\d.]+)">([^<]*)</word>)re");
-    for (std::sregex_iterator it(r.output.begin(), r.output.end(), re), end; it != end; ++it) {
-        out.push_back(
-            {(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])});
-    }
-    return out;
-}
-std::optional<Word> find(const std::vector<Word>& ws, const std::string& text) {
-    for (const auto& w : ws)
-        if (w.text == text)
-            return w;
-    return std::nullopt;
 }
 
 bool checks(const std::string& pdf) {

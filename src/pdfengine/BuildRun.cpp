@@ -199,17 +199,15 @@ struct BuildRun::Impl {
         }
     }
 
-    // Opens a PDF, trying the empty password and then each listed password (as written and,
-    // if it has blanks around it, without them). `first` is the already open file for the
-    // first try.
+    // Opens a PDF, trying the empty password and then each listed password (as written,
+    // without blanks around it, and in the other encodings readers match passwords in). `first` is the
+    // already open file for the first try.
     std::unique_ptr<QPDF> openPdf(const std::string& path, std::shared_ptr<FileSource> first,
                                   const WarnFn& warn) {
         std::vector<std::string> candidates{""};
         for (const auto& p : passwords) {
-            candidates.push_back(p);
-            const std::string trimmed(text::trim(p));
-            if (trimmed != p && !trimmed.empty()) {
-                candidates.push_back(trimmed);
+            for (auto& c : passwordCandidates(p)) {
+                candidates.push_back(std::move(c));
             }
         }
         for (const auto& password : candidates) {

@@ -13,6 +13,7 @@
 #include "marks/Marks.h"
 #include "pdfengine/compose/Compose.h"
 #include "pdfengine/export/ImageExport.h"
+#include "pdfengine/geometry/Annotations.h"
 
 #if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"
@@ -387,6 +388,7 @@ struct BuildRun::Impl {
         std::vector<OutlineNode> kept;
         const bool keepOutlines = job.bookmarkKeep && job.bookmarkFile.empty();
         bool anyOutOfRange = false;
+        std::set<QPDFObjGen> placedAnnotations; // so a page taken twice gets its own
 
         Reader reader(*this, pageList, 1);
         const int n = static_cast<int>(inputs.size());
@@ -448,6 +450,7 @@ struct BuildRun::Impl {
                     if (srcForms) {
                         outForms->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
                     }
+                    geometry::ownAnnotations(added, placedAnnotations);
                     pageMap.emplace(page.getObjectHandle().getObjGen(), added);
                     copied.emplace_back(page.getObjectHandle(), added);
                 }

@@ -231,12 +231,66 @@ TEST(Notes, StickyNoteWithTitleAndTextOnListedPages) {
         ASSERT_EQ(notes.size(), 1u) << page;
         EXPECT_EQ(notes[0].getKey("/T").getUTF8Value(), "Review");
         EXPECT_EQ(notes[0].getKey("/Contents").getUTF8Value(), "Check \xC3\xA9 figures");
+        // An icon-sized rectangle in the top-left corner of the one asked for, with a look.
         const auto r = notes[0].getKey("/Rect").getArrayAsRectangle();
         EXPECT_DOUBLE_EQ(r.llx, 72);
         EXPECT_DOUBLE_EQ(r.ury, 288);
+        EXPECT_DOUBLE_EQ(r.urx - r.llx, 20);
+        EXPECT_DOUBLE_EQ(r.ury - r.lly, 20);
+        EXPECT_TRUE(notes[0].getKey("/AP").getKey("/N").isStream());
         EXPECT_TRUE(notes[0].getKey("/Popup").getKey("/Subtype").isNameAndEquals("/Popup"));
     }
     EXPECT_TRUE(annotations(pdf, 1, "/Text").empty());
+}
+
+// Every reader puts the note's icon where it was asked for, on a turned page too.
+TEST(Notes, EveryReaderDrawsTheIconInTheSamePlace) {
+    TempDir dir;
+    const auto base = makePdf(dir.path("base.pdf"), "body", 2);
+    const auto in = dir.path("in.pdf").string();
+    {
+        QPDF pdf;
+        pdf.processFile(base.c_str());
+        pageOf(pdf, 1).replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
+        QPDFWriter w(pdf, in.c_str());
+        w.write();
+    }
+    const auto out = dir.path("out.pdf").string();
+    Build b;
+    b.call("setOutFile", {out}).call("setInFile", {in});
+    b.call("setFileDataS", {"annotes", "<A X1=72 Y1=288 X2=288 Y2=72 TITLE=\"t\" NOTE=\"n\" PAGES=\"\">"});
+    b.call("setAnnotesFile", {"annotes"});
+    ASSERT_EQ(b.run(), "2");
+    EXPECT_TRUE(checks(out));
+    // Yellow pixels, as a fraction of the displayed page from its top-left corner.
+    const auto yellowAt = [&](const std::string& command, const std::string& ppm, double fx, double fy) {
+        run(command);
+        std::istringstream file(readFile(ppm));
+        std::string magic;
+        int width = 0, height = 0, maxValue = 0;
+        file >> magic >> width >> height >> maxValue;
+        file.get();
+        const std::string rgb((std::istreambuf_iterator<char>(file)), {});
+        const int x = static_cast<int>(fx * width), y = static_cast<int>(fy * height);
+        const auto p =
+            reinterpret_cast<const unsigned char*>(&rgb[static_cast<std::size_t>(3 * (y * width + x))]);
+        return p[0] > 200 && p[1] > 200 && p[2] < 80;
+    };
+    for (int page = 1; page <= 2; ++page) {
+        const double w = page == 1 ? 612 : 792, h = page == 1 ? 792 : 612;
+        // A yellow spot of the icon (clear of its lines): 17 points right of x 72, 17 below y 288.
+        const double fx = 89 / w, fy = (h - 271) / h;
+        const std::string n = std::to_string(page);
+        const auto poppler = dir.path("p").string();
+        EXPECT_TRUE(yellowAt("pdftoppm -r 36 -f " + n + " -l " + n + " -singlefile " + quote(out) + " " +
+                                 quote(poppler),
+                             poppler + ".ppm", fx, fy))
+            << "poppler, page " << page;
+        const auto mupdf = dir.path("m.ppm").string();
+        EXPECT_TRUE(
+            yellowAt("mutool draw -r 36 -o " + quote(mupdf) + " " + quote(out) + " " + n, mupdf, fx, fy))
+            << "mupdf, page " << page;
+    }
 }
 
 TEST(Attachments, EmbeddedWithDescriptionsAndMissingFilesNoted) {

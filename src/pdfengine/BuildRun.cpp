@@ -559,18 +559,21 @@ struct BuildRun::Impl {
     }
 #endif
 
-    void layOut(QPDF& out) {
+    void layOut(QPDF& out, std::vector<OutlineNode>& kept) {
 #ifdef PLAIT_HAVE_GEOMETRY
         const GeometryOptions options = geometryOptions();
         if (options.isNoOp()) {
             return;
         }
         std::vector<std::string> notes;
-        applyGeometry(out, options, notes);
+        PageMoves moves;
+        applyGeometry(out, options, notes, &moves);
+        moveDestinations(out, kept, moves);
         for (auto& n : notes)
             hooks.warn(n);
 #else
         (void)out;
+        (void)kept;
         const PageGeometry& g = job.geometry;
         const bool any = g.mediaBox || g.cropBox || g.bleedBox || g.artBox || g.trimBox ||
                          (g.scalePercent && *g.scalePercent != 100) || g.down != 0 || g.right != 0 ||
@@ -777,7 +780,7 @@ struct BuildRun::Impl {
         }
         checkCancel();
         overlay(*out, kept);
-        layOut(*out);
+        layOut(*out, kept);
         {
             std::vector<std::string> notes;
             applyMarks(*out, job, notes);

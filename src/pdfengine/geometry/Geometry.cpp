@@ -352,7 +352,8 @@ bool GeometryOptions::isNoOp() const {
     return true;
 }
 
-void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::string>& warnings) {
+void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::string>& warnings,
+                   PageMoves* moves) {
     if (options.isNoOp()) {
         return;
     }
@@ -372,7 +373,11 @@ void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::s
     for (std::size_t i = 0; i < pages.size(); ++i) {
         auto& page = pages[i];
         if (auto view = readPage(page)) {
-            applyChange(pdf, page, *view, planPage(plan, *view, first, i == 0), movedAnnotations);
+            const PageChange change = planPage(plan, *view, first, i == 0);
+            applyChange(pdf, page, *view, change, movedAnnotations);
+            if (moves && !change.cm.isIdentity()) {
+                moves->emplace(page.getObjectHandle().getObjGen(), change.cm);
+            }
         } else if (badPages++ == 0) {
             firstBad = i + 1;
         }

@@ -196,12 +196,12 @@ TEST(TextArea, PlacedOnListedPagesInUnitsFromEitherCorner) {
 }
 
 TEST(TextArea, BadValuesAndForeignCharactersAreNoted) {
-    // Greek needs the embedded font; the CJK character is in no font the engine has.
+    // Greek needs the embedded font; the private-use character of the last plane is in no font.
     const std::string greek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
     MarkBuild m;
     m.call("setFileDataS",
            {"_text_", "<TEXT PAGES=\"1,9\" SIZE=\"big\" X=72 Y=72 ANGLE=90  COLOR=\"red\" >Caf\xC3\xA9 " +
-                          greek + " \xE4\xB8\xAD\r\nplain</TEXT>"});
+                          greek + " \xF4\x8F\xBF\xBD\r\nplain</TEXT>"});
     m.call("setStrFileIn", {"_text_"});
     ASSERT_EQ(m.b.run(), "3");
     EXPECT_TRUE(checks(m.out));

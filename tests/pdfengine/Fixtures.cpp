@@ -124,6 +124,16 @@ std::string makePdf(const fs::path& path, const std::string& name, int pages) {
     return makePdf(path, layout);
 }
 
+std::string editPdf(const std::string& from, const fs::path& to, const std::function<void(QPDF&)>& edit) {
+    QPDF pdf;
+    pdf.processFile(from.c_str());
+    edit(pdf);
+    QPDFWriter w(pdf, to.c_str());
+    w.setStaticID(true);
+    w.write();
+    return to.string();
+}
+
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }

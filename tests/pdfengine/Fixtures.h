@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -49,6 +50,8 @@ struct PdfSpec {
 std::string makePdf(const fs::path& path, const PdfSpec& layout);
 // Pages "name 1".."name n".
 std::string makePdf(const fs::path& path, const std::string& name, int pages);
+// The PDF at `from` changed by `edit`, written to `to`; returns `to` as a string.
+std::string editPdf(const std::string& from, const fs::path& to, const std::function<void(QPDF&)>& edit);
 void writeFile(const fs::path& path, const std::string& bytes);
 std::string readFile(const fs::path& path);
 

@@ -18,17 +18,11 @@ using geometry::countStates;
 // Page 1 leaves a halved matrix saved-open; page 2 restores once too often and then clips
 // everything after it to a 20-point square in the bottom-left corner. Page 3 is plain.
 std::string unbalancedPdf(const TempDir& dir, const std::string& name = "body") {
-    const auto plain = makePdf(dir.path(name + "-plain.pdf"), name, 3);
-    const auto path = dir.path(name + ".pdf").string();
-    QPDF pdf;
-    pdf.processFile(plain.c_str());
-    QPDFPageObjectHelper(pageOf(pdf, 0))
-        .addPageContents(pdf.newStream("q 0.5 0 0 0.5 0 0 cm 0 0 1 rg\n"), false);
-    QPDFPageObjectHelper(pageOf(pdf, 1)).addPageContents(pdf.newStream("Q 0 0 20 20 re W n\n"), false);
-    QPDFWriter w(pdf, path.c_str());
-    w.setStaticID(true);
-    w.write();
-    return path;
+    return editPdf(makePdf(dir.path(name + "-plain.pdf"), name, 3), dir.path(name + ".pdf"), [](QPDF& pdf) {
+        QPDFPageObjectHelper(pageOf(pdf, 0))
+            .addPageContents(pdf.newStream("q 0.5 0 0 0.5 0 0 cm 0 0 1 rg\n"), false);
+        QPDFPageObjectHelper(pageOf(pdf, 1)).addPageContents(pdf.newStream("Q 0 0 20 20 re W n\n"), false);
+    });
 }
 
 // Dark pixels of a page rendered at 18 dpi (4 points a pixel) inside a box given in points

@@ -23,29 +23,23 @@ std::string headingPdf(const TempDir& dir) {
     spec.pageTexts = {"body 1", "body 2"};
     spec.linkTo = {2, 0};
     spec.bookmarks = {{"xyz", 2}, {"fith", 2}, {"fitr", 2}};
-    const auto plain = makePdf(dir.path("plain.pdf"), spec);
-    const auto path = dir.path("heading.pdf").string();
-    QPDF pdf;
-    pdf.processFile(plain.c_str());
-    QOH two = pageOf(pdf, 1);
-    const auto make = [&](const std::string& view) {
-        auto d = QOH::parse("[ null " + view + " ]");
-        d.setArrayItem(0, two);
-        return d;
-    };
-    pageOf(pdf, 0).getKey("/Annots").getArrayItem(0).replaceKey("/Dest", make("/XYZ 40 416 0"));
-    auto item = pdf.getRoot().getKey("/Outlines").getKey("/First");
-    item.replaceKey("/Dest", make("/XYZ 40 416 2"));
-    item = item.getKey("/Next");
-    item.replaceKey("/Dest", make("/FitH 416"));
-    item = item.getKey("/Next");
-    item.replaceKey("/Dest", make("/FitR 39 400 140 416"));
-    two.replaceKey("/Annots", QOH::newArray({pdf.makeIndirectObject(
-                                  QOH::parse("<< /Type /Annot /Subtype /Square /Rect [39 415 41 417] >>"))}));
-    QPDFWriter w(pdf, path.c_str());
-    w.setStaticID(true);
-    w.write();
-    return path;
+    return editPdf(makePdf(dir.path("plain.pdf"), spec), dir.path("heading.pdf"), [](QPDF& pdf) {
+        QOH two = pageOf(pdf, 1);
+        const auto make = [&](const std::string& view) {
+            auto d = QOH::parse("[ null " + view + " ]");
+            d.setArrayItem(0, two);
+            return d;
+        };
+        pageOf(pdf, 0).getKey("/Annots").getArrayItem(0).replaceKey("/Dest", make("/XYZ 40 416 0"));
+        auto item = pdf.getRoot().getKey("/Outlines").getKey("/First");
+        item.replaceKey("/Dest", make("/XYZ 40 416 2"));
+        item = item.getKey("/Next");
+        item.replaceKey("/Dest", make("/FitH 416"));
+        item = item.getKey("/Next");
+        item.replaceKey("/Dest", make("/FitR 39 400 140 416"));
+        two.replaceKey("/Annots", QOH::newArray({pdf.makeIndirectObject(QOH::parse(
+                                      "<< /Type /Annot /Subtype /Square /Rect [39 415 41 417] >>"))}));
+    });
 }
 
 struct Moved {

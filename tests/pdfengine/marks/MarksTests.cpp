@@ -115,18 +115,12 @@ TEST(PageNumbers, FormatStylesAndAlignment) {
 
 TEST(PageNumbers, FollowRotatedPagesAndLeaveThePageStateAlone) {
     TempDir dir;
-    const auto base = makePdf(dir.path("base.pdf"), "body", 2);
     // Page 2 is shown turned a quarter; page 1's content leaves a scaled, red graphics state.
-    const auto in = dir.path("in.pdf").string();
-    {
-        QPDF pdf;
-        pdf.processFile(base.c_str());
+    const auto in = editPdf(makePdf(dir.path("base.pdf"), "body", 2), dir.path("in.pdf"), [](QPDF& pdf) {
         QPDFPageObjectHelper(pageOf(pdf, 0))
             .addPageContents(QPDFObjectHandle::newStream(&pdf, "1 0 0 rg 3 0 0 3 0 0 cm\n"), false);
         pageOf(pdf, 1).replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
-        QPDFWriter w(pdf, in.c_str());
-        w.write();
-    }
+    });
     const auto out = dir.path("out.pdf").string();
     Build b;
     b.call("setOutFile", {out}).call("setInFile", {in}).call("setPageNum").call("setPageFmt", {"No %1"});
@@ -246,15 +240,9 @@ TEST(Notes, StickyNoteWithTitleAndTextOnListedPages) {
 // Every reader puts the note's icon where it was asked for, on a turned page too.
 TEST(Notes, EveryReaderDrawsTheIconInTheSamePlace) {
     TempDir dir;
-    const auto base = makePdf(dir.path("base.pdf"), "body", 2);
-    const auto in = dir.path("in.pdf").string();
-    {
-        QPDF pdf;
-        pdf.processFile(base.c_str());
+    const auto in = editPdf(makePdf(dir.path("base.pdf"), "body", 2), dir.path("in.pdf"), [](QPDF& pdf) {
         pageOf(pdf, 1).replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
-        QPDFWriter w(pdf, in.c_str());
-        w.write();
-    }
+    });
     const auto out = dir.path("out.pdf").string();
     Build b;
     b.call("setOutFile", {out}).call("setInFile", {in});

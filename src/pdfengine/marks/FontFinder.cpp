@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <string_view>
 
 namespace plait::pdf::marks {
 
@@ -45,6 +46,12 @@ std::vector<FoundFont> fontsCovering(const std::u32string& characters, std::size
             continue;
         }
         if (FcPatternGetInteger(font, FC_INDEX, 0, &index) == FcResultMatch && index != 0) {
+            continue;
+        }
+        // Fonts with PostScript outlines are left out before anyone reads them.
+        FcChar8* format = nullptr;
+        if (FcPatternGetString(font, FC_FONTFORMAT, 0, &format) == FcResultMatch &&
+            std::string_view(reinterpret_cast<const char*>(format)) != "TrueType") {
             continue;
         }
         const std::size_t covered = FcCharSetIntersectCount(wanted.get(), has);

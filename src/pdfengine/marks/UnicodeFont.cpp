@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string_view>
 
 namespace plait::pdf::marks {
 namespace {
@@ -70,8 +71,13 @@ bool UnicodeFont::load(const std::string& path) {
     if (ec || !std::filesystem::is_regular_file(path, ec) || size > kLargestFont)
         return false;
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    char magic[4] = {};
+    // TrueType outlines start with 00 01 00 00 or "true"; collections ("ttcf") and PostScript
+    // outlines ("OTTO") are refused before the whole file is read.
+    if (!in.read(magic, 4) || (std::string_view(magic, 4) != std::string_view("\0\1\0\0", 4) &&
+                               std::string_view(magic, 4) != "true"))
         return false;
+    in.seekg(0);
     data_.assign(std::istreambuf_iterator<char>(in), {});
     path_ = path;
     std::size_t head = 0, hhea = 0, maxp = 0, glyf = 0;

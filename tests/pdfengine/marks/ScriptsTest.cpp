@@ -1,6 +1,7 @@
 // Text in scripts the bundled font lacks is drawn in a system font that has it, embedded as a
 // subset, and reads back as written.
 #include "../Fixtures.h"
+#include "pdfengine/marks/UnicodeFont.h"
 
 #include <qpdf/QPDF.hh>
 
@@ -79,6 +80,25 @@ TEST(Scripts, CharactersNoFontHasBecomeQuestionMarksWithAWarning) {
     EXPECT_TRUE(b.warned("drawn as \"?\""));
     EXPECT_TRUE(has(pageTexts(out)[0], kTokyo + "?1")) << pageTexts(out)[0];
     EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+}
+
+// Only TrueType-outline files are taken; collections, PostScript outlines and other files are
+// refused before they are read whole.
+TEST(Scripts, OnlyTrueTypeFontFilesAreUsed) {
+    TempDir dir;
+    marks::UnicodeFont font;
+    EXPECT_TRUE(font.load("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    EXPECT_NE(font.glyph(U'\u0391'), 0); // Greek capital alpha
+    EXPECT_EQ(font.glyph(U'\U0010FFFD'), 0);
+    for (const std::string& head :
+         {std::string("ttcf\0\2\0\0", 8), std::string("OTTO\0\x0A", 6), std::string("%PDF-1.7")}) {
+        writeFile(dir.path("font.ttf"), head + std::string(64, '\0'));
+        EXPECT_FALSE(marks::UnicodeFont().load(dir.path("font.ttf").string())) << head.substr(0, 4);
+    }
+    // A TrueType header without the tables a font needs.
+    writeFile(dir.path("font.ttf"), std::string("\0\1\0\0", 4) + std::string(64, '\0'));
+    EXPECT_FALSE(marks::UnicodeFont().load(dir.path("font.ttf").string()));
+    EXPECT_FALSE(marks::UnicodeFont().load(dir.root().string()));
 }
 
 } // namespace

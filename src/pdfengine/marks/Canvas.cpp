@@ -271,6 +271,9 @@ std::string fontResource(const Run& run) {
 constexpr const char* kUnicodeFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 // Fonts loaded for one document at most: each can be large (a CJK font is several MB).
 constexpr std::size_t kMostFaces = 6;
+// System font searches for one document at most: text with thousands of characters no font has
+// must not cost a search each.
+constexpr int kMostSearches = 32;
 
 Fonts::Fonts(QPDF& pdf) : pdf_(pdf) {}
 Fonts::~Fonts() = default;
@@ -322,8 +325,9 @@ std::optional<std::size_t> Fonts::faceFor(const std::u32string& characters) {
         if (!anywhere && !searched_.count(cp))
             missing.push_back(cp);
     }
-    if (missing.empty())
+    if (missing.empty() || searches_ >= kMostSearches)
         return std::nullopt;
+    ++searches_;
     searched_.insert(missing.begin(), missing.end());
     // Best a font that has the whole line; failing that, fonts for what no loaded font has,
     // which the line then takes character by character.

@@ -86,6 +86,7 @@ private:
     std::vector<std::unique_ptr<UnicodeFont>> faces_;
     std::vector<std::string> failed_; // font files that could not be used
     std::set<char32_t> searched_;     // characters the system was asked about in vain
+    int searches_ = 0;
     bool defaultTried_ = false;
 };
 

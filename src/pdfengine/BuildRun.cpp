@@ -201,8 +201,8 @@ struct BuildRun::Impl {
     }
 
     // Opens a PDF, trying the empty password and then each listed password (as written,
-    // without blanks around it, and in the other encodings readers match passwords in). `first` is the
-    // already open file for the first try.
+    // without blanks around it, and in the other encodings readers match passwords in).
+    // `first` is the already open file for the first try.
     std::unique_ptr<QPDF> openPdf(const std::string& path, std::shared_ptr<FileSource> first,
                                   const WarnFn& warn) {
         std::vector<std::string> candidates{""};

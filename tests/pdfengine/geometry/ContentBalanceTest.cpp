@@ -6,6 +6,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -25,24 +26,29 @@ std::string unbalancedPdf(const TempDir& dir, const std::string& name = "body") 
     });
 }
 
-// Dark pixels of a page rendered at 18 dpi (4 points a pixel) inside a box given in points
-// from the displayed page's top-left corner.
+// The fewest dark pixels poppler and mupdf draw inside a box of a page rendered at 18 dpi
+// (4 points a pixel); the box is in points from the displayed page's top-left corner.
 int darkPixels(const std::string& pdf, int page, const TempDir& dir, double x0, double y0, double x1,
                double y1) {
-    const auto base = dir.path("render").string();
     const std::string n = std::to_string(page);
-    run("pdftoppm -r 18 -gray -f " + n + " -l " + n + " -singlefile " + quote(pdf) + " " + quote(base));
-    std::istringstream in(readFile(base + ".pgm"));
-    std::string magic;
-    int width = 0, height = 0, maxValue = 0;
-    in >> magic >> width >> height >> maxValue;
-    in.get();
-    const std::string grey((std::istreambuf_iterator<char>(in)), {});
-    int dark = 0;
-    for (int y = static_cast<int>(y0 / 4); y < static_cast<int>(y1 / 4) && y < height; ++y)
-        for (int x = static_cast<int>(x0 / 4); x < static_cast<int>(x1 / 4) && x < width; ++x)
-            dark += static_cast<unsigned char>(grey[static_cast<std::size_t>(y * width + x)]) < 128;
-    return dark;
+    const auto poppler = dir.path("render").string(), mupdf = dir.path("mupdf.pgm").string();
+    run("pdftoppm -r 18 -gray -f " + n + " -l " + n + " -singlefile " + quote(pdf) + " " + quote(poppler));
+    run("mutool draw -r 18 -c gray -o " + quote(mupdf) + " " + quote(pdf) + " " + n);
+    int fewest = -1;
+    for (const auto& file : {poppler + ".pgm", mupdf}) {
+        std::istringstream in(readFile(file));
+        std::string magic;
+        int width = 0, height = 0, maxValue = 0;
+        in >> magic >> width >> height >> maxValue;
+        in.get();
+        const std::string grey((std::istreambuf_iterator<char>(in)), {});
+        int dark = 0;
+        for (int y = static_cast<int>(y0 / 4); y < static_cast<int>(y1 / 4) && y < height; ++y)
+            for (int x = static_cast<int>(x0 / 4); x < static_cast<int>(x1 / 4) && x < width; ++x)
+                dark += static_cast<unsigned char>(grey[static_cast<std::size_t>(y * width + x)]) < 128;
+        fewest = fewest < 0 ? dark : std::min(fewest, dark);
+    }
+    return fewest;
 }
 
 TEST(ContentBalance, CountsOperatorsNotBytesThatLookLikeThem) {

@@ -19,11 +19,11 @@ double at(QOH array, int i) {
 // annotation marks it. Page 1 links there with /XYZ; bookmarks open it with /XYZ, /FitH and
 // /FitR.
 std::string headingPdf(const TempDir& dir) {
-    PdfSpec spec;
-    spec.pageTexts = {"body 1", "body 2"};
-    spec.linkTo = {2, 0};
-    spec.bookmarks = {{"xyz", 2}, {"fith", 2}, {"fitr", 2}};
-    return editPdf(makePdf(dir.path("plain.pdf"), spec), dir.path("heading.pdf"), [](QPDF& pdf) {
+    PdfSpec layout;
+    layout.pageTexts = {"body 1", "body 2"};
+    layout.linkTo = {2, 0};
+    layout.bookmarks = {{"xyz", 2}, {"fith", 2}, {"fitr", 2}};
+    return editPdf(makePdf(dir.path("plain.pdf"), layout), dir.path("heading.pdf"), [](QPDF& pdf) {
         QOH two = pageOf(pdf, 1);
         const auto make = [&](const std::string& view) {
             auto d = QOH::parse("[ null " + view + " ]");

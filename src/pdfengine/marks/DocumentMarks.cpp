@@ -51,6 +51,7 @@ QPDFObjectHandle noteIcon(QPDF& pdf) {
 
 void notes(Context& c, const std::string& markup) {
     bool any = false;
+    QPDFObjectHandle icon;
     for (const auto& tag : engine::TagReader::parseAll(markup)) {
         if (text::lower(tag.name) != "a")
             continue;
@@ -89,7 +90,9 @@ void notes(Context& c, const std::string& markup) {
             note.replaceKey("/C", QPDFObjectHandle::parse("[1 1 0]"));
             note.replaceKey("/P", page);
             note.replaceKey("/AP", QPDFObjectHandle::newDictionary());
-            note.getKey("/AP").replaceKey("/N", noteIcon(c.pdf));
+            if (!icon.isInitialized())
+                icon = noteIcon(c.pdf); // one drawing serves every note
+            note.getKey("/AP").replaceKey("/N", icon);
             note = c.pdf.makeIndirectObject(note);
             // The popup opens beside the note, inside the page as far as it fits.
             auto popup = QPDFObjectHandle::newDictionary();

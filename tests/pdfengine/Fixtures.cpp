@@ -134,6 +134,17 @@ std::string editPdf(const std::string& from, const fs::path& to, const std::func
     return to.string();
 }
 
+Pixmap readPixmap(const fs::path& path) {
+    std::istringstream in(readFile(path));
+    std::string magic;
+    int maxValue = 0;
+    Pixmap p;
+    in >> magic >> p.width >> p.height >> maxValue;
+    in.get();
+    p.bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return p;
+}
+
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }

@@ -53,6 +53,12 @@ std::string makePdf(const fs::path& path, const std::string& name, int pages);
 // The PDF at `from` changed by `edit`, written to `to`; returns `to` as a string.
 std::string editPdf(const std::string& from, const fs::path& to, const std::function<void(QPDF&)>& edit);
 void writeFile(const fs::path& path, const std::string& bytes);
+// A binary PPM (colour) or PGM (grey) image as the renderers write it: its size and pixel bytes.
+struct Pixmap {
+    int width = 0, height = 0;
+    std::string bytes;
+};
+Pixmap readPixmap(const fs::path& path);
 std::string readFile(const fs::path& path);
 
 struct ToolResult {

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <sstream>
 
 namespace plait::pdf::testing {
 namespace {
@@ -36,16 +35,12 @@ int darkPixels(const std::string& pdf, int page, const TempDir& dir, double x0, 
     run("mutool draw -r 18 -c gray -o " + quote(mupdf) + " " + quote(pdf) + " " + n);
     int fewest = -1;
     for (const auto& file : {poppler + ".pgm", mupdf}) {
-        std::istringstream in(readFile(file));
-        std::string magic;
-        int width = 0, height = 0, maxValue = 0;
-        in >> magic >> width >> height >> maxValue;
-        in.get();
-        const std::string grey((std::istreambuf_iterator<char>(in)), {});
+        const Pixmap grey = readPixmap(file);
         int dark = 0;
-        for (int y = static_cast<int>(y0 / 4); y < static_cast<int>(y1 / 4) && y < height; ++y)
-            for (int x = static_cast<int>(x0 / 4); x < static_cast<int>(x1 / 4) && x < width; ++x)
-                dark += static_cast<unsigned char>(grey[static_cast<std::size_t>(y * width + x)]) < 128;
+        for (int y = static_cast<int>(y0 / 4); y < static_cast<int>(y1 / 4) && y < grey.height; ++y)
+            for (int x = static_cast<int>(x0 / 4); x < static_cast<int>(x1 / 4) && x < grey.width; ++x)
+                dark += static_cast<unsigned char>(grey.bytes[static_cast<std::size_t>(y * grey.width + x)]) <
+                        128;
         fewest = fewest < 0 ? dark : std::min(fewest, dark);
     }
     return fewest;

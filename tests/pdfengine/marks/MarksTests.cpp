@@ -6,7 +6,6 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <optional>
-#include <sstream>
 
 namespace plait::pdf::testing {
 namespace {
@@ -54,14 +53,8 @@ Render render(const std::string& pdf, int page, const TempDir& dir) {
     const auto base = dir.path("render").string();
     const std::string n = std::to_string(page);
     run("pdftoppm -r 36 -f " + n + " -l " + n + " -singlefile " + quote(pdf) + " " + quote(base));
-    std::istringstream in(readFile(base + ".ppm"));
-    std::string magic;
-    int maxValue = 0;
-    Render r;
-    in >> magic >> r.width >> r.height >> maxValue;
-    in.get();
-    r.rgb.assign(std::istreambuf_iterator<char>(in), {});
-    return r;
+    Pixmap image = readPixmap(base + ".ppm");
+    return {image.width, image.height, std::move(image.bytes)};
 }
 
 std::vector<QPDFObjectHandle> annotations(QPDF& pdf, int page, const std::string& subtype) {
@@ -253,15 +246,10 @@ TEST(Notes, EveryReaderDrawsTheIconInTheSamePlace) {
     // Yellow pixels, as a fraction of the displayed page from its top-left corner.
     const auto yellowAt = [&](const std::string& command, const std::string& ppm, double fx, double fy) {
         run(command);
-        std::istringstream file(readFile(ppm));
-        std::string magic;
-        int width = 0, height = 0, maxValue = 0;
-        file >> magic >> width >> height >> maxValue;
-        file.get();
-        const std::string rgb((std::istreambuf_iterator<char>(file)), {});
-        const int x = static_cast<int>(fx * width), y = static_cast<int>(fy * height);
-        const auto p =
-            reinterpret_cast<const unsigned char*>(&rgb[static_cast<std::size_t>(3 * (y * width + x))]);
+        const Pixmap image = readPixmap(ppm);
+        const int x = static_cast<int>(fx * image.width), y = static_cast<int>(fy * image.height);
+        const auto p = reinterpret_cast<const unsigned char*>(
+            &image.bytes[static_cast<std::size_t>(3 * (y * image.width + x))]);
         return p[0] > 200 && p[1] > 200 && p[2] < 80;
     };
     for (int page = 1; page <= 2; ++page) {

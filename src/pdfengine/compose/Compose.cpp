@@ -131,33 +131,46 @@ void remapOutline(std::vector<OutlineNode>& nodes, const PageRemap& remap) {
     }
 }
 
+// A link whose page shows nowhere would stay clickable and do nothing: it leaves its page.
 void remapLinks(QPDF& out, const PageRemap& remap) {
     for (QPDFObjectHandle page : out.getAllPages()) {
         QPDFObjectHandle annots = page.getKey("/Annots");
         if (!annots.isArray()) {
             continue;
         }
+        std::vector<QPDFObjectHandle> kept;
+        bool dropped = false;
         for (auto& annot : annots.aitems()) {
-            if (!annot.isDictionary()) {
-                continue;
-            }
-            QPDFObjectHandle dest = annot.getKey("/Dest");
-            if (dest.isArray()) {
-                if (remapDest(dest, remap)) {
-                    annot.replaceKey("/Dest", dest);
-                } else {
-                    annot.removeKey("/Dest");
+            bool lost = false;
+            if (annot.isDictionary()) {
+                QPDFObjectHandle dest = annot.getKey("/Dest");
+                if (dest.isArray()) {
+                    if (remapDest(dest, remap)) {
+                        annot.replaceKey("/Dest", dest);
+                    } else {
+                        annot.removeKey("/Dest");
+                        lost = true;
+                    }
+                }
+                QPDFObjectHandle action = annot.getKey("/A");
+                if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
+                    QPDFObjectHandle d = action.getKey("/D");
+                    if (remapDest(d, remap)) {
+                        action.replaceKey("/D", d);
+                    } else {
+                        annot.removeKey("/A");
+                        lost = true;
+                    }
                 }
             }
-            QPDFObjectHandle action = annot.getKey("/A");
-            if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
-                QPDFObjectHandle d = action.getKey("/D");
-                if (remapDest(d, remap)) {
-                    action.replaceKey("/D", d);
-                } else {
-                    annot.removeKey("/A");
-                }
+            if (lost && annot.getKey("/Subtype").isNameAndEquals("/Link")) {
+                dropped = true;
+            } else {
+                kept.push_back(annot);
             }
+        }
+        if (dropped) {
+            page.replaceKey("/Annots", QPDFObjectHandle::newArray(kept));
         }
     }
 }

@@ -15,6 +15,7 @@
 #include "marks/Marks.h"
 #include "pdfengine/compose/Compose.h"
 #include "pdfengine/export/ImageExport.h"
+#include "pdfengine/geometry/Annotations.h"
 
 #if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"
@@ -202,17 +203,15 @@ struct BuildRun::Impl {
         }
     }
 
-    // Opens a PDF, trying the empty password and then each listed password (as written and,
-    // if it has blanks around it, without them). `first` is the already open file for the
-    // first try.
+    // Opens a PDF, trying the empty password and then each listed password (as written,
+    // without blanks around it, and in the other encodings readers match passwords in).
+    // `first` is the already open file for the first try.
     std::unique_ptr<QPDF> openPdf(const std::string& path, std::shared_ptr<FileSource> first,
                                   const WarnFn& warn) {
         std::vector<std::string> candidates{""};
         for (const auto& p : passwords) {
-            candidates.push_back(p);
-            const std::string trimmed(text::trim(p));
-            if (trimmed != p && !trimmed.empty()) {
-                candidates.push_back(trimmed);
+            for (auto& c : passwordCandidates(p)) {
+                candidates.push_back(std::move(c));
             }
         }
         for (const auto& password : candidates) {
@@ -393,6 +392,7 @@ struct BuildRun::Impl {
         std::vector<OutlineNode> kept;
         const bool keepOutlines = job.bookmarkKeep && job.bookmarkFile.empty();
         bool anyOutOfRange = false;
+        std::set<QPDFObjGen> placedAnnotations; // so a page taken twice gets its own
 
         Reader reader(*this, pageList, 1);
         const int n = static_cast<int>(inputs.size());
@@ -458,6 +458,7 @@ struct BuildRun::Impl {
                     if (srcForms) {
                         outForms->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
                     }
+                    geometry::ownAnnotations(added, placedAnnotations);
                     pageMap.emplace(page.getObjectHandle().getObjGen(), added);
                     copied.emplace_back(page.getObjectHandle(), added);
                 }
@@ -566,18 +567,21 @@ struct BuildRun::Impl {
     }
 #endif
 
-    void layOut(QPDF& out) {
+    void layOut(QPDF& out, std::vector<OutlineNode>& kept) {
 #ifdef PLAIT_HAVE_GEOMETRY
         const GeometryOptions options = geometryOptions();
         if (options.isNoOp()) {
             return;
         }
         std::vector<std::string> notes;
-        applyGeometry(out, options, notes);
+        PageMoves moves;
+        applyGeometry(out, options, notes, &moves);
+        moveDestinations(out, kept, moves);
         for (auto& n : notes)
             hooks.warn(n);
 #else
         (void)out;
+        (void)kept;
         const PageGeometry& g = job.geometry;
         const bool any = g.mediaBox || g.cropBox || g.bleedBox || g.artBox || g.trimBox ||
                          (g.scalePercent && *g.scalePercent != 100) || g.down != 0 || g.right != 0 ||
@@ -784,7 +788,7 @@ struct BuildRun::Impl {
         }
         checkCancel();
         overlay(*out, kept);
-        layOut(*out);
+        layOut(*out, kept);
         {
             std::vector<std::string> notes;
             applyMarks(*out, job, notes);

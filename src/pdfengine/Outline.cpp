@@ -306,6 +306,7 @@ int repairLinks(QPDF& src, const std::vector<std::pair<QPDFObjectHandle, QPDFObj
             srcAnnots.getArrayNItems() != outAnnots.getArrayNItems()) {
             continue;
         }
+        std::set<int> dropped;
         for (int i = 0; i < srcAnnots.getArrayNItems(); ++i) {
             QPDFObjectHandle a = srcAnnots.getArrayItem(i);
             QPDFObjectHandle b = outAnnots.getArrayItem(i);
@@ -334,11 +335,21 @@ int repairLinks(QPDF& src, const std::vector<std::pair<QPDFObjectHandle, QPDFObj
             }
             QPDFObjectHandle moved = moveDest(dest, pages);
             if (moved.isNull()) {
-                ++lost;
-                holderB.removeKey(key);
+                dropped.insert(i);
             } else {
                 holderB.replaceKey(key, moved);
             }
+        }
+        if (!dropped.empty()) {
+            // A link without a target would still be clickable and do nothing: it goes.
+            auto kept = QPDFObjectHandle::newArray();
+            for (int i = 0; i < outAnnots.getArrayNItems(); ++i) {
+                if (!dropped.count(i)) {
+                    kept.appendItem(outAnnots.getArrayItem(i));
+                }
+            }
+            to.replaceKey("/Annots", kept);
+            lost += static_cast<int>(dropped.size());
         }
     }
     return lost;

@@ -45,7 +45,8 @@ void writeOutline(QPDF& out, const std::vector<OutlineNode>& roots);
 // Repoints the link annotations of copied pages to where their target pages landed. Copying
 // a page turns a link to a page that was not copied yet into a link to nothing, and named
 // destinations have no name tree in the output, so every link is resolved in its source and
-// written as an explicit destination. Returns how many links lost their target.
+// written as an explicit destination. A link whose target is not in the output is removed
+// from its page. Returns how many links were removed.
 int repairLinks(QPDF& src, const std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>>& copiedPages,
                 const PageMap& pages);
 

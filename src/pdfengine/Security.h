@@ -19,4 +19,11 @@ namespace plait::pdf {
 void applySecurity(QPDFWriter& writer, const Security& security, WriterOptions::Cipher cipher,
                    std::vector<std::string>& notes);
 
+// The byte strings to try, in order, for a password the user typed (UTF-8, or Latin-1 when it is
+// not UTF-8), the way PDF readers match it against any file: the bytes as typed, then without
+// blanks around them, then re-encoded for the older encryption levels (PDFDocEncoding,
+// Latin-1) or from Latin-1 to UTF-8, and for 256-bit AES the SASLprep-normalised UTF-8.
+// No string appears twice; the empty password is not in the list.
+std::vector<std::string> passwordCandidates(const std::string& typed);
+
 } // namespace plait::pdf

@@ -88,6 +88,47 @@ TEST(Build, LinksBetweenPagesFollowTheirPagesAndFormsSurvive) {
     EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
 }
 
+TEST(Build, APageTakenTwiceHasItsOwnLinksAndLinksWithoutTargetGo) {
+    TempDir dir;
+    PdfSpec layout;
+    layout.pageTexts = {"one", "two", "three"};
+    layout.linkTo = {3, 1, 0};
+    const auto a = makePdf(dir.path("a.pdf"), layout);
+    const auto out = dir.path("out.pdf").string();
+
+    Build twice;
+    twice.call("setOutFile", {out}).call("setInFile", {a}).call("setPages", {"1,3,1"});
+    ASSERT_EQ(twice.run(), "3");
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    {
+        QPDF q;
+        q.processFile(out.c_str());
+        auto pages = q.getAllPages();
+        auto first = pages[0].getKey("/Annots").getArrayItem(0);
+        auto second = pages[2].getKey("/Annots").getArrayItem(0);
+        EXPECT_NE(first.getObjGen(), second.getObjGen());
+        for (auto link : {first, second})
+            EXPECT_EQ(link.getKey("/Dest").getArrayItem(0).getObjGen(), pages[1].getObjGen());
+    }
+
+    // Both copies of page 1 lose their link to page 3: two links go, and none stays without
+    // a target; page 2's link to page 1 stays.
+    Build lost;
+    lost.call("setOutFile", {out}).call("setInFile", {a}).call("setPages", {"1,1,2"});
+    ASSERT_EQ(lost.run(), "3");
+    EXPECT_TRUE(lost.warned("a.pdf: 2 links point at pages that are not in the output; they were removed"));
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    QPDF q;
+    q.processFile(out.c_str());
+    auto pages = q.getAllPages();
+    for (int i : {0, 1}) {
+        auto annots = pages[static_cast<std::size_t>(i)].getKey("/Annots");
+        EXPECT_TRUE(!annots.isArray() || annots.getArrayNItems() == 0) << i;
+    }
+    EXPECT_EQ(pages[2].getKey("/Annots").getArrayItem(0).getKey("/Dest").getArrayItem(0).getObjGen(),
+              pages[0].getObjGen());
+}
+
 TEST(Build, FailureCodesLeaveNoOutputAndKeepAnExistingOne) {
     TempDir dir;
     const auto good = makePdf(dir.path("good.pdf"), "good", 2);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace plait::pdf::testing {
@@ -155,6 +156,27 @@ std::string makePdf(const fs::path& path, const std::string& name, int pages) {
     return makePdf(path, layout);
 }
 
+std::string editPdf(const std::string& from, const fs::path& to, const std::function<void(QPDF&)>& edit) {
+    QPDF pdf;
+    pdf.processFile(from.c_str());
+    edit(pdf);
+    QPDFWriter w(pdf, to.c_str());
+    w.setStaticID(true);
+    w.write();
+    return to.string();
+}
+
+Pixmap readPixmap(const fs::path& path) {
+    std::istringstream in(readFile(path));
+    std::string magic;
+    int maxValue = 0;
+    Pixmap p;
+    in >> magic >> p.width >> p.height >> maxValue;
+    in.get();
+    p.bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return p;
+}
+
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
@@ -209,6 +231,26 @@ int pageCount(const std::string& pdf) {
     QPDF q;
     q.processFile(pdf.c_str());
     return static_cast<int>(q.getAllPages().size());
+}
+
+std::vector<Word> words(const std::string& pdf, int page) {
+    const std::string n = std::to_string(page);
+    const auto r = run("pdftotext -bbox -f " + n + " -l " + n + " " + quote(pdf) + " -");
+    std::vector<Word> out;
+    static const std::regex re(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" )re"
+                               R"re(yMax="([-\d.]+)">([^<]*)</word>)re");
+    for (std::sregex_iterator it(r.output.begin(), r.output.end(), re), end; it != end; ++it) {
+        out.push_back(
+            {(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])});
+    }
+    return out;
+}
+
+std::optional<Word> find(const std::vector<Word>& words, const std::string& text) {
+    for (const auto& w : words)
+        if (w.text == text)
+            return w;
+    return std::nullopt;
 }
 
 bool Build::warned(std::string_view fragment) const {

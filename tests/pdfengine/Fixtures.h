@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,8 @@ struct PdfSpec {
 std::string makePdf(const fs::path& path, const PdfSpec& layout);
 // Pages "name 1".."name n".
 std::string makePdf(const fs::path& path, const std::string& name, int pages);
+// The PDF at `from` changed by `edit`, written to `to`; returns `to` as a string.
+std::string editPdf(const std::string& from, const fs::path& to, const std::function<void(QPDF&)>& edit);
 void writeFile(const fs::path& path, const std::string& bytes);
 // A PDF made of the given object bodies (object k+1 is objects[k], object 1 the catalog), with
 // a correct cross-reference table, so that a reader needs no repair to read it.
@@ -55,6 +59,12 @@ std::string rawPdf(const fs::path& path, const std::vector<std::string>& objects
 // A one-page PDF of 6 MB whose page holds an array of three million numbers: about 1.5 GB
 // once a reader has it in memory.
 std::string widePdf(const fs::path& path);
+// A binary PPM (colour) or PGM (grey) image as the renderers write it: its size and pixel bytes.
+struct Pixmap {
+    int width = 0, height = 0;
+    std::string bytes;
+};
+Pixmap readPixmap(const fs::path& path);
 std::string readFile(const fs::path& path);
 
 struct ToolResult {
@@ -68,6 +78,15 @@ std::string quote(const std::string& s);
 // Text of the pages as pdftotext sees it, one string per page.
 std::vector<std::string> pageTexts(const std::string& pdf, const std::string& password = "");
 int pageCount(const std::string& pdf);
+
+// Words of one page (1-based) as pdftotext -bbox places them: top-down coordinates of the
+// displayed page.
+struct Word {
+    std::string text;
+    double xMin, yMin, xMax, yMax;
+};
+std::vector<Word> words(const std::string& pdf, int page);
+std::optional<Word> find(const std::vector<Word>& words, const std::string& text);
 inline QPDFObjectHandle pageOf(QPDF& pdf, int index) {
     return pdf.getAllPages().at(static_cast<std::size_t>(index));
 }

@@ -4,6 +4,7 @@
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PageList.h"
 #include "pdfengine/geometry/Annotations.h"
+#include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
@@ -131,33 +132,46 @@ void remapOutline(std::vector<OutlineNode>& nodes, const PageRemap& remap) {
     }
 }
 
+// A link whose page shows nowhere would stay clickable and do nothing: it leaves its page.
 void remapLinks(QPDF& out, const PageRemap& remap) {
     for (QPDFObjectHandle page : out.getAllPages()) {
         QPDFObjectHandle annots = page.getKey("/Annots");
         if (!annots.isArray()) {
             continue;
         }
+        std::vector<QPDFObjectHandle> kept;
+        bool dropped = false;
         for (auto& annot : annots.aitems()) {
-            if (!annot.isDictionary()) {
-                continue;
-            }
-            QPDFObjectHandle dest = annot.getKey("/Dest");
-            if (dest.isArray()) {
-                if (remapDest(dest, remap)) {
-                    annot.replaceKey("/Dest", dest);
-                } else {
-                    annot.removeKey("/Dest");
+            bool lost = false;
+            if (annot.isDictionary()) {
+                QPDFObjectHandle dest = annot.getKey("/Dest");
+                if (dest.isArray()) {
+                    if (remapDest(dest, remap)) {
+                        annot.replaceKey("/Dest", dest);
+                    } else {
+                        annot.removeKey("/Dest");
+                        lost = true;
+                    }
+                }
+                QPDFObjectHandle action = annot.getKey("/A");
+                if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
+                    QPDFObjectHandle d = action.getKey("/D");
+                    if (remapDest(d, remap)) {
+                        action.replaceKey("/D", d);
+                    } else {
+                        annot.removeKey("/A");
+                        lost = true;
+                    }
                 }
             }
-            QPDFObjectHandle action = annot.getKey("/A");
-            if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")) {
-                QPDFObjectHandle d = action.getKey("/D");
-                if (remapDest(d, remap)) {
-                    action.replaceKey("/D", d);
-                } else {
-                    annot.removeKey("/A");
-                }
+            if (lost && annot.getKey("/Subtype").isNameAndEquals("/Link")) {
+                dropped = true;
+            } else {
+                kept.push_back(annot);
             }
+        }
+        if (dropped) {
+            page.replaceKey("/Annots", QPDFObjectHandle::newArray(kept));
         }
     }
 }
@@ -241,6 +255,8 @@ void carryAnnotations(QPDF& out, const Layer& layer, const geometry::Affine& whe
 void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<Layer>& layers,
              const ComposeOptions& options, QPDFObjectHandle gs, int& fieldsLeft) {
     QPDFPageObjectHelper helper(page);
+    // The layers are drawn before or after the page's content, in its default space.
+    geometry::balanceContents(helper);
     const Rect rect = helper.getTrimBox().getArrayAsRectangle();
     const bool blends = options.blends();
     // With the base on top and blended, its content becomes a layer of its own.
@@ -391,6 +407,7 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
                 break;
             }
             if (!forms[k].isInitialized()) {
+                geometry::balanceContents(QPDFPageObjectHelper(over[k]));
                 forms[k] = QPDFPageObjectHelper(over[k]).getFormXObjectForPage();
                 if (options.blends() && !options.reverse) {
                     makeGroup(forms[k]);
@@ -522,6 +539,8 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
         for (const auto& [index, rect] : sheet.cells) {
             poll();
             QPDFObjectHandle src = pages[index];
+            // A form's content must restore what it saves, or it unsettles the sheet around it.
+            geometry::balanceContents(QPDFPageObjectHelper(src));
             QPDFObjectHandle form = QPDFPageObjectHelper(src).getFormXObjectForPage();
             const std::string name = "/Fx" + std::to_string(++placed);
             xobjects.replaceKey(name, form);

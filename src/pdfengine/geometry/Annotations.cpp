@@ -125,4 +125,41 @@ void transformAnnotations(QPDFObjectHandle page, const Affine& cm, MovedAnnotati
     page.replaceKey("/Annots", own);
 }
 
+void ownAnnotations(QPDFObjectHandle page, std::set<QPDFObjGen>& placed) {
+    QPDFObjectHandle annots = page.getKey("/Annots");
+    QPDF* pdf = page.getOwningQPDF();
+    if (!annots.isArray() || !pdf) {
+        return;
+    }
+    std::map<QPDFObjGen, QPDFObjectHandle> copies;
+    auto own = QPDFObjectHandle::newArray();
+    for (auto annot : annots.aitems()) {
+        if (annot.isIndirect() && annot.isDictionary() &&
+            !annot.getKey("/Subtype").isNameAndEquals("/Widget") &&
+            !placed.insert(annot.getObjGen()).second) {
+            QPDFObjectHandle copy = pdf->makeIndirectObject(annot.shallowCopy());
+            if (copy.hasKey("/P")) {
+                copy.replaceKey("/P", page);
+            }
+            copies.emplace(annot.getObjGen(), copy);
+            annot = copy;
+        }
+        own.appendItem(annot);
+    }
+    if (copies.empty()) {
+        return;
+    }
+    for (auto& [old, copy] : copies) {
+        for (const char* key : {"/Popup", "/Parent", "/IRT"}) {
+            QPDFObjectHandle ref = copy.getKey(key);
+            if (ref.isIndirect()) {
+                if (auto it = copies.find(ref.getObjGen()); it != copies.end()) {
+                    copy.replaceKey(key, it->second);
+                }
+            }
+        }
+    }
+    page.replaceKey("/Annots", own);
+}
+
 } // namespace plait::pdf::geometry

@@ -1,6 +1,7 @@
 #include "pdfengine/geometry/Geometry.h"
 #include "pdfengine/geometry/Affine.h"
 #include "pdfengine/geometry/Annotations.h"
+#include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -208,8 +209,10 @@ Rect transformRect(const Affine& m, const Rect& r) {
 }
 
 // Wraps the page's content in "q <cm> cm ... Q". The original streams are left as they are
-// (they may be shared with other pages); two tiny streams are added around them.
+// (they may be shared with other pages); two tiny streams are added around them. A stray
+// restore in the content would pop the placement, so the content is balanced first.
 void wrapContents(QPDF& pdf, QPDFPageObjectHelper& page, const Affine& cm) {
+    geometry::balanceContents(page);
     page.addPageContents(pdf.newStream("q\n" + cm.toQpdf().unparse() + " cm\n"), true);
     page.addPageContents(pdf.newStream("\nQ\n"), false);
 }
@@ -349,7 +352,8 @@ bool GeometryOptions::isNoOp() const {
     return true;
 }
 
-void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::string>& warnings) {
+void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::string>& warnings,
+                   PageMoves* moves) {
     if (options.isNoOp()) {
         return;
     }
@@ -369,7 +373,11 @@ void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::s
     for (std::size_t i = 0; i < pages.size(); ++i) {
         auto& page = pages[i];
         if (auto view = readPage(page)) {
-            applyChange(pdf, page, *view, planPage(plan, *view, first, i == 0), movedAnnotations);
+            const PageChange change = planPage(plan, *view, first, i == 0);
+            applyChange(pdf, page, *view, change, movedAnnotations);
+            if (moves && !change.cm.isIdentity()) {
+                moves->emplace(page.getObjectHandle().getObjGen(), change.cm);
+            }
         } else if (badPages++ == 0) {
             firstBad = i + 1;
         }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "pdfengine/Outline.h"
+#include "pdfengine/geometry/Affine.h"
+
 #include <qpdf/QPDF.hh>
+
+#include <map>
 
 #include <optional>
 #include <string>
@@ -52,9 +57,9 @@ namespace plait::pdf {
 // move with the content (bounding box, kept inside the new media box). Content moved by
 // scale or offsets alone keeps every box.
 //
-// Not adjusted: destinations that name a position on a page (/XYZ, /FitR ...) keep their
-// coordinates, so after a content transform a link or bookmark still opens the right page
-// but may scroll to a slightly different spot.
+// Destinations that name a position on a moved page (/XYZ left top, /FitH top, /FitR ...) are
+// moved with its content by moveDestinations, so links and bookmarks still open on their
+// heading.
 struct PdfBox {
     double llx = 0, lly = 0, urx = 0, ury = 0;
 };
@@ -77,7 +82,19 @@ struct GeometryOptions {
 // sense (a scale of 0 or below, a page size or box without area, numbers that are not finite)
 // are skipped with a warning; a page larger than 14400 points (200 inches), which many viewers
 // refuse, is made but warned about.
-void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::string>& warnings);
+//
+// `moves`, when given, receives the matrix each moved page's content went through (old user
+// space to new), for moveDestinations.
+using PageMoves = std::map<QPDFObjGen, geometry::Affine>;
+void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::string>& warnings,
+                   PageMoves* moves = nullptr);
+
+// Moves every destination that names a position on a moved page with that page's content:
+// those of link annotations (/Dest, and /D of a go-to action) and of `outline`. /XYZ keeps its
+// zoom and any coordinate left unspecified; /FitH, /FitV and their /FitB forms trade places
+// when the content turned a quarter; /FitR becomes the box around its turned corners. A
+// destination on a page that did not move is left as it is.
+void moveDestinations(QPDF& pdf, std::vector<OutlineNode>& outline, const PageMoves& moves);
 
 enum class Unit { Points, Inches, Centimeters, Millimeters };
 

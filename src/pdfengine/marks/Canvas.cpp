@@ -1,12 +1,18 @@
 #include "Canvas.h"
 
+#include "FontFinder.h"
 #include "UnicodeFont.h"
+#include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <set>
 
 namespace plait::pdf::marks {
@@ -224,83 +230,183 @@ std::string textBlock(const std::vector<Line>& lines, double x, double y, double
     std::string s;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
-        if (line.bytes.empty())
+        if (line.empty())
             continue;
         const double w = fonts.width(line, size);
         const double lx = align == 'C' ? x - w / 2 : align == 'R' ? x - w : x;
         const double ly = y - static_cast<double>(i) * size * 1.2;
-        std::string shown;
-        if (line.font == Font::Unicode) {
-            static const char* const kHex = "0123456789ABCDEF";
-            shown = "<";
-            for (char ch : line.bytes) {
-                const auto b = static_cast<unsigned char>(ch);
-                shown += kHex[b >> 4];
-                shown += kHex[b & 15];
+        // Each run starts where the one before it ended.
+        s += "BT " + num(lx) + " " + num(ly) + " Td";
+        for (const Run& run : line.runs) {
+            std::string shown;
+            if (run.font == Font::Unicode) {
+                static const char* const kHex = "0123456789ABCDEF";
+                shown = "<";
+                for (char ch : run.bytes) {
+                    const auto b = static_cast<unsigned char>(ch);
+                    shown += kHex[b >> 4];
+                    shown += kHex[b & 15];
+                }
+                shown += ">";
+            } else {
+                shown = literal(run.bytes);
             }
-            shown += ">";
-        } else {
-            shown = literal(line.bytes);
+            s += " " + fontResource(run) + " " + num(size) + " Tf " + shown + " Tj";
         }
-        s += "BT " + std::string(fontResource(line.font)) + " " + num(size) + " Tf " + num(lx) + " " +
-             num(ly) + " Td " + shown + " Tj ET\n";
+        s += " ET\n";
     }
     return s;
 }
 
-// The Unicode font is the one the desktop installs with its basic fonts; without it, text the
-// standard fonts cannot show falls back to '?'.
+std::string fontResource(const Run& run) {
+    if (run.font == Font::Bold)
+        return "/HB";
+    if (run.font != Font::Unicode)
+        return "/H";
+    return run.face == 0 ? "/U" : "/U" + std::to_string(run.face + 1);
+}
+
+// DejaVu Sans comes with the desktop's basic fonts and covers most alphabets; other scripts
+// come from whatever font the system has for them.
 constexpr const char* kUnicodeFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+// Fonts loaded for one document at most: each can be large (a CJK font is several MB).
+constexpr std::size_t kMostFaces = 6;
+// System font searches for one document at most: text with thousands of characters no font has
+// must not cost a search each.
+constexpr int kMostSearches = 32;
 
 Fonts::Fonts(QPDF& pdf) : pdf_(pdf) {}
 Fonts::~Fonts() = default;
 
-Line Fonts::prepare(std::string_view text, Font preferred, bool& lost) {
-    const std::u32string cps = codePoints(text);
-    bool winAnsi = true;
-    for (char32_t cp : cps)
-        winAnsi = winAnsi && winAnsiCode(cp) >= 0;
-    if (!winAnsi && preferred == Font::Regular && !unicodeTried_) {
-        unicodeTried_ = true;
-        auto font = std::make_unique<UnicodeFont>();
-        if (font->load(kUnicodeFontFile))
-            unicode_ = std::move(font);
+std::optional<std::size_t> Fonts::load(const std::string& path) {
+    for (std::size_t i = 0; i < faces_.size(); ++i)
+        if (faces_[i]->path() == path)
+            return i;
+    if (faces_.size() >= kMostFaces || std::find(failed_.begin(), failed_.end(), path) != failed_.end())
+        return std::nullopt;
+    auto face = std::make_unique<UnicodeFont>();
+    if (!face->load(path)) {
+        failed_.push_back(path);
+        return std::nullopt;
     }
-    if (winAnsi || preferred != Font::Regular || !unicode_)
-        return {preferred, toWinAnsi(text, lost)};
-    Line line{Font::Unicode, {}};
-    for (char32_t cp : cps) {
+    // Subset tags are six capital letters, one per font of the document.
+    std::string name = std::filesystem::path(path).stem().string();
+    name.erase(
+        std::remove_if(name.begin(), name.end(),
+                       [](char ch) { return !std::isalnum(static_cast<unsigned char>(ch)) && ch != '-'; }),
+        name.end());
+    face->setNames("PLAIT" + std::string(1, static_cast<char>('A' + faces_.size())),
+                   name.empty() ? "Font" : name);
+    faces_.push_back(std::move(face));
+    return faces_.size() - 1;
+}
+
+std::optional<std::size_t> Fonts::faceFor(const std::u32string& characters) {
+    if (!defaultTried_) {
+        defaultTried_ = true;
+        load(kUnicodeFontFile);
+    }
+    const auto covers = [&](std::size_t face) {
+        for (char32_t cp : characters)
+            if (faces_[face]->glyph(cp) == 0)
+                return false;
+        return true;
+    };
+    for (std::size_t i = 0; i < faces_.size(); ++i)
+        if (covers(i))
+            return i;
+    // The system is asked once for characters no loaded font has, so text no font has does not
+    // cost a search per line.
+    std::u32string missing;
+    for (char32_t cp : characters) {
+        bool anywhere = false;
+        for (const auto& face : faces_)
+            anywhere = anywhere || face->glyph(cp) != 0;
+        if (!anywhere && !searched_.count(cp))
+            missing.push_back(cp);
+    }
+    if (missing.empty() || searches_ >= kMostSearches)
+        return std::nullopt;
+    ++searches_;
+    searched_.insert(missing.begin(), missing.end());
+    // Best a font that has the whole line; failing that, fonts for what no loaded font has,
+    // which the line then takes character by character.
+    const std::size_t distinct = std::set<char32_t>(characters.begin(), characters.end()).size();
+    for (const auto& found : fontsCovering(characters, 4)) {
+        if (found.covered < distinct)
+            break;
+        const auto face = load(found.path);
+        if (face && covers(*face))
+            return face;
+    }
+    for (const auto& found : fontsCovering(missing, 2)) {
+        if (std::all_of(missing.begin(), missing.end(), [&](char32_t cp) {
+                return std::any_of(faces_.begin(), faces_.end(),
+                                   [&](const auto& f) { return f->glyph(cp) != 0; });
+            }))
+            break;
+        load(found.path);
+    }
+    return std::nullopt;
+}
+
+Line Fonts::prepare(std::string_view text, Font preferred, bool& lost) {
+    std::u32string cps = codePoints(text);
+    bool winAnsi = true;
+    for (char32_t& cp : cps) {
+        winAnsi = winAnsi && winAnsiCode(cp) >= 0;
         if (cp == '\t')
             cp = ' ';
-        std::uint16_t gid = unicode_->glyph(cp);
-        if (gid == 0) {
-            lost = true;
-            cp = '?';
-            gid = unicode_->glyph(cp);
-        }
-        unicode_->use(gid, cp);
-        line.bytes += static_cast<char>(gid >> 8);
-        line.bytes += static_cast<char>(gid & 0xFF);
     }
-    resources().getKey("/Font").replaceKey("/U", unicode_->object(pdf_));
+    std::optional<std::size_t> whole = winAnsi ? std::nullopt : faceFor(cps);
+    if (winAnsi || (!whole && faces_.empty()))
+        return {{{preferred, toWinAnsi(text, lost)}}};
+    // One font for the whole line when one has it all; otherwise each character in the first
+    // font that has it, and '?' in the line's font where none has.
+    Line line;
+    for (char32_t cp : cps) {
+        std::optional<std::size_t> face = whole;
+        if (!face)
+            face = faceFor(std::u32string(1, cp));
+        if (!face) {
+            lost = true;
+            face = line.runs.empty() ? 0 : line.runs.back().face;
+            cp = '?';
+        }
+        UnicodeFont& font = *faces_[*face];
+        const std::uint16_t gid = font.glyph(cp);
+        font.use(gid, cp);
+        if (line.runs.empty() || line.runs.back().face != *face)
+            line.runs.push_back({Font::Unicode, {}, *face});
+        line.runs.back().bytes += static_cast<char>(gid >> 8);
+        line.runs.back().bytes += static_cast<char>(gid & 0xFF);
+    }
+    for (const Run& run : line.runs)
+        resources().getKey("/Font").replaceKey(fontResource(run), faces_[run.face]->object(pdf_));
     return line;
 }
 
 double Fonts::width(const Line& line, double size) const {
-    if (line.font != Font::Unicode || !unicode_)
-        return textWidth(line.bytes, size, line.font == Font::Bold);
     double w = 0;
-    for (std::size_t i = 0; i + 1 < line.bytes.size(); i += 2) {
-        const auto hi = static_cast<unsigned char>(line.bytes[i]);
-        const auto lo = static_cast<unsigned char>(line.bytes[i + 1]);
-        w += unicode_->advance(static_cast<std::uint16_t>((hi << 8) | lo));
+    for (const Run& run : line.runs) {
+        if (run.font != Font::Unicode || run.face >= faces_.size()) {
+            w += textWidth(run.bytes, size, run.font == Font::Bold);
+            continue;
+        }
+        double units = 0;
+        for (std::size_t i = 0; i + 1 < run.bytes.size(); i += 2) {
+            const auto hi = static_cast<unsigned char>(run.bytes[i]);
+            const auto lo = static_cast<unsigned char>(run.bytes[i + 1]);
+            units += faces_[run.face]->advance(static_cast<std::uint16_t>((hi << 8) | lo));
+        }
+        w += units * size / 1000.0;
     }
-    return w * size / 1000.0;
+    return w;
 }
 
 void Fonts::finish() {
-    if (unicode_)
-        unicode_->finish(pdf_);
+    for (auto& face : faces_)
+        face->finish(pdf_);
 }
 
 QPDFObjectHandle Fonts::resources() {
@@ -340,6 +446,8 @@ void Canvas::paint() {
         if (i < 0 || static_cast<std::size_t>(i) >= pages.size())
             continue;
         QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(i)];
+        // Marks go in the page's default space, whatever its content leaves saved or restores.
+        geometry::balanceContents(page);
         const PageFrame frame = pageFrame(page.getObjectHandle());
         // The page's own resources may be shared with other pages or inherited: the page
         // gets its own copy of the dictionaries it adds a name to.

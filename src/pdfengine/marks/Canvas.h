@@ -6,6 +6,8 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,18 +41,22 @@ std::string literal(std::string_view bytes);
 // Advance width of WinAnsi bytes in Helvetica (or Helvetica-Bold) at `size`.
 double textWidth(std::string_view winAnsi, double size, bool bold = false);
 
-// Helvetica, Helvetica-Bold, or the embedded Unicode font for text they cannot show.
+// Helvetica, Helvetica-Bold, or an embedded Unicode font for text they cannot show.
 enum class Font { Regular, Bold, Unicode };
-// The resource names marks use in their drawings.
-inline const char* fontResource(Font f) {
-    return f == Font::Bold ? "/HB" : f == Font::Unicode ? "/U" : "/H";
-}
 
-// One line of text ready to draw: the font and the bytes of its codes.
-struct Line {
+// A piece of a line in one font (for a Unicode font, which of them) and the bytes of its codes.
+struct Run {
     Font font = Font::Regular;
     std::string bytes;
+    std::size_t face = 0;
 };
+// One line of text ready to draw, in one or more fonts.
+struct Line {
+    std::vector<Run> runs;
+    bool empty() const { return runs.empty(); }
+};
+// The resource name marks use for the run's font in their drawings.
+std::string fontResource(const Run& run);
 
 class UnicodeFont;
 
@@ -60,8 +66,9 @@ public:
     explicit Fonts(QPDF& pdf);
     ~Fonts();
     // Text (UTF-8, or Latin-1 when it is not UTF-8) prepared for drawing: in the standard font
-    // when WinAnsiEncoding has every character, otherwise in DejaVu Sans, embedded (regular text
-    // only). Characters no font has become '?' and set `lost`.
+    // when WinAnsiEncoding has every character, otherwise in a system font that has them all
+    // (DejaVu Sans when it does, else one fontconfig finds), embedded. When no font has every
+    // character, the one with most of them is used and the others become '?' and set `lost`.
     Line prepare(std::string_view text, Font preferred, bool& lost);
     double width(const Line& line, double size) const;
     QPDFObjectHandle resources(); // a /Resources dictionary naming every font used
@@ -69,10 +76,18 @@ public:
     void finish();
 
 private:
+    // The face to draw `characters` with: the first loaded one that has them all, else one
+    // fontconfig finds, else the loaded one with most of them. None when no font loads.
+    std::optional<std::size_t> faceFor(const std::u32string& characters);
+    std::optional<std::size_t> load(const std::string& path);
+
     QPDF& pdf_;
     QPDFObjectHandle resources_;
-    std::unique_ptr<UnicodeFont> unicode_;
-    bool unicodeTried_ = false;
+    std::vector<std::unique_ptr<UnicodeFont>> faces_;
+    std::vector<std::string> failed_; // font files that could not be used
+    std::set<char32_t> searched_;     // characters the system was asked about in vain
+    int searches_ = 0;
+    bool defaultTried_ = false;
 };
 
 // Collects what is to be drawn on each page (in displayed coordinates) and paints it all at

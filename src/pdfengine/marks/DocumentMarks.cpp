@@ -35,10 +35,23 @@ void addAnnotation(QPDFObjectHandle page, QPDFObjectHandle annot) {
     annots.appendItem(annot);
 }
 
+// Side of a note's icon in points, as readers draw it.
+constexpr double kNoteIcon = 20;
+
+// A note's icon: a yellow sheet with lines of text.
+QPDFObjectHandle noteIcon(QPDF& pdf) {
+    auto icon =
+        QPDFObjectHandle::newStream(&pdf, "1 1 0 rg 0 G 1 w 0.5 0.5 19 19 re B\n"
+                                          "0.6 w 4 14.5 m 16 14.5 l 4 10.5 m 16 10.5 l 4 6.5 m 12 6.5 l S\n");
+    icon.replaceDict(QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 20 20] >>"));
+    return icon;
+}
+
 } // namespace
 
 void notes(Context& c, const std::string& markup) {
     bool any = false;
+    QPDFObjectHandle icon;
     for (const auto& tag : engine::TagReader::parseAll(markup)) {
         if (text::lower(tag.name) != "a")
             continue;
@@ -56,7 +69,15 @@ void notes(Context& c, const std::string& markup) {
         for (int i : pagesOf(c, param("PAGES"), "Note")) {
             QPDFObjectHandle page = c.pdf.getAllPages().at(static_cast<std::size_t>(i));
             const PageFrame frame = pageFrame(page);
-            const auto r = toUser(frame, x1, y1, x2, y2);
+            // The icon sits in the top-left corner of the rectangle asked for, at the size
+            // readers draw it; a larger rectangle would leave each reader to pick its own spot.
+            // The note does not turn with the page (NoRotate): readers keep the top-left corner
+            // of its rectangle, in the page's own space, where it is and draw the icon upright
+            // from there, so that corner is the one placed.
+            const double left = std::min(x1, x2), top = std::max(y1, y2);
+            const auto corner = apply(frame.toUser, left, top);
+            const QPDFObjectHandle::Rectangle r{corner[0], corner[1] - kNoteIcon, corner[0] + kNoteIcon,
+                                                corner[1]};
             auto note = QPDFObjectHandle::newDictionary();
             note.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
             note.replaceKey("/Subtype", QPDFObjectHandle::newName("/Text"));
@@ -68,13 +89,17 @@ void notes(Context& c, const std::string& markup) {
             note.replaceKey("/F", QPDFObjectHandle::newInteger(4 | 8 | 16)); // print, no zoom, no rotate
             note.replaceKey("/C", QPDFObjectHandle::parse("[1 1 0]"));
             note.replaceKey("/P", page);
+            note.replaceKey("/AP", QPDFObjectHandle::newDictionary());
+            if (!icon.isInitialized())
+                icon = noteIcon(c.pdf); // one drawing serves every note
+            note.getKey("/AP").replaceKey("/N", icon);
             note = c.pdf.makeIndirectObject(note);
             // The popup opens beside the note, inside the page as far as it fits.
             auto popup = QPDFObjectHandle::newDictionary();
             popup.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
             popup.replaceKey("/Subtype", QPDFObjectHandle::newName("/Popup"));
-            const double px = std::min(std::max(x1, x2) + 10, std::max(0.0, frame.width - 200));
-            const double py = std::max(0.0, std::max(y1, y2) - 120);
+            const double px = std::min(left + kNoteIcon + 10, std::max(0.0, frame.width - 200));
+            const double py = std::max(0.0, top - 120);
             const auto pr = toUser(frame, px, py, px + 200, py + 120);
             popup.replaceKey("/Rect", rect(pr.llx, pr.lly, pr.urx, pr.ury));
             popup.replaceKey("/Parent", note);

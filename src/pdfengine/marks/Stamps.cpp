@@ -116,12 +116,12 @@ Drawing draw(const std::string& lowerName, const Line& title, const Line& line2,
     const double titleWidth = fonts.width(title, size);
     const double lineWidth = fonts.width(line2, small);
     d.width = std::max(titleWidth, lineWidth) + 2 * pad;
-    d.height = 0.72 * size + 2 * pad + (line2.bytes.empty() ? 0 : 1.4 * small);
+    d.height = 0.72 * size + 2 * pad + (line2.empty() ? 0 : 1.4 * small);
     const double titleBase = d.height - pad - 0.72 * size;
     d.content = color(look, "RG") + color(look, "rg") + num(2.5 * s) + " w\n" +
                 roundedRect(1.25 * s, 1.25 * s, d.width - 2.5 * s, d.height - 2.5 * s, 6 * s) + "S\n" +
                 textBlock({title}, d.width / 2, titleBase, size, 'C', fonts);
-    if (!line2.bytes.empty())
+    if (!line2.empty())
         d.content += textBlock({line2}, d.width / 2, titleBase - 1.4 * small, small, 'C', fonts);
     return d;
 }

@@ -2,11 +2,54 @@
 
 #include "Canvas.h"
 
+#include <hb-subset.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <string_view>
 
 namespace plait::pdf::marks {
+namespace {
+
+// Fonts are read whole; the largest common system fonts (full CJK sets) are about 20 MB.
+constexpr std::uintmax_t kLargestFont = 64u << 20;
+
+// The font cut down to `glyphs`, each keeping its glyph id; empty when the font cannot be cut.
+// Only the tables a PDF reader uses for a CID font stay.
+std::string subset(const std::string& font, const std::map<std::uint16_t, char32_t>& glyphs) {
+    std::unique_ptr<hb_blob_t, decltype(&hb_blob_destroy)> blob(
+        hb_blob_create(font.data(), static_cast<unsigned>(font.size()), HB_MEMORY_MODE_READONLY, nullptr,
+                       nullptr),
+        &hb_blob_destroy);
+    std::unique_ptr<hb_face_t, decltype(&hb_face_destroy)> face(hb_face_create(blob.get(), 0),
+                                                                &hb_face_destroy);
+    std::unique_ptr<hb_subset_input_t, decltype(&hb_subset_input_destroy)> input(
+        hb_subset_input_create_or_fail(), &hb_subset_input_destroy);
+    if (!input)
+        return {};
+    hb_set_t* keep = hb_subset_input_glyph_set(input.get());
+    for (const auto& [gid, cp] : glyphs)
+        hb_set_add(keep, gid);
+    hb_subset_input_set_flags(input.get(), HB_SUBSET_FLAGS_RETAIN_GIDS);
+    hb_set_t* drop = hb_subset_input_set(input.get(), HB_SUBSET_SETS_DROP_TABLE_TAG);
+    for (const char* tag :
+         {"GSUB", "GPOS", "GDEF", "BASE", "JSTF", "MATH", "DSIG", "kern", "morx", "vhea", "vmtx"})
+        hb_set_add(drop, hb_tag_from_string(tag, 4));
+    std::unique_ptr<hb_face_t, decltype(&hb_face_destroy)> cut(hb_subset_or_fail(face.get(), input.get()),
+                                                               &hb_face_destroy);
+    if (!cut)
+        return {};
+    std::unique_ptr<hb_blob_t, decltype(&hb_blob_destroy)> out(hb_face_reference_blob(cut.get()),
+                                                               &hb_blob_destroy);
+    unsigned length = 0;
+    const char* data = hb_blob_get_data(out.get(), &length);
+    return data && length ? std::string(data, length) : std::string();
+}
+
+} // namespace
 
 std::uint32_t UnicodeFont::u32(std::size_t at) const {
     if (at + 4 > data_.size())
@@ -23,11 +66,21 @@ std::uint16_t UnicodeFont::u16(std::size_t at) const {
 }
 
 bool UnicodeFont::load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec || !std::filesystem::is_regular_file(path, ec) || size > kLargestFont)
         return false;
+    std::ifstream in(path, std::ios::binary);
+    char magic[4] = {};
+    // TrueType outlines start with 00 01 00 00 or "true"; collections ("ttcf") and PostScript
+    // outlines ("OTTO") are refused before the whole file is read.
+    if (!in.read(magic, 4) || (std::string_view(magic, 4) != std::string_view("\0\1\0\0", 4) &&
+                               std::string_view(magic, 4) != "true"))
+        return false;
+    in.seekg(0);
     data_.assign(std::istreambuf_iterator<char>(in), {});
-    std::size_t head = 0, hhea = 0, maxp = 0;
+    path_ = path;
+    std::size_t head = 0, hhea = 0, maxp = 0, glyf = 0;
     const unsigned tables = u16(4);
     for (unsigned i = 0; i < tables; ++i) {
         const std::size_t rec = 12 + 16 * i;
@@ -45,8 +98,12 @@ bool UnicodeFont::load(const std::string& path) {
             maxp = offset;
         else if (tag == "cmap")
             cmap_ = offset;
+        else if (tag == "glyf")
+            glyf = offset;
     }
-    if (!head || !hhea || !hmtx_ || !maxp || !cmap_) {
+    // Fonts with PostScript outlines (and collections, whose first bytes are "ttcf") would need
+    // another kind of PDF font.
+    if (!head || !hhea || !hmtx_ || !maxp || !cmap_ || !glyf) {
         data_.clear();
         return false;
     }
@@ -128,24 +185,26 @@ QPDFObjectHandle UnicodeFont::object(QPDF& pdf) {
     if (font_.isInitialized())
         return font_;
     const double scale = 1000.0 / unitsPerEm_;
-    auto file = QPDFObjectHandle::newStream(&pdf, data_);
-    file.getDict().replaceKey("/Length1", QPDFObjectHandle::newInteger(static_cast<long long>(data_.size())));
-    auto descriptor = QPDFObjectHandle::parse("<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 "
-                                              "/ItalicAngle 0 /StemV 80 >>");
+    // The font file is written by finish(), once the glyphs drawn are known.
+    file_ = QPDFObjectHandle::newStream(&pdf, std::string());
+    auto descriptor =
+        QPDFObjectHandle::parse("<< /Type /FontDescriptor /Flags 32 /ItalicAngle 0 /StemV 80 >>");
+    descriptor.replaceKey("/FontName", QPDFObjectHandle::newName(baseFont_));
     descriptor.replaceKey(
         "/FontBBox", QPDFObjectHandle::parse("[" + num(bbox_[0] * scale) + " " + num(bbox_[1] * scale) + " " +
                                              num(bbox_[2] * scale) + " " + num(bbox_[3] * scale) + "]"));
     descriptor.replaceKey("/Ascent", QPDFObjectHandle::newReal(ascent_ * scale, 2, true));
     descriptor.replaceKey("/Descent", QPDFObjectHandle::newReal(descent_ * scale, 2, true));
     descriptor.replaceKey("/CapHeight", QPDFObjectHandle::newReal(ascent_ * scale, 2, true));
-    descriptor.replaceKey("/FontFile2", file);
+    descriptor.replaceKey("/FontFile2", file_);
     cidFont_ = pdf.makeIndirectObject(
-        QPDFObjectHandle::parse("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSans /CIDSystemInfo "
+        QPDFObjectHandle::parse("<< /Type /Font /Subtype /CIDFontType2 /CIDSystemInfo "
                                 "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
                                 "/CIDToGIDMap /Identity >>"));
+    cidFont_.replaceKey("/BaseFont", QPDFObjectHandle::newName(baseFont_));
     cidFont_.replaceKey("/FontDescriptor", pdf.makeIndirectObject(descriptor));
-    auto font = QPDFObjectHandle::parse(
-        "<< /Type /Font /Subtype /Type0 /BaseFont /DejaVuSans /Encoding /Identity-H >>");
+    auto font = QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type0 /Encoding /Identity-H >>");
+    font.replaceKey("/BaseFont", QPDFObjectHandle::newName(baseFont_));
     auto descendants = QPDFObjectHandle::newArray();
     descendants.appendItem(cidFont_);
     font.replaceKey("/DescendantFonts", descendants);
@@ -188,6 +247,12 @@ void UnicodeFont::finish(QPDF& pdf) {
     }
     flush();
     cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    // Without a subset (a font the subsetter refuses) the whole font goes in.
+    std::string file = subset(data_, used_);
+    if (file.empty())
+        file = data_;
+    file_.replaceStreamData(file, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+    file_.getDict().replaceKey("/Length1", QPDFObjectHandle::newInteger(static_cast<long long>(file.size())));
     cidFont_.replaceKey("/W", widths);
     cidFont_.replaceKey("/DW", QPDFObjectHandle::newInteger(1000));
     font_.replaceKey("/ToUnicode", QPDFObjectHandle::newStream(&pdf, cmap));

@@ -141,19 +141,21 @@ std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileN
     const std::string rect =
         "[" + marks::num(x0) + " " + marks::num(y0) + " " + marks::num(x1) + " " + marks::num(y1) + "]";
 
-    std::string content = "q 0.15 g " + marks::num(x0) + " " + marks::num(y0) + " " + marks::num(x1 - x0) +
-                          " " + marks::num(y1 - y0) + " re f\n";
-    // A play symbol in the middle, so the area reads as something to click.
-    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-    content += "0.85 g " + marks::num(cx - 24) + " " + marks::num(cy - 30) + " m " + marks::num(cx + 32) +
-               " " + marks::num(cy) + " l " + marks::num(cx - 24) + " " + marks::num(cy + 30) + " l f Q\n";
+    // The screen area, dark with a play symbol in the middle so it reads as something to click.
+    // The same picture is the annotation's appearance, for readers that draw that instead.
+    const double sw = x1 - x0, sh = y1 - y0;
+    const std::string screen = "0.15 g 0 0 " + marks::num(sw) + " " + marks::num(sh) + " re f\n0.85 g " +
+                               marks::num(sw / 2 - 24) + " " + marks::num(sh / 2 - 30) + " m " +
+                               marks::num(sw / 2 + 32) + " " + marks::num(sh / 2) + " l " +
+                               marks::num(sw / 2 - 24) + " " + marks::num(sh / 2 + 30) + " l f\n";
+    std::string content = "q 1 0 0 1 " + marks::num(x0) + " " + marks::num(y0) + " cm\n" + screen + "Q\n";
     content += "0 g\n" + centredLine(fileName, height - margin - 16, 18, width - 2 * margin, width);
     content += centredLine(type.label, height - margin - 36, 12, width - 2 * margin, width);
 
     QOH resources = QOH::parse(fontResources());
-    QOH appearance = QOH::newStream(&pdf, "");
-    appearance.replaceDict(QOH::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 " + marks::num(x1 - x0) +
-                                      " " + marks::num(y1 - y0) + "] >>"));
+    QOH appearance = QOH::newStream(&pdf, screen);
+    appearance.replaceDict(QOH::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 " + marks::num(sw) + " " +
+                                      marks::num(sh) + "] >>"));
 
     for (int i = 0; i < copies; ++i) {
         QOH page = pdf.makeIndirectObject(QOH::parse("<< /Type /Page /MediaBox [0 0 792 612] >>"));

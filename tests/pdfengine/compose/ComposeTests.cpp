@@ -159,6 +159,32 @@ TEST_F(Compose, OverlayLaysPageOnPageAndRepeatLaysItOnEveryPage) {
     EXPECT_THAT(pageTexts(out)[1], HasSubstr("Letterhead"));
 }
 
+// An overlay page's link to an overlay page that was laid on nothing would be left clickable
+// with no target: it goes, while a link to a page that was laid on stays.
+TEST_F(Compose, OverlayLinksWhoseTargetShowsNowhereGo) {
+    PdfSpec layout;
+    layout.pageTexts = {"OverA", "OverB", "OverC"};
+    layout.linkTo = {3, 1, 0}; // A links to C (laid on nothing), B to A
+    const auto linked = makePdf(dir.path("linked.pdf"), layout);
+    Build build;
+    build.call("setOutFile", {out}).call("setInFile", {base + "," + linked}).call("setOverlay");
+    ASSERT_EQ(build.run(), "2");
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    QPDF pdf;
+    pdf.processFile(out.c_str());
+    const auto links = [&](int page) {
+        std::vector<QPDFObjectHandle> found;
+        for (auto annot : pageOf(pdf, page).getKey("/Annots").aitems())
+            if (annot.getKey("/Subtype").isNameAndEquals("/Link"))
+                found.push_back(annot);
+        return found;
+    };
+    EXPECT_TRUE(links(0).empty());
+    auto kept = links(1);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].getKey("/Dest").getArrayItem(0).getObjGen(), pageOf(pdf, 0).getObjGen());
+}
+
 TEST_F(Compose, OverlayPagesChooseTheReceivingPagesAndSurplusOverlayPagesAreReported) {
     const auto twoPages = makeColorPdf(dir.path("two.pdf"), {{{{306, 400, 306, 392, kBlue}}, "OverA"},
                                                              {{{306, 400, 306, 392, kBlue}}, "OverB"}});

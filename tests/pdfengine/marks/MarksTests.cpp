@@ -6,38 +6,12 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <optional>
-#include <regex>
-#include <sstream>
 
 namespace plait::pdf::testing {
 namespace {
 
 bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
-}
-
-// Words of one page as pdftotext -bbox places them (top-down coordinates of the displayed page).
-struct Word {
-    std::string text;
-    double xMin, yMin, xMax, yMax;
-};
-std::vector<Word> words(const std::string& pdf, int page) {
-    const std::string n = std::to_string(page);
-    const auto r = run("pdftotext -bbox -f " + n + " -l " + n + " " + quote(pdf) + " -");
-    std::vector<Word> out;
-    static const std::regex re(R"re(<word xMin="([-\d.]+)" yMin="([-\d.]+)" xMax="([-\d.]+)" )re"
-                               R"re(yMax="([-\d.]+)">([^<]*)</word>)re");
-    for (std::sregex_iterator it(r.output.begin(), r.output.end(), re), end; it != end; ++it) {
-        out.push_back(
-            {(*it)[5], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])});
-    }
-    return out;
-}
-std::optional<Word> find(const std::vector<Word>& ws, const std::string& text) {
-    for (const auto& w : ws)
-        if (w.text == text)
-            return w;
-    return std::nullopt;
 }
 
 bool checks(const std::string& pdf) {
@@ -79,14 +53,8 @@ Render render(const std::string& pdf, int page, const TempDir& dir) {
     const auto base = dir.path("render").string();
     const std::string n = std::to_string(page);
     run("pdftoppm -r 36 -f " + n + " -l " + n + " -singlefile " + quote(pdf) + " " + quote(base));
-    std::istringstream in(readFile(base + ".ppm"));
-    std::string magic;
-    int maxValue = 0;
-    Render r;
-    in >> magic >> r.width >> r.height >> maxValue;
-    in.get();
-    r.rgb.assign(std::istreambuf_iterator<char>(in), {});
-    return r;
+    Pixmap image = readPixmap(base + ".ppm");
+    return {image.width, image.height, std::move(image.bytes)};
 }
 
 std::vector<QPDFObjectHandle> annotations(QPDF& pdf, int page, const std::string& subtype) {
@@ -140,18 +108,12 @@ TEST(PageNumbers, FormatStylesAndAlignment) {
 
 TEST(PageNumbers, FollowRotatedPagesAndLeaveThePageStateAlone) {
     TempDir dir;
-    const auto base = makePdf(dir.path("base.pdf"), "body", 2);
     // Page 2 is shown turned a quarter; page 1's content leaves a scaled, red graphics state.
-    const auto in = dir.path("in.pdf").string();
-    {
-        QPDF pdf;
-        pdf.processFile(base.c_str());
+    const auto in = editPdf(makePdf(dir.path("base.pdf"), "body", 2), dir.path("in.pdf"), [](QPDF& pdf) {
         QPDFPageObjectHelper(pageOf(pdf, 0))
             .addPageContents(QPDFObjectHandle::newStream(&pdf, "1 0 0 rg 3 0 0 3 0 0 cm\n"), false);
         pageOf(pdf, 1).replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
-        QPDFWriter w(pdf, in.c_str());
-        w.write();
-    }
+    });
     const auto out = dir.path("out.pdf").string();
     Build b;
     b.call("setOutFile", {out}).call("setInFile", {in}).call("setPageNum").call("setPageFmt", {"No %1"});
@@ -221,12 +183,12 @@ TEST(TextArea, PlacedOnListedPagesInUnitsFromEitherCorner) {
 }
 
 TEST(TextArea, BadValuesAndForeignCharactersAreNoted) {
-    // Greek needs the embedded font; the CJK character is in no font the engine has.
+    // Greek needs the embedded font; the private-use character of the last plane is in no font.
     const std::string greek = "\xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1";
     MarkBuild m;
     m.call("setFileDataS",
            {"_text_", "<TEXT PAGES=\"1,9\" SIZE=\"big\" X=72 Y=72 ANGLE=90  COLOR=\"red\" >Caf\xC3\xA9 " +
-                          greek + " \xE4\xB8\xAD\r\nplain</TEXT>"});
+                          greek + " \xF4\x8F\xBF\xBD\r\nplain</TEXT>"});
     m.call("setStrFileIn", {"_text_"});
     ASSERT_EQ(m.b.run(), "3");
     EXPECT_TRUE(checks(m.out));
@@ -256,12 +218,55 @@ TEST(Notes, StickyNoteWithTitleAndTextOnListedPages) {
         ASSERT_EQ(notes.size(), 1u) << page;
         EXPECT_EQ(notes[0].getKey("/T").getUTF8Value(), "Review");
         EXPECT_EQ(notes[0].getKey("/Contents").getUTF8Value(), "Check \xC3\xA9 figures");
+        // An icon-sized rectangle in the top-left corner of the one asked for, with a look.
         const auto r = notes[0].getKey("/Rect").getArrayAsRectangle();
         EXPECT_DOUBLE_EQ(r.llx, 72);
         EXPECT_DOUBLE_EQ(r.ury, 288);
+        EXPECT_DOUBLE_EQ(r.urx - r.llx, 20);
+        EXPECT_DOUBLE_EQ(r.ury - r.lly, 20);
+        EXPECT_TRUE(notes[0].getKey("/AP").getKey("/N").isStream());
         EXPECT_TRUE(notes[0].getKey("/Popup").getKey("/Subtype").isNameAndEquals("/Popup"));
     }
     EXPECT_TRUE(annotations(pdf, 1, "/Text").empty());
+}
+
+// Every reader puts the note's icon where it was asked for, on a turned page too.
+TEST(Notes, EveryReaderDrawsTheIconInTheSamePlace) {
+    TempDir dir;
+    const auto in = editPdf(makePdf(dir.path("base.pdf"), "body", 2), dir.path("in.pdf"), [](QPDF& pdf) {
+        pageOf(pdf, 1).replaceKey("/Rotate", QPDFObjectHandle::newInteger(90));
+    });
+    const auto out = dir.path("out.pdf").string();
+    Build b;
+    b.call("setOutFile", {out}).call("setInFile", {in});
+    b.call("setFileDataS", {"annotes", "<A X1=72 Y1=288 X2=288 Y2=72 TITLE=\"t\" NOTE=\"n\" PAGES=\"\">"});
+    b.call("setAnnotesFile", {"annotes"});
+    ASSERT_EQ(b.run(), "2");
+    EXPECT_TRUE(checks(out));
+    // Yellow pixels, as a fraction of the displayed page from its top-left corner.
+    const auto yellowAt = [&](const std::string& command, const std::string& ppm, double fx, double fy) {
+        run(command);
+        const Pixmap image = readPixmap(ppm);
+        const int x = static_cast<int>(fx * image.width), y = static_cast<int>(fy * image.height);
+        const auto p = reinterpret_cast<const unsigned char*>(
+            &image.bytes[static_cast<std::size_t>(3 * (y * image.width + x))]);
+        return p[0] > 200 && p[1] > 200 && p[2] < 80;
+    };
+    for (int page = 1; page <= 2; ++page) {
+        const double w = page == 1 ? 612 : 792, h = page == 1 ? 792 : 612;
+        // A yellow spot of the icon (clear of its lines): 17 points right of x 72, 17 below y 288.
+        const double fx = 89 / w, fy = (h - 271) / h;
+        const std::string n = std::to_string(page);
+        const auto poppler = dir.path("p").string();
+        EXPECT_TRUE(yellowAt("pdftoppm -r 36 -f " + n + " -l " + n + " -singlefile " + quote(out) + " " +
+                                 quote(poppler),
+                             poppler + ".ppm", fx, fy))
+            << "poppler, page " << page;
+        const auto mupdf = dir.path("m.ppm").string();
+        EXPECT_TRUE(
+            yellowAt("mutool draw -r 36 -o " + quote(mupdf) + " " + quote(out) + " " + n, mupdf, fx, fy))
+            << "mupdf, page " << page;
+    }
 }
 
 TEST(Attachments, EmbeddedWithDescriptionsAndMissingFilesNoted) {

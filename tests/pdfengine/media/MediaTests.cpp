@@ -86,6 +86,10 @@ TEST_F(MediaBuild, MediaBetweenPdfsBecomePlayablePagesWithTheFileEmbedded) {
     build.call("setOutFile", {out}).call("setInFile", {a + "," + wav + "," + mp3 + "," + b});
     ASSERT_EQ(build.run(), "4") << (build.engine.warnings().empty() ? "" : build.engine.warnings().back());
     EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    // mupdf reads every stream without complaint (it always notes that it has no colour management).
+    const auto drawn = run("mutool draw -o /dev/null " + quote(out) + " 2>&1 | grep -v 'ICC support'");
+    EXPECT_EQ(drawn.output.find("error"), std::string::npos) << drawn.output;
+    EXPECT_EQ(drawn.output.find("warning"), std::string::npos) << drawn.output;
 
     const auto texts = pageTexts(out);
     ASSERT_EQ(texts.size(), 4u);
@@ -107,6 +111,13 @@ TEST_F(MediaBuild, MediaBetweenPdfsBecomePlayablePagesWithTheFileEmbedded) {
         EXPECT_EQ(action.getKey("/OP").getIntValue(), 0);
         EXPECT_EQ(action.getKey("/AN").getObjGen(), screen.getObjGen());
         EXPECT_FALSE(screen.hasKey("/AA")); // no flags: plays on click only
+        // The appearance draws the screen area: real content, readable by every reader.
+        QPDFObjectHandle look = screen.getKey("/AP").getKey("/N");
+        ASSERT_TRUE(look.isStream());
+        const auto picture = look.getStreamData(qpdf_dl_all);
+        EXPECT_NE(std::string(reinterpret_cast<const char*>(picture->getBuffer()), picture->getSize())
+                      .find(" re f"),
+                  std::string::npos);
         QPDFObjectHandle clip = action.getKey("/R").getKey("/C");
         EXPECT_EQ(clip.getKey("/S").getName(), "/MCD");
         EXPECT_EQ(action.getKey("/R").getKey("/P").getKey("/BE").getKey("/RC").getIntValue(), 1);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+namespace plait::pdf::geometry {
+
+// How a page's content leaves the graphics state stack: `open` saves (q) it never restores,
+// and `extra` restores (Q) with nothing saved to restore. Readers tolerate both, but what is
+// drawn after such content (a page number, an overlay, the page's own placement on a sheet)
+// would inherit its matrix and clip, or have its own saved state popped by a stray Q.
+struct StateBalance {
+    long long open = 0, extra = 0;
+    bool balanced() const { return open == 0 && extra == 0; }
+};
+
+// Counts q and Q with the content tokenizer (strings, comments and inline images are not
+// mistaken for operators). A page whose content cannot be read counts as balanced.
+StateBalance countStates(QPDFPageObjectHelper page);
+
+// Makes the page's content restore everything it saves, so what is drawn before or after it
+// lands where it was placed. Left-open saves are closed by one small stream appended to the
+// page; restores with nothing to restore are dropped, which rewrites the content as one stream
+// (readers ignore such a restore, so the page looks as it did). A balanced page is not touched.
+// Returns what was found.
+StateBalance balanceContents(QPDFPageObjectHelper page);
+
+} // namespace plait::pdf::geometry

@@ -7,10 +7,10 @@
 #include "core/app/MainWindow.h"
 #include "core/settings/SettingsModel.h"
 #include "engine/RecordingEngine.h"
+#include "engine/RegularFile.h"
 #include "pdfengine/PlaitEngine.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -68,8 +68,8 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
         return 0;
     }
     if (o.command == "--version") {
-        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.' << PLAIT_VERSION_PATCH
-                  << '\n';
+        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.'
+                  << PLAIT_VERSION_PATCH << '\n';
         return 0;
     }
     if (o.command != "build" && o.command != "calls" && o.command != "settings" && o.command != "bookmarks") {
@@ -135,15 +135,17 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
     if (o.command == "bookmarks" && o.inputs.size() != 1) {
         return usageError("bookmarks takes exactly one PDF");
     }
+    // Checked without opening: opening a pipe would wait for a writer.
     if (!o.settingsFile.empty()) {
-        std::ifstream probe(o.settingsFile, std::ios::binary);
-        if (!probe) {
-            return usageError("cannot read settings file '" + o.settingsFile + "'");
+        if (const std::string problem = engine::regularFileProblem(o.settingsFile); !problem.empty()) {
+            return usageError("cannot read settings file '" + o.settingsFile + "': " + problem);
         }
     }
     for (const auto& in : o.inputs) {
-        std::ifstream probe(in, std::ios::binary);
-        if (!probe) {
+        if (const std::string problem = engine::regularFileProblem(in); !problem.empty()) {
+            return usageError("cannot read input '" + in + "': " + problem);
+        }
+        if (::access(in.c_str(), R_OK) != 0) {
             return usageError("cannot read input '" + in + "'");
         }
     }
@@ -161,7 +163,8 @@ int main(int argc, char** argv) {
     engine::EngineRegistry engines;
     auto log = std::make_shared<engine::CallLog>();
     if (o.command == "calls") {
-        engines.add(std::string(engine::kPlaitEngineName), [log] { return std::make_unique<engine::RecordingEngine>(log); });
+        engines.add(std::string(engine::kPlaitEngineName),
+                    [log] { return std::make_unique<engine::RecordingEngine>(log); });
     } else {
         pdf::registerPlaitEngine(engines);
     }

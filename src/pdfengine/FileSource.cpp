@@ -68,7 +68,7 @@ std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
     std::size_t done = 0;
     while (done < len) {
         const ssize_t n =
-            ::pread(fd_, dst + done, len - done, static_cast<off_t>(at) + static_cast<off_t>(done));
+            ::pread(fd_, dst + done, len - done, static_cast<off_t>(start_ + at) + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -85,8 +85,17 @@ std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
 
 std::string FileSource::head(std::size_t n) {
     std::string bytes(n, '\0');
-    bytes.resize(preadAt(0, bytes.data(), n));
+    bytes.resize(preadAt(-start_, bytes.data(), n));
     return bytes;
+}
+
+void FileSource::startAt(qpdf_offset_t offset) {
+    const qpdf_offset_t fileSize = size_ + start_;
+    start_ = std::clamp<qpdf_offset_t>(offset, 0, fileSize);
+    size_ = fileSize - start_;
+    pos_ = 0;
+    blockStart_ = 0;
+    blockLen_ = 0;
 }
 
 void FileSource::seek(qpdf_offset_t offset, int whence) {

@@ -44,6 +44,12 @@ public:
     // Up to `n` bytes from the start of the file (the position is left alone).
     std::string head(std::size_t n);
 
+    // Makes the byte at `offset` of the file the start of what the parser sees, as a
+    // reader does with junk before the header: offsets inside the PDF count from there.
+    // Call before the first read by the parser.
+    void startAt(qpdf_offset_t offset);
+    qpdf_offset_t start() const { return start_; }
+
     qpdf_offset_t findAndSkipNextEOL() override;
     std::string const& getName() const override { return path_; }
     qpdf_offset_t tell() override { return pos_; }
@@ -62,7 +68,8 @@ private:
     std::string path_;
     std::shared_ptr<OpenFiles> files_;
     int fd_ = -1;
-    qpdf_offset_t size_ = 0;
+    qpdf_offset_t size_ = 0;  // as the parser sees it: from start_ on
+    qpdf_offset_t start_ = 0; // where the parser's offset 0 lies in the file
     qpdf_offset_t pos_ = 0;
     std::list<FileSource*>::iterator lruPosition_;
     std::vector<char> block_;

@@ -1,0 +1,202 @@
+#include "Soundness.h"
+
+#include <qpdf/Pl_Discard.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QUtil.hh>
+
+#include <set>
+
+namespace plait::pdf {
+namespace {
+
+using QOH = QPDFObjectHandle;
+
+// Counts the pages under `node`, or -1 when a count or a parent there disagrees with what
+// the parser found. `depth` bounds the walk (the parser has already refused loops).
+long long checkedCount(QOH node, std::set<QPDFObjGen>& seen, int depth) {
+    if (depth > 256 || !node.isIndirect() || !seen.insert(node.getObjGen()).second) {
+        return -1;
+    }
+    QOH kids = node.getKey("/Kids");
+    if (!kids.isArray()) {
+        return 1; // a page
+    }
+    long long total = 0;
+    for (QOH kid : kids.aitems()) {
+        if (!kid.isDictionary() || !kid.getKey("/Parent").isSameObjectAs(node)) {
+            return -1;
+        }
+        const long long n = checkedCount(kid, seen, depth + 1);
+        if (n < 0) {
+            return -1;
+        }
+        total += n;
+    }
+    QOH count = node.getKey("/Count");
+    if (!count.isInteger() || count.getIntValue() != total) {
+        return -1;
+    }
+    return total;
+}
+
+// Sets the stream's filter and keeps it only if the data then decodes.
+bool decodesWith(QOH stream, QOH filter) {
+    stream.getDict().replaceKey("/Filter", filter);
+    Pl_Discard discard;
+    bool attempted = false;
+    try {
+        if (stream.pipeStreamData(&discard, &attempted, 0, qpdf_dl_all, true, false) && attempted) {
+            return true;
+        }
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+} // namespace
+
+bool soundPageTree(QPDF& doc, const std::vector<QPDFPageObjectHelper>& pages) {
+    QOH root = doc.getRoot();
+    QOH tree = root.getKey("/Pages");
+    std::set<QPDFObjGen> seen;
+    if (tree.isDictionary() && checkedCount(tree, seen, 0) == static_cast<long long>(pages.size()) &&
+        seen.size() >= pages.size()) {
+        return false;
+    }
+    if (!tree.isDictionary() || !tree.isIndirect()) {
+        tree = doc.makeIndirectObject(QOH::newDictionary());
+        root.replaceKey("/Pages", tree);
+    }
+    QOH kids = QOH::newArray();
+    for (const auto& page : pages) {
+        QOH h = page.getObjectHandle();
+        h.replaceKey("/Parent", tree);
+        kids.appendItem(h);
+    }
+    tree.replaceKey("/Type", QOH::newName("/Pages"));
+    tree.replaceKey("/Kids", kids);
+    tree.replaceKey("/Count", QOH::newInteger(static_cast<long long>(pages.size())));
+    tree.removeKey("/Parent");
+    doc.updateAllPagesCache();
+    return true;
+}
+
+void soundTrailer(QPDF& doc) {
+    QOH trailer = doc.getTrailer();
+    for (const auto& key : trailer.getKeys()) {
+        if (key != "/Root" && key != "/Info" && key != "/ID" && key != "/Encrypt") {
+            trailer.removeKey(key);
+        }
+    }
+    trailer.replaceKey("/Size", QOH::newInteger(1));
+}
+
+int soundStreamFilters(QPDF& doc) {
+    int changed = 0;
+    const auto asName = [](QOH f) -> QOH {
+        if (f.isName())
+            return f;
+        if (f.isString() && !f.getUTF8Value().empty())
+            return QOH::newName("/" + f.getUTF8Value());
+        return QOH::newNull();
+    };
+    for (QOH obj : doc.getAllObjects()) {
+        if (!obj.isStream()) {
+            continue;
+        }
+        QOH dict = obj.getDict();
+        QOH filter = dict.getKey("/Filter");
+        if (filter.isNull() || filter.isName()) {
+            continue;
+        }
+        if (filter.isArray()) {
+            bool allNames = true;
+            for (QOH f : filter.aitems())
+                allNames = allNames && f.isName();
+            if (allNames) {
+                continue;
+            }
+            QOH names = QOH::newArray();
+            for (QOH f : filter.aitems()) {
+                if (QOH n = asName(f); n.isName())
+                    names.appendItem(n);
+            }
+            if (names.getArrayNItems() == filter.getArrayNItems() && decodesWith(obj, names)) {
+                ++changed;
+                continue;
+            }
+        } else if (QOH n = asName(filter); n.isName() && decodesWith(obj, n)) {
+            ++changed;
+            continue;
+        }
+        // Which decoding was meant cannot be told: the data is taken as it stands.
+        dict.removeKey("/Filter");
+        dict.removeKey("/DecodeParms");
+        ++changed;
+    }
+    return changed;
+}
+
+std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password) {
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.setAttemptRecovery(false);
+        try {
+            pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+        } catch (const QPDFExc& e) {
+            // The older encryption levels store the password in PDFDocEncoding.
+            std::string legacy;
+            if (e.getErrorCode() != qpdf_e_password || !QUtil::utf8_to_pdf_doc(password, legacy, '?') ||
+                legacy == password) {
+                throw;
+            }
+            pdf.processFile(path.c_str(), legacy.c_str());
+        }
+        QOH size = pdf.getTrailer().getKey("/Size");
+        if (!size.isInteger() || size.getIntValue() < 1) {
+            return "its trailer has no valid /Size";
+        }
+        QOH tree = pdf.getRoot().getKey("/Pages");
+        QOH count = tree.getKey("/Count");
+        if (!count.isInteger() || count.getIntValue() != static_cast<long long>(pages)) {
+            return "its page tree does not count its pages";
+        }
+        const std::size_t found = pdf.getAllPages().size();
+        if (found != pages) {
+            return "its page tree holds " + std::to_string(found) + " pages instead of " +
+                   std::to_string(pages);
+        }
+        auto warnings = pdf.getWarnings();
+        if (!warnings.empty()) {
+            return warnings.front().getMessageDetail();
+        }
+        return {};
+    } catch (const QPDFExc& e) {
+        return e.getMessageDetail();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+}
+
+void reportRepairs(QPDF& pdf, const std::string& name, const std::function<void(std::string)>& warn) {
+    constexpr std::size_t kMaxPerFile = 5;
+    std::set<std::string> said;
+    std::size_t more = 0;
+    for (const auto& w : pdf.getWarnings()) {
+        const std::string detail = w.getMessageDetail();
+        if (!said.insert(detail).second) {
+            continue;
+        }
+        if (said.size() > kMaxPerFile) {
+            ++more;
+        } else {
+            warn(name + " is damaged and was repaired: " + detail);
+        }
+    }
+    if (more > 0) {
+        warn(name + ": " + std::to_string(more) + " more problems were repaired");
+    }
+}
+
+} // namespace plait::pdf

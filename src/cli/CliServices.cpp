@@ -12,9 +12,7 @@ namespace plait::cli {
 std::atomic<bool> gInterrupted{false};
 
 namespace {
-extern "C" void onInterrupt(int /*signal*/) {
-    gInterrupted.store(true);
-}
+extern "C" void onInterrupt(int /*signal*/) { gInterrupted.store(true); }
 } // namespace
 
 void installInterruptHandler() {

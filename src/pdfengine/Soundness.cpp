@@ -201,7 +201,7 @@ void reportRepairs(QPDF& pdf, const std::string& name, const std::function<void(
         }
     }
     if (more > 0) {
-        warn(name + ": " + std::to_string(more) + " more problems were repaired");
+        warn(name + " is damaged and was repaired: " + std::to_string(more) + " more problems");
     }
 }
 

@@ -133,6 +133,8 @@ struct BuildRun::Impl {
     std::string emptyTree;                      // the first PDF input whose page tree gave no page
     bool inPlace = false;             // the output is the single input, rewritten (see writeInPlace)
     bool noInPlace = false;           // write the single input by copying its pages after all
+    bool damaged = false;             // an input needed repairs to be read
+    bool undecodable = false;         // the writer met stream data that does not decode
     std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
     std::vector<InputPages> inputPages; // where each input's pages start in the output
@@ -144,6 +146,12 @@ struct BuildRun::Impl {
             hooks.cancelled = [] { return false; };
         if (!hooks.warn)
             hooks.warn = [](std::string) {};
+        // What was repaired decides whether page content is worth decoding before writing.
+        hooks.warn = [this, warn = std::move(hooks.warn)](std::string line) {
+            damaged = damaged || line.find(kRepairedNote) != std::string::npos;
+            undecodable = undecodable || line.find("decoding stream data") != std::string::npos;
+            warn(std::move(line));
+        };
         passwords = parsePasswordList(job.passwordList);
     }
 
@@ -261,8 +269,8 @@ struct BuildRun::Impl {
             }
             if (sniffed.pdfStart > 0) {
                 file->startAt(static_cast<qpdf_offset_t>(sniffed.pdfStart));
-                warn(baseName(path) + " is damaged and was repaired: " + std::to_string(sniffed.pdfStart) +
-                     " bytes before its PDF header were skipped");
+                warn(repairedNote(baseName(path), std::to_string(sniffed.pdfStart) +
+                                                      " bytes before its PDF header were skipped"));
             }
             p.pdf = openPdf(path, std::move(file), warn);
             try {
@@ -735,7 +743,7 @@ struct BuildRun::Impl {
             // Written as it stands, the file's own page tree and trailer are carried over:
             // they must be sound whatever the input held.
             if (soundPageTree(doc, p.pages)) {
-                hooks.warn(name + " is damaged and was repaired: its page tree was rebuilt");
+                hooks.warn(repairedNote(name, "its page tree was rebuilt"));
             }
             soundTrailer(doc);
             // What a merged document's catalog holds; the rest (names, page labels, tags,
@@ -846,6 +854,17 @@ struct BuildRun::Impl {
         }
     }
 
+    // Replaces page content that does not decode; true when there was any.
+    bool repairContents(QPDF& out) {
+        undecodable = false;
+        const int replaced = soundPageContents(out);
+        if (replaced > 0) {
+            hooks.warn(std::to_string(replaced) +
+                       " page contents could not be decoded; what could be read of them was kept");
+        }
+        return replaced > 0;
+    }
+
     // Runs the writer, turning its failures into ours: a damaged object that only shows when
     // its input is read at last belongs to that input; anything else is the output's.
     void write(QPDFWriter& w, QPDF& out) {
@@ -894,17 +913,27 @@ int BuildRun::build() {
     }
     r.refuseOverwritingInput(r.job.outFile);
     while (true) {
-        OutputFile output(r.job.outFile);
+        std::optional<OutputFile> output(std::in_place, r.job.outFile);
         auto out = r.prepare();
         const int pageCount = static_cast<int>(out->getAllPages().size());
-        r.writeTo(output, *out);
+        if (r.damaged || contentsSuspect(*out)) {
+            r.repairContents(*out);
+        }
+        r.writeTo(*output, *out);
         r.checkCancel();
+        if (r.undecodable && r.repairContents(*out)) {
+            // Written again without the content that does not decode.
+            output.reset();
+            output.emplace(r.job.outFile);
+            r.writeTo(*output, *out);
+            r.checkCancel();
+        }
         // No success for a file a reader could not open: the written file is read back
         // before it takes the target's place.
         const std::string problem =
-            checkWrittenPdf(output.tempPath(), static_cast<std::size_t>(pageCount), r.job.security.user);
+            checkWrittenPdf(output->tempPath(), static_cast<std::size_t>(pageCount), r.job.security.user);
         if (problem.empty()) {
-            output.commit();
+            output->commit();
             return pageCount;
         }
         if (!r.inPlace) {

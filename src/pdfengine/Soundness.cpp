@@ -1,5 +1,6 @@
 #include "Soundness.h"
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QUtil.hh>
@@ -53,7 +54,83 @@ bool decodesWith(QOH stream, QOH filter) {
     return false;
 }
 
+// Collects what reaches it, so that the part of a stream that decoded before an error is
+// kept.
+class Collect : public Pipeline {
+public:
+    Collect() : Pipeline("collect", nullptr) {}
+    void write(unsigned char const* data, size_t len) override {
+        bytes.append(reinterpret_cast<const char*>(data), len);
+    }
+    void finish() override {}
+    std::string bytes;
+};
+
+std::vector<QOH> contentStreams(QPDF& doc) {
+    std::vector<QOH> streams;
+    for (QOH page : doc.getAllPages()) {
+        QOH contents = page.getKey("/Contents");
+        if (contents.isStream()) {
+            streams.push_back(contents);
+        } else if (contents.isArray()) {
+            for (QOH item : contents.aitems()) {
+                if (item.isStream())
+                    streams.push_back(item);
+            }
+        }
+    }
+    return streams;
+}
+
+bool contentFilter(const std::string& name) {
+    static const std::set<std::string> known = {"/FlateDecode",     "/Fl",  "/LZWDecode",     "/LZW",
+                                                "/ASCIIHexDecode",  "/AHx", "/ASCII85Decode", "/A85",
+                                                "/RunLengthDecode", "/RL"};
+    return known.count(name) > 0;
+}
+
 } // namespace
+
+bool contentsSuspect(QPDF& doc) {
+    for (QOH stream : contentStreams(doc)) {
+        QOH filter = stream.getDict().getKey("/Filter");
+        if (filter.isName() && !contentFilter(filter.getName())) {
+            return true;
+        }
+        if (filter.isArray()) {
+            for (QOH f : filter.aitems()) {
+                if (!f.isName() || !contentFilter(f.getName()))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+int soundPageContents(QPDF& doc) {
+    int replaced = 0;
+    std::set<QPDFObjGen> seen;
+    for (QOH stream : contentStreams(doc)) {
+        if (stream.isIndirect() && !seen.insert(stream.getObjGen()).second) {
+            continue;
+        }
+        Collect decoded;
+        bool attempted = false;
+        bool whole = false;
+        try {
+            whole =
+                stream.pipeStreamData(&decoded, &attempted, 0, qpdf_dl_generalized, true, false) && attempted;
+        } catch (const std::exception&) {
+        }
+        if (!whole) {
+            if (!attempted)
+                decoded.bytes.clear(); // not decodable at all: raw bytes are no content
+            stream.replaceStreamData(decoded.bytes, QOH::newNull(), QOH::newNull());
+            ++replaced;
+        }
+    }
+    return replaced;
+}
 
 bool soundPageTree(QPDF& doc, const std::vector<QPDFPageObjectHelper>& pages) {
     QOH root = doc.getRoot();
@@ -197,11 +274,11 @@ void reportRepairs(QPDF& pdf, const std::string& name, const std::function<void(
         if (said.size() > kMaxPerFile) {
             ++more;
         } else {
-            warn(name + " is damaged and was repaired: " + detail);
+            warn(repairedNote(name, detail));
         }
     }
     if (more > 0) {
-        warn(name + " is damaged and was repaired: " + std::to_string(more) + " more problems");
+        warn(repairedNote(name, std::to_string(more) + " more problems"));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plait::pdf {
@@ -28,11 +29,29 @@ void soundTrailer(QPDF& doc);
 // Returns how many streams were changed.
 int soundStreamFilters(QPDF& doc);
 
+// Page content that a reader cannot decode shows as nothing, or as far as it decodes: a
+// content stream whose data fails to decode is replaced by the part that decodes (nothing,
+// for a filter nobody knows), unfiltered, so that the output holds no undecodable content.
+// Decodes every content stream, so it is worth running only when `contentsSuspect` says so
+// or the writer met data it could not decode. Returns how many streams were replaced.
+int soundPageContents(QPDF& doc);
+
+// True when a page's content names a filter that content cannot use (an image codec, an
+// unknown name). Looks at the stream dictionaries only.
+bool contentsSuspect(QPDF& doc);
+
 // Opens a written PDF as a reader would and checks what makes a file unusable even where
 // every object parses: the cross-reference and trailer (no repair needed to read them), the
 // page tree and its /Count against `pages`. Costs a parse of the cross-reference and the
 // page tree, not of the page contents. Empty when the file is sound, else what is wrong.
 std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password);
+
+// The note that an input was damaged and what was repaired: "name is damaged and was
+// repaired: what".
+inline constexpr std::string_view kRepairedNote = " is damaged and was repaired: ";
+inline std::string repairedNote(const std::string& name, const std::string& what) {
+    return name + std::string(kRepairedNote) + what;
+}
 
 // Passes on what qpdf repaired while reading the file `name` (its base name): each line says
 // which file was damaged and what was repaired, a few per file, repeats dropped.

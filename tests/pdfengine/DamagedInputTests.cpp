@@ -5,6 +5,8 @@
 #include "pdfengine/InputType.h"
 #include "pdfengine/Soundness.h"
 
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
@@ -53,7 +55,8 @@ TEST(DamagedInput, EachRepairableKindGivesASoundOutputAloneAndMerged) {
                 EXPECT_EQ(w.find("output:"), std::string::npos) << label << ": " << w;
                 EXPECT_EQ(w.find("input 1"), std::string::npos) << label << ": " << w;
                 if (w.find("repaired") != std::string::npos) {
-                    EXPECT_EQ(w.rfind(damaged.name + " is damaged and was repaired", 0), 0u) << label << ": " << w;
+                    EXPECT_EQ(w.rfind(damaged.name + " is damaged and was repaired", 0), 0u)
+                        << label << ": " << w;
                 }
             }
         }
@@ -68,7 +71,8 @@ TEST(DamagedInput, JunkBeforeTheHeaderIsSkippedAndSaidSo) {
     Build b;
     b.call("setOutFile", {out}).call("setInFile", {in});
     ASSERT_EQ(b.run(), "2");
-    EXPECT_TRUE(b.warned("late.pdf is damaged and was repaired: 5000 bytes before its PDF header were skipped"));
+    EXPECT_TRUE(
+        b.warned("late.pdf is damaged and was repaired: 5000 bytes before its PDF header were skipped"));
     // The objects were found at their own offsets, not by rebuilding the cross-reference.
     EXPECT_FALSE(b.warned("reconstruct"));
     expectSoundPdf(out, 2, "late.pdf");
@@ -172,7 +176,8 @@ TEST(Soundness, StreamFiltersThatAreNoNamesAreMadeUsable) {
     QPDFObjectHandle number = streamWith("7");
     QPDFObjectHandle text = streamWith("(FlateDecode)"); // but the data is not compressed
     QPDFObjectHandle hex = streamWith("(ASCIIHexDecode)");
-    hex.replaceStreamData("4254204554>", QPDFObjectHandle::parse("(ASCIIHexDecode)"), QPDFObjectHandle::newNull());
+    hex.replaceStreamData("4254204554>", QPDFObjectHandle::parse("(ASCIIHexDecode)"),
+                          QPDFObjectHandle::newNull());
     QPDFObjectHandle fine = streamWith("/ASCIIHexDecode");
     EXPECT_EQ(soundStreamFilters(pdf), 3);
     EXPECT_FALSE(number.getDict().hasKey("/Filter"));
@@ -181,6 +186,48 @@ TEST(Soundness, StreamFiltersThatAreNoNamesAreMadeUsable) {
     EXPECT_TRUE(hex.getDict().getKey("/Filter").isNameAndEquals("/ASCIIHexDecode"));
     EXPECT_EQ(hex.getStreamData(qpdf_dl_all)->getSize(), 5u);
     EXPECT_TRUE(fine.getDict().getKey("/Filter").isName()); // a name is left alone, even if wrong
+}
+
+TEST(Soundness, PageContentIsKeptAsFarAsItDecodes) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFPageDocumentHelper pages(pdf);
+    const auto addPage = [&](const std::string& data, const std::string& filter) {
+        QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page >>"));
+        QPDFObjectHandle content = QPDFObjectHandle::newStream(&pdf);
+        content.replaceStreamData(data, QPDFObjectHandle::parse(filter), QPDFObjectHandle::newNull());
+        page.replaceKey("/Contents", content);
+        pages.addPage(QPDFPageObjectHelper(page), false);
+        return content;
+    };
+    QPDFObjectHandle sound = addPage("4254204554>", "/ASCIIHexDecode");
+    QPDFObjectHandle unknown = addPage("BT ET", "/NoSuchDecode");
+    // Compressed content whose compression is garbled: nothing of it can be kept.
+    std::string text = "BT /F1 12 Tf 72 700 Td (";
+    unsigned seed = 1;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        text += static_cast<char>('a' + (seed >> 16) % 26);
+    }
+    text += ") Tj ET";
+    Pl_Buffer buffer("compressed");
+    Pl_Flate deflate("deflate", &buffer, Pl_Flate::a_deflate);
+    deflate.writeString(text);
+    deflate.finish();
+    auto bytes = buffer.getBufferSharedPointer();
+    std::string compressed(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
+    compressed[0] = 'X'; // no zlib header: nothing decodes
+    QPDFObjectHandle cut = addPage(compressed, "/FlateDecode");
+    EXPECT_TRUE(contentsSuspect(pdf));
+    EXPECT_EQ(soundPageContents(pdf), 2);
+    EXPECT_TRUE(sound.getDict().hasKey("/Filter"));
+    EXPECT_FALSE(unknown.getDict().hasKey("/Filter"));
+    EXPECT_EQ(unknown.getRawStreamData()->getSize(), 0u);
+    EXPECT_FALSE(cut.getDict().hasKey("/Filter"));
+    auto kept = cut.getRawStreamData();
+    const std::string start(reinterpret_cast<const char*>(kept->getBuffer()), kept->getSize());
+    EXPECT_EQ(start, "");
+    EXPECT_FALSE(contentsSuspect(pdf));
 }
 
 TEST(Soundness, WrittenFileCheckCatchesWhatReadersRefuse) {
@@ -211,7 +258,8 @@ TEST(InputSniff, HeaderIsLookedForAsReadersDo) {
     EXPECT_EQ(headless.type, InputType::Pdf);
     EXPECT_EQ(headless.pdfStart, 0u);
     // A media signature at the start beats a header found later on.
-    EXPECT_EQ(sniffInput("RIFF\x10\0\0\0WAVEfmt "s + std::string(2000, '\0') + "%PDF-1.4").type, InputType::Other);
+    EXPECT_EQ(sniffInput("RIFF\x10\0\0\0WAVEfmt "s + std::string(2000, '\0') + "%PDF-1.4").type,
+              InputType::Other);
     // A header within the first kilobyte beats everything but an image.
     EXPECT_EQ(sniffInput("ID3\x03\0\0\0\0\0\0%PDF-1.4"s).type, InputType::Pdf);
     EXPECT_EQ(sniffInput(std::string("\x89PNG\r\n\x1A\n", 8) + "%PDF-").type, InputType::Image);

@@ -83,6 +83,7 @@ std::vector<DamagedPdf> repairablePdfs() {
         with("filter-number.pdf", [](Options& o) { o.firstContentDict = "/Filter 5 "; }),
         with("filter-string.pdf", [](Options& o) { o.firstContentDict = "/Filter (FlateDecode) "; }),
         with("filter-array-of-numbers.pdf", [](Options& o) { o.firstContentDict = "/Filter [1 2] "; }),
+        with("filter-unknown.pdf", [](Options& o) { o.firstContentDict = "/Filter /NoSuchDecode "; }),
     };
     const std::string sound = soundTwoPagePdf();
     std::string junk(4096, '\0');
@@ -92,7 +93,8 @@ std::vector<DamagedPdf> repairablePdfs() {
     all.push_back({"header-after-1200-bytes.pdf", std::string(1200, 'J') + sound});
     all.push_back({"header-zeroed.pdf", std::string(8, '\0') + sound.substr(8)});
     all.push_back({"length-huge.pdf", replaced(sound, "<< /Length 39 >>", "<< /Length 999999999 >>")});
-    all.push_back({"xref-missing.pdf", sound.substr(0, sound.find("xref\n")) + "trailer\n<< /Root 1 0 R >>\n%%EOF\n"});
+    all.push_back(
+        {"xref-missing.pdf", sound.substr(0, sound.find("xref\n")) + "trailer\n<< /Root 1 0 R >>\n%%EOF\n"});
     return all;
 }
 

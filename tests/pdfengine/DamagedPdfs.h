@@ -8,7 +8,7 @@ namespace plait::pdf::testing {
 // Small hand-made PDFs, each damaged or odd in one way that real files are. All have two
 // pages showing "page one" and "page two" when a reader can make sense of them.
 struct DamagedPdf {
-    std::string name;  // what is wrong, as a file name
+    std::string name; // what is wrong, as a file name
     std::string bytes;
 };
 

@@ -281,6 +281,15 @@ struct BuildRun::Impl {
                 throw EngineError(BuildFailure::CannotParseInput, path,
                                   std::string("cannot read its pages: ") + e.what());
             }
+            // A kid the parser could not make a page of (a missing object) is no page.
+            const std::size_t listed = p.pages.size();
+            std::erase_if(p.pages,
+                          [](QPDFPageObjectHelper& page) { return !page.getObjectHandle().isDictionary(); });
+            if (p.pages.size() != listed) {
+                warn(repairedNote(baseName(path),
+                                  std::to_string(listed - p.pages.size()) +
+                                      " entries of its page tree are no pages; they were left out"));
+            }
             if (p.pages.empty()) {
                 passWarnings(*p.pdf, baseName(path), warn);
                 p.noPages = true;
@@ -859,8 +868,9 @@ struct BuildRun::Impl {
         undecodable = false;
         const int replaced = soundPageContents(out);
         if (replaced > 0) {
-            hooks.warn(std::to_string(replaced) +
-                       " page contents could not be decoded; what could be read of them was kept");
+            const std::string what = std::to_string(replaced) +
+                                     " page contents could not be read; what could be read of them was kept";
+            hooks.warn(inputs.size() == 1 ? repairedNote(baseName(inputs.front()), what) : what);
         }
         return replaced > 0;
     }
@@ -916,12 +926,14 @@ int BuildRun::build() {
         std::optional<OutputFile> output(std::in_place, r.job.outFile);
         auto out = r.prepare();
         const int pageCount = static_cast<int>(out->getAllPages().size());
-        if (r.damaged || contentsSuspect(*out)) {
+        const bool checked = r.damaged || contentsSuspect(*out);
+        if (checked) {
             r.repairContents(*out);
         }
         r.writeTo(*output, *out);
         r.checkCancel();
-        if (r.undecodable && r.repairContents(*out)) {
+        // Damage found only while writing (stream data read at last) asks for the check too.
+        if ((r.undecodable || (r.damaged && !checked)) && r.repairContents(*out)) {
             // Written again without the content that does not decode.
             output.reset();
             output.emplace(r.job.outFile);

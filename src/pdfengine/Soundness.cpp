@@ -66,19 +66,37 @@ public:
     std::string bytes;
 };
 
-std::vector<QOH> contentStreams(QPDF& doc) {
+// The content streams of every page. With `tidy`, content that is no stream (a number, a
+// missing object) is dropped from the pages, as readers ignore it; `untidy` counts the pages
+// that hold such content.
+std::vector<QOH> contentStreams(QPDF& doc, bool tidy = false, int* untidy = nullptr) {
     std::vector<QOH> streams;
+    int odd = 0;
     for (QOH page : doc.getAllPages()) {
         QOH contents = page.getKey("/Contents");
         if (contents.isStream()) {
             streams.push_back(contents);
         } else if (contents.isArray()) {
+            QOH kept = QOH::newArray();
             for (QOH item : contents.aitems()) {
-                if (item.isStream())
+                if (item.isStream()) {
                     streams.push_back(item);
+                    kept.appendItem(item);
+                }
             }
+            if (kept.getArrayNItems() != contents.getArrayNItems()) {
+                ++odd;
+                if (tidy)
+                    page.replaceKey("/Contents", kept);
+            }
+        } else if (page.hasKey("/Contents")) {
+            ++odd;
+            if (tidy)
+                page.removeKey("/Contents");
         }
     }
+    if (untidy)
+        *untidy = odd;
     return streams;
 }
 
@@ -92,7 +110,12 @@ bool contentFilter(const std::string& name) {
 } // namespace
 
 bool contentsSuspect(QPDF& doc) {
-    for (QOH stream : contentStreams(doc)) {
+    int untidy = 0;
+    const std::vector<QOH> streams = contentStreams(doc, false, &untidy);
+    if (untidy > 0) {
+        return true;
+    }
+    for (QOH stream : streams) {
         QOH filter = stream.getDict().getKey("/Filter");
         if (filter.isName() && !contentFilter(filter.getName())) {
             return true;
@@ -110,7 +133,7 @@ bool contentsSuspect(QPDF& doc) {
 int soundPageContents(QPDF& doc) {
     int replaced = 0;
     std::set<QPDFObjGen> seen;
-    for (QOH stream : contentStreams(doc)) {
+    for (QOH stream : contentStreams(doc, true, &replaced)) {
         if (stream.isIndirect() && !seen.insert(stream.getObjGen()).second) {
             continue;
         }

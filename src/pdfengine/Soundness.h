@@ -33,7 +33,8 @@ int soundStreamFilters(QPDF& doc);
 // content stream whose data fails to decode is replaced by the part that decodes (nothing,
 // for a filter nobody knows), unfiltered, so that the output holds no undecodable content.
 // Decodes every content stream, so it is worth running only when `contentsSuspect` says so
-// or the writer met data it could not decode. Returns how many streams were replaced.
+// or the writer met data it could not decode. Content that is no stream at all is dropped.
+// Returns how many streams were replaced and pages tidied.
 int soundPageContents(QPDF& doc);
 
 // True when a page's content names a filter that content cannot use (an image codec, an

@@ -11,6 +11,8 @@ packages=(
     libqpdf-dev libpoppler-cpp-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev fonts-dejavu-core
     # tests: unit tests and independent PDF readers for the end-to-end checks
     googletest libgtest-dev libgmock-dev qpdf poppler-utils mupdf-tools xauth xvfb
+    # benchmarks: the generator of the robustness stress set
+    python3
     # desktop integration used at run time
     xdg-utils
 )

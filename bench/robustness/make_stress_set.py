@@ -89,6 +89,14 @@ def make_all():
         b"<< /Type /Pages /Kids [] /Count 0 >>",
     ])
 
+    # The catalog's /Pages is the one page itself, with no tree above it.
+    files["pages-is-a-page.pdf"] = pdf([
+        b"<< /Type /Catalog /Pages 2 0 R >>",
+        b"<< /Type /Page /MediaBox [0 0 612 792] /Contents 3 0 R /Resources << /Font << /F1 4 0 R >> >> >>",
+        stream(content(b"page one")),
+        FONT,
+    ])
+
     # The trailer lacks its /Size, or spells it wrongly.
     files["size-missing.pdf"] = pdf(two_pages(), size=False)
     files["size-misspelt.pdf"] = pdf(two_pages(), size=b"/Sise 8")

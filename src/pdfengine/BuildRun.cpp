@@ -274,6 +274,9 @@ struct BuildRun::Impl {
             }
             p.pdf = openPdf(path, std::move(file), warn);
             try {
+                if (soundPagesRoot(*p.pdf)) {
+                    warn(repairedNote(baseName(path), "its one page had no page tree above it"));
+                }
                 p.pdf->pushInheritedAttributesToPage();
                 p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
             } catch (const std::exception& e) {

@@ -155,6 +155,23 @@ int soundPageContents(QPDF& doc) {
     return replaced;
 }
 
+bool soundPagesRoot(QPDF& doc) {
+    QOH root = doc.getRoot();
+    QOH top = root.getKey("/Pages");
+    if (!top.isDictionary() || top.hasKey("/Kids") ||
+        !(top.getKey("/Type").isNameAndEquals("/Page") || top.hasKey("/Contents"))) {
+        return false;
+    }
+    QOH tree = doc.makeIndirectObject(QOH::newDictionary());
+    tree.replaceKey("/Type", QOH::newName("/Pages"));
+    tree.replaceKey("/Kids", QOH::newArray(std::vector<QOH>{top}));
+    tree.replaceKey("/Count", QOH::newInteger(1));
+    top.replaceKey("/Type", QOH::newName("/Page"));
+    top.replaceKey("/Parent", tree);
+    root.replaceKey("/Pages", tree);
+    return true;
+}
+
 bool soundPageTree(QPDF& doc, const std::vector<QPDFPageObjectHelper>& pages) {
     QOH root = doc.getRoot();
     QOH tree = root.getKey("/Pages");

@@ -15,6 +15,11 @@ namespace plait::pdf {
 // whose pages name another parent, a trailer without /Size, a stream whose /Filter is
 // neither a name nor an array of names. These put it right on the document in memory.
 
+// A catalog whose /Pages is a page itself, with no tree above it, gets a tree node holding
+// that page (as some readers do when they meet one). True when it did. Call before the
+// pages are listed.
+bool soundPagesRoot(QPDF& doc);
+
 // `pages` are the document's pages as the parser found them (inherited attributes already
 // pushed to the pages). A tree whose counts and parents all agree with them is left as it
 // is; otherwise it is replaced by one node holding every page. True when it was replaced.

@@ -99,6 +99,20 @@ TEST(DamagedInput, APageTreeWithNoPagesIsNamedNotBlamedOnThePageList) {
     EXPECT_TRUE(merged.warned("hollow.pdf: its page tree holds no pages; it adds nothing"));
 }
 
+TEST(DamagedInput, ACatalogWhosePagesEntryIsAPageGetsATree) {
+    TempDir dir;
+    std::string bytes =
+        replaced(soundTwoPagePdf(), "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Catalog /Pages 3 0 R >>");
+    const std::string in = dir.path("bare.pdf").string();
+    writeFile(in, bytes);
+    const std::string out = dir.path("out.pdf").string();
+    Build b;
+    b.call("setOutFile", {out}).call("setInFile", {in});
+    ASSERT_EQ(b.run(), "1");
+    EXPECT_TRUE(b.warned("bare.pdf is damaged and was repaired: its one page had no page tree above it"));
+    expectSoundPdf(out, 1, "bare.pdf");
+}
+
 TEST(DamagedInput, TextThatLooksLikeAudioIsRefusedByName) {
     TempDir dir;
     const std::string text = "Plain text, not audio.\n";

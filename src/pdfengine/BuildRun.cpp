@@ -967,6 +967,9 @@ std::string BuildRun::buildToMemory() {
     Impl& r = *impl_;
     r.resolveInputs();
     auto out = r.prepare();
+    if (r.damaged || contentsSuspect(*out)) {
+        r.repairContents(*out);
+    }
     r.hooks.status("Writing", 50);
     QPDFWriter writer(*out);
     writer.setOutputMemory();

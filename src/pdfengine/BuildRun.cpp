@@ -211,6 +211,7 @@ struct BuildRun::Impl {
             }
         }
         const qpdf_offset_t start = first ? first->start() : 0;
+        const std::string header = first ? first->addedHeader() : std::string();
         for (const auto& password : candidates) {
             auto pdf = std::make_unique<QPDF>();
             pdf->setSuppressWarnings(true);
@@ -218,6 +219,7 @@ struct BuildRun::Impl {
                 std::shared_ptr<FileSource> source =
                     first ? std::move(first) : std::make_shared<FileSource>(path, openFiles);
                 source->startAt(start);
+                source->addHeader(header);
                 pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
                 return pdf;
             } catch (const QPDFExc& e) {
@@ -266,6 +268,10 @@ struct BuildRun::Impl {
             }
             if (p.kind != Kind::Pdf) {
                 return p; // images go straight into the output, on the build thread
+            }
+            if (sniffed.bareBody) {
+                file->addHeader("%PDF-1.4\n");
+                warn(repairedNote(baseName(path), "its PDF header is missing; one was put in front"));
             }
             if (sniffed.pdfStart > 0) {
                 file->startAt(static_cast<qpdf_offset_t>(sniffed.pdfStart));

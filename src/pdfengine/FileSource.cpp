@@ -59,6 +59,28 @@ void FileSource::closeLocked() {
 }
 
 std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
+    std::size_t done = 0;
+    const auto headerSize = static_cast<qpdf_offset_t>(header_.size());
+    if (at < headerSize) {
+        done = std::min(len, static_cast<std::size_t>(headerSize - at));
+        std::memcpy(dst, header_.data() + at, done);
+        if (done == len) {
+            return done;
+        }
+    }
+    return done +
+           preadFile(start_ + at + static_cast<qpdf_offset_t>(done) - headerSize, dst + done, len - done);
+}
+
+void FileSource::addHeader(std::string header) {
+    size_ += static_cast<qpdf_offset_t>(header.size()) - static_cast<qpdf_offset_t>(header_.size());
+    header_ = std::move(header);
+    pos_ = 0;
+    blockStart_ = 0;
+    blockLen_ = 0;
+}
+
+std::size_t FileSource::preadFile(qpdf_offset_t at, char* dst, std::size_t len) {
     std::lock_guard lock(files_->mutex_);
     if (fd_ < 0) {
         openLocked();
@@ -68,7 +90,7 @@ std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
     std::size_t done = 0;
     while (done < len) {
         const ssize_t n =
-            ::pread(fd_, dst + done, len - done, static_cast<off_t>(start_ + at) + static_cast<off_t>(done));
+            ::pread(fd_, dst + done, len - done, static_cast<off_t>(at) + static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -85,14 +107,15 @@ std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
 
 std::string FileSource::head(std::size_t n) {
     std::string bytes(n, '\0');
-    bytes.resize(preadAt(-start_, bytes.data(), n));
+    bytes.resize(preadFile(0, bytes.data(), n));
     return bytes;
 }
 
 void FileSource::startAt(qpdf_offset_t offset) {
-    const qpdf_offset_t fileSize = size_ + start_;
+    const auto headerSize = static_cast<qpdf_offset_t>(header_.size());
+    const qpdf_offset_t fileSize = size_ - headerSize + start_;
     start_ = std::clamp<qpdf_offset_t>(offset, 0, fileSize);
-    size_ = fileSize - start_;
+    size_ = fileSize - start_ + headerSize;
     pos_ = 0;
     blockStart_ = 0;
     blockLen_ = 0;

@@ -50,6 +50,12 @@ public:
     void startAt(qpdf_offset_t offset);
     qpdf_offset_t start() const { return start_; }
 
+    // Puts `header` in front of what the parser sees, for a file whose body starts at its
+    // first byte with no header at all (the parser takes no object at offset 0). Offsets in
+    // the file are then off by its length, which the parser's recovery puts right.
+    void addHeader(std::string header);
+    const std::string& addedHeader() const { return header_; }
+
     qpdf_offset_t findAndSkipNextEOL() override;
     std::string const& getName() const override { return path_; }
     qpdf_offset_t tell() override { return pos_; }
@@ -61,15 +67,17 @@ public:
 private:
     // As large as a stdio buffer: a build may hold thousands of sources.
     static constexpr std::size_t kBlock = 4096;
-    std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);
-    void openLocked();  // with files_->mutex_ held
-    void closeLocked(); // with files_->mutex_ held
+    std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);   // as the parser sees it
+    std::size_t preadFile(qpdf_offset_t at, char* dst, std::size_t len); // at an offset of the file
+    void openLocked();                                                   // with files_->mutex_ held
+    void closeLocked();                                                  // with files_->mutex_ held
 
     std::string path_;
     std::shared_ptr<OpenFiles> files_;
     int fd_ = -1;
     qpdf_offset_t size_ = 0;  // as the parser sees it: from start_ on
     qpdf_offset_t start_ = 0; // where the parser's offset 0 lies in the file
+    std::string header_;      // bytes the parser sees before that
     qpdf_offset_t pos_ = 0;
     std::list<FileSource*>::iterator lruPosition_;
     std::vector<char> block_;

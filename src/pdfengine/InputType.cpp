@@ -64,7 +64,11 @@ SniffedInput sniffInput(std::string_view head) {
         return {InputType::Pdf, header};
     }
     if (holdsNumberedObject(head)) {
-        return {InputType::Pdf, 0};
+        // Does the first object start the file (blanks aside)?
+        const std::size_t first = head.find("obj");
+        const bool bare = holdsNumberedObject(head.substr(0, first + 3)) &&
+                          head.find_first_not_of(" \r\n\t\f0123456789") == first;
+        return {InputType::Pdf, 0, bare};
     }
     return {InputType::Other, 0};
 }

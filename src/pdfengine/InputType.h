@@ -15,11 +15,13 @@ enum class InputType { Pdf, Image, Other };
 // readers look for it (producers and mail gateways put junk before it); `pdfStart` is then
 // where the header begins, and offsets in the file are taken from there. A file with no
 // header at all whose head still holds numbered objects ("12 0 obj") is a PDF whose header
-// was lost; it is handed to the parser, which rebuilds what it can (`pdfStart` 0).
+// was lost; it is handed to the parser, which rebuilds what it can (`pdfStart` 0;
+// `bareBody` when an object starts the file, which the parser needs a header in front of).
 // Everything else is Other: perhaps media, which has its own reader.
 struct SniffedInput {
     InputType type = InputType::Other;
     std::size_t pdfStart = 0;
+    bool bareBody = false;
 };
 
 inline constexpr std::size_t kSniffBytes = 64 * 1024;

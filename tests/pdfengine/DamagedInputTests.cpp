@@ -271,6 +271,11 @@ TEST(InputSniff, HeaderIsLookedForAsReadersDo) {
     const auto headless = sniffInput(std::string(8, '\0') + pdf.substr(8));
     EXPECT_EQ(headless.type, InputType::Pdf);
     EXPECT_EQ(headless.pdfStart, 0u);
+    EXPECT_FALSE(headless.bareBody);
+    // An object at the very start: the parser needs a header put in front.
+    const auto bare = sniffInput(pdf.substr(pdf.find("1 0 obj")));
+    EXPECT_EQ(bare.type, InputType::Pdf);
+    EXPECT_TRUE(bare.bareBody);
     // A media signature at the start beats a header found later on.
     EXPECT_EQ(sniffInput("RIFF\x10\0\0\0WAVEfmt "s + std::string(2000, '\0') + "%PDF-1.4").type,
               InputType::Other);

@@ -115,6 +115,25 @@ TEST(FileSource, StartedLaterReadsTheRestAsAFileOfItsOwn) {
     }
 }
 
+TEST(FileSource, AnAddedHeaderComesBeforeTheFile) {
+    TempDir dir;
+    const std::string bytes = sampleBytes(9000, 5);
+    const auto path = dir.path("bare").string();
+    writeFile(path, bytes);
+    FileSource mine(path, std::make_shared<OpenFiles>());
+    mine.addHeader("%PDF-1.4\n");
+    const std::string seen = "%PDF-1.4\n" + bytes;
+    mine.seek(0, SEEK_END);
+    EXPECT_EQ(mine.tell(), static_cast<qpdf_offset_t>(seen.size()));
+    for (qpdf_offset_t at : {0, 3, 9, 4000, 9005}) {
+        mine.seek(at, SEEK_SET);
+        std::string got(5000, '\0');
+        got.resize(mine.read(got.data(), got.size()));
+        EXPECT_EQ(got, seen.substr(static_cast<std::size_t>(at), 5000)) << at;
+    }
+    EXPECT_EQ(mine.head(20), bytes.substr(0, 20));
+}
+
 TEST(FileSource, KeepsAtMostTheLimitOpenAndReopensOnDemand) {
     TempDir dir;
     auto files = std::make_shared<OpenFiles>(3);

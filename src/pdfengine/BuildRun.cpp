@@ -212,7 +212,9 @@ struct BuildRun::Impl {
         }
         const qpdf_offset_t start = first ? first->start() : 0;
         const std::string header = first ? first->addedHeader() : std::string();
-        for (const auto& password : candidates) {
+        std::string trailer;
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            const std::string& password = candidates[i];
             auto pdf = std::make_unique<QPDF>();
             pdf->setSuppressWarnings(true);
             try {
@@ -220,11 +222,22 @@ struct BuildRun::Impl {
                     first ? std::move(first) : std::make_shared<FileSource>(path, openFiles);
                 source->startAt(start);
                 source->addHeader(header);
+                source->addTrailer(trailer);
                 pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
                 return pdf;
             } catch (const QPDFExc& e) {
                 if (e.getErrorCode() == qpdf_e_password) {
                     continue;
+                }
+                // Cut short before its trailer: readers look for the catalog themselves.
+                if (trailer.empty() && e.getMessageDetail().find("trailer") != std::string::npos) {
+                    if (const std::string root = findCatalog(path); !root.empty()) {
+                        trailer = "\ntrailer\n<< /Root " + root + " >>\n";
+                        warn(repairedNote(baseName(path), "its trailer is missing; one naming its catalog (" +
+                                                              root + ") was put after its end"));
+                        --i;
+                        continue;
+                    }
                 }
                 passWarnings(*pdf, baseName(path), warn);
                 throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());

@@ -56,6 +56,11 @@ public:
     void addHeader(std::string header);
     const std::string& addedHeader() const { return header_; }
 
+    // Puts `trailer` after the end of the file, for a file cut short before its own trailer:
+    // the parser's recovery finds it there.
+    void addTrailer(std::string trailer);
+    const std::string& addedTrailer() const { return trailer_; }
+
     qpdf_offset_t findAndSkipNextEOL() override;
     std::string const& getName() const override { return path_; }
     qpdf_offset_t tell() override { return pos_; }
@@ -69,15 +74,18 @@ private:
     static constexpr std::size_t kBlock = 4096;
     std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);   // as the parser sees it
     std::size_t preadFile(qpdf_offset_t at, char* dst, std::size_t len); // at an offset of the file
+    void relayout();                                                     // after a change of the above
     void openLocked();                                                   // with files_->mutex_ held
     void closeLocked();                                                  // with files_->mutex_ held
 
     std::string path_;
     std::shared_ptr<OpenFiles> files_;
     int fd_ = -1;
-    qpdf_offset_t size_ = 0;  // as the parser sees it: from start_ on
+    qpdf_offset_t size_ = 0;  // as the parser sees it
     qpdf_offset_t start_ = 0; // where the parser's offset 0 lies in the file
     std::string header_;      // bytes the parser sees before that
+    std::string trailer_;     // and after the end of the file
+    qpdf_offset_t fileSize_ = 0;
     qpdf_offset_t pos_ = 0;
     std::list<FileSource*>::iterator lruPosition_;
     std::vector<char> block_;

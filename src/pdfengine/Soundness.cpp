@@ -5,6 +5,8 @@
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QUtil.hh>
 
+#include <cstring>
+#include <fstream>
 #include <set>
 
 namespace plait::pdf {
@@ -107,6 +109,31 @@ bool contentFilter(const std::string& name) {
     return known.count(name) > 0;
 }
 
+// "N G" when `text` holds "N G " right before `obj` (blanks between), else empty.
+std::string objectNumberBefore(const std::string& text, std::size_t obj) {
+    std::size_t i = obj;
+    const auto skip = [&](const char* set) {
+        const std::size_t from = i;
+        while (i > 0 && std::strchr(set, text[i - 1]) != nullptr)
+            --i;
+        return i != from;
+    };
+    skip(" \r\n\t");
+    const std::size_t genEnd = i;
+    if (!skip("0123456789")) {
+        return {};
+    }
+    const std::size_t genStart = i;
+    if (!skip(" \r\n\t")) {
+        return {};
+    }
+    const std::size_t numEnd = i;
+    if (!skip("0123456789")) {
+        return {};
+    }
+    return text.substr(i, numEnd - i) + " " + text.substr(genStart, genEnd - genStart);
+}
+
 } // namespace
 
 bool contentsSuspect(QPDF& doc) {
@@ -153,6 +180,39 @@ int soundPageContents(QPDF& doc) {
         }
     }
     return replaced;
+}
+
+std::string findCatalog(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    constexpr std::size_t kBlock = 1 << 20, kBefore = 4096;
+    std::string window; // the block read last, after up to kBefore bytes of the one before
+    std::string block(kBlock, '\0');
+    while (in) {
+        in.read(block.data(), static_cast<std::streamsize>(kBlock));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        if (got == 0) {
+            break;
+        }
+        if (window.size() > kBefore) {
+            window.erase(0, window.size() - kBefore);
+        }
+        window.append(block, 0, got);
+        for (std::size_t at = window.find("/Catalog"); at != std::string::npos;
+             at = window.find("/Catalog", at + 1)) {
+            // "/Type /Catalog" (blanks optional), then the "N G obj" in front of it.
+            const std::size_t type = at == 0 ? std::string::npos : window.find_last_not_of(" \r\n\t", at - 1);
+            if (type == std::string::npos || type < 4 || window.compare(type - 4, 5, "/Type") != 0) {
+                continue;
+            }
+            for (std::size_t obj = window.rfind("obj", type); obj != std::string::npos && obj > 0;
+                 obj = window.rfind("obj", obj - 1)) {
+                if (std::string ref = objectNumberBefore(window, obj); !ref.empty()) {
+                    return ref + " R";
+                }
+            }
+        }
+    }
+    return {};
 }
 
 bool soundPagesRoot(QPDF& doc) {

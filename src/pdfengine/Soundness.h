@@ -46,6 +46,10 @@ int soundPageContents(QPDF& doc);
 // unknown name). Looks at the stream dictionaries only.
 bool contentsSuspect(QPDF& doc);
 
+// The catalog of a file whose trailer is gone, as a reference ("12 0 R"): the first object
+// whose dictionary says /Type /Catalog. Reads the whole file in blocks; empty when none.
+std::string findCatalog(const std::string& path);
+
 // Opens a written PDF as a reader would and checks what makes a file unusable even where
 // every object parses: the cross-reference and trailer (no repair needed to read them), the
 // page tree and its /Count against `pages`. Costs a parse of the cross-reference and the

@@ -93,6 +93,7 @@ std::vector<DamagedPdf> repairablePdfs() {
     all.push_back({"header-after-1200-bytes.pdf", std::string(1200, 'J') + sound});
     all.push_back({"header-zeroed.pdf", std::string(8, '\0') + sound.substr(8)});
     all.push_back({"header-missing.pdf", sound.substr(sound.find("1 0 obj"))});
+    all.push_back({"cut-before-xref.pdf", sound.substr(0, sound.find("xref\n"))});
     all.push_back({"length-huge.pdf", replaced(sound, "<< /Length 39 >>", "<< /Length 999999999 >>")});
     all.push_back(
         {"xref-missing.pdf", sound.substr(0, sound.find("xref\n")) + "trailer\n<< /Root 1 0 R >>\n%%EOF\n"});

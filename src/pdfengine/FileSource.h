@@ -74,9 +74,9 @@ private:
     static constexpr std::size_t kBlock = 4096;
     std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);   // as the parser sees it
     std::size_t preadFile(qpdf_offset_t at, char* dst, std::size_t len); // at an offset of the file
-    void relayout();                                                     // after a change of the above
-    void openLocked();                                                   // with files_->mutex_ held
-    void closeLocked();                                                  // with files_->mutex_ held
+    void relayout();    // after header_, start_ or trailer_ changed
+    void openLocked();  // with files_->mutex_ held
+    void closeLocked(); // with files_->mutex_ held
 
     std::string path_;
     std::shared_ptr<OpenFiles> files_;

@@ -115,17 +115,18 @@ TEST(FileSource, StartedLaterReadsTheRestAsAFileOfItsOwn) {
     }
 }
 
-TEST(FileSource, AnAddedHeaderComesBeforeTheFile) {
+TEST(FileSource, AnAddedHeaderComesBeforeTheFileAndAnAddedTrailerAfterIt) {
     TempDir dir;
     const std::string bytes = sampleBytes(9000, 5);
     const auto path = dir.path("bare").string();
     writeFile(path, bytes);
     FileSource mine(path, std::make_shared<OpenFiles>());
     mine.addHeader("%PDF-1.4\n");
-    const std::string seen = "%PDF-1.4\n" + bytes;
+    mine.addTrailer("\ntrailer << /Root 1 0 R >>\n");
+    const std::string seen = "%PDF-1.4\n" + bytes + "\ntrailer << /Root 1 0 R >>\n";
     mine.seek(0, SEEK_END);
     EXPECT_EQ(mine.tell(), static_cast<qpdf_offset_t>(seen.size()));
-    for (qpdf_offset_t at : {0, 3, 9, 4000, 9005}) {
+    for (qpdf_offset_t at : {0, 3, 9, 4000, 9005, 9010, 9030}) {
         mine.seek(at, SEEK_SET);
         std::string got(5000, '\0');
         got.resize(mine.read(got.data(), got.size()));

@@ -119,12 +119,12 @@ std::string mutate(std::string bytes, std::mt19937& rng) {
 
 TEST(Robustness, MutatedInputsGiveASoundOutputOrAFailureNamingTheFile) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"alpha", "beta", "gamma"};
-    spec.bookmarks = {{"Start", 1}, {"Middle", 2, 2}, {"End", 3}};
-    spec.linkTo = {2, 3, 1};
-    spec.title = "Fuzz";
-    const std::vector<std::string> bases = {readFile(makePdf(dir.path("base.pdf"), spec)), soundTwoPagePdf()};
+    PdfSpec layout;
+    layout.pageTexts = {"alpha", "beta", "gamma"};
+    layout.bookmarks = {{"Start", 1}, {"Middle", 2, 2}, {"End", 3}};
+    layout.linkTo = {2, 3, 1};
+    layout.title = "Fuzz";
+    const std::vector<std::string> bases = {readFile(makePdf(dir.path("base.pdf"), layout)), soundTwoPagePdf()};
     const fs::path work = dir.path("work");
     fs::create_directory(work);
     int sound = 0, refused = 0;

@@ -124,7 +124,8 @@ TEST(Robustness, MutatedInputsGiveASoundOutputOrAFailureNamingTheFile) {
     layout.bookmarks = {{"Start", 1}, {"Middle", 2, 2}, {"End", 3}};
     layout.linkTo = {2, 3, 1};
     layout.title = "Fuzz";
-    const std::vector<std::string> bases = {readFile(makePdf(dir.path("base.pdf"), layout)), soundTwoPagePdf()};
+    const std::vector<std::string> bases = {readFile(makePdf(dir.path("base.pdf"), layout)),
+                                            soundTwoPagePdf()};
     const fs::path work = dir.path("work");
     fs::create_directory(work);
     int sound = 0, refused = 0;

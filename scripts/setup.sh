@@ -14,6 +14,8 @@ packages=(
     googletest libgtest-dev libgmock-dev qpdf poppler-utils mupdf-tools xauth xvfb
     # the tested recipe that spreads a batch over several machines
     parallel
+    # benchmarks: the generator of the robustness stress set
+    python3
     # desktop integration used at run time
     xdg-utils
 )

@@ -1,10 +1,10 @@
 #include "Bookmarks.h"
 
 #include "core/outline/BookmarkImport.h"
+#include "engine/RegularFile.h"
 
-#include <fstream>
+#include <optional>
 #include <ostream>
-#include <sstream>
 
 namespace plait::cli {
 
@@ -29,14 +29,13 @@ int listBookmarks(const engine::EngineRegistry& engines, const std::string& inpu
 }
 
 bool useBookmarkFile(core::app::MainWindow& window, const std::string& path, std::ostream& err) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        err << "plait: cannot read bookmark file '" << path << "'\n";
+    std::string reason;
+    const std::optional<std::string> text = engine::readRegularFile(path, kMaxBookmarkFileBytes, reason);
+    if (!text) {
+        err << "plait: cannot read bookmark file '" << path << "': " << reason << '\n';
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    core::outline::importBookmarkMarkup(text.str(), window.outline());
+    core::outline::importBookmarkMarkup(*text, window.outline());
     return true;
 }
 

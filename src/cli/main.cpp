@@ -8,10 +8,10 @@
 #include "core/app/MainWindow.h"
 #include "core/settings/SettingsModel.h"
 #include "engine/RecordingEngine.h"
+#include "engine/RegularFile.h"
 #include "pdfengine/PlaitEngine.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -172,15 +172,17 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
     if (o.command == "bookmarks" && o.inputs.size() != 1) {
         return usageError("bookmarks takes exactly one PDF");
     }
+    // Checked without opening: opening a pipe would wait for a writer.
     if (!o.settingsFile.empty()) {
-        std::ifstream probe(o.settingsFile, std::ios::binary);
-        if (!probe) {
-            return usageError("cannot read settings file '" + o.settingsFile + "'");
+        if (const std::string problem = engine::regularFileProblem(o.settingsFile); !problem.empty()) {
+            return usageError("cannot read settings file '" + o.settingsFile + "': " + problem);
         }
     }
     for (const auto& in : o.inputs) {
-        std::ifstream probe(in, std::ios::binary);
-        if (!probe) {
+        if (const std::string problem = engine::regularFileProblem(in); !problem.empty()) {
+            return usageError("cannot read input '" + in + "': " + problem);
+        }
+        if (::access(in.c_str(), R_OK) != 0) {
             return usageError("cannot read input '" + in + "'");
         }
     }

@@ -5,11 +5,13 @@
 #include "EngineError.h"
 #include "FileSource.h"
 #include "InputFiles.h"
+#include "InputType.h"
 #include "Outline.h"
 #include "OutputFile.h"
 #include "PageList.h"
 #include "PageTree.h"
 #include "Security.h"
+#include "Soundness.h"
 #include "Text.h"
 #include "marking/TextMarking.h"
 #include "marks/Marks.h"
@@ -26,6 +28,8 @@
 #define PLAIT_HAVE_GEOMETRY 1
 #endif
 #include "pdfengine/media/MediaPages.h"
+
+#include "engine/RegularFile.h"
 
 #include <qpdf/Pl_StdioFile.hh>
 #include <qpdf/QPDF.hh>
@@ -53,26 +57,13 @@ std::string baseName(const std::string& path) {
     return fs::path(path).filename().string();
 }
 
-enum class Kind { Pdf, Image, Other };
+using Kind = InputType;
 
-// Decided by the bytes, never by the name: a PDF may have junk before its header, so the
-// first kilobyte is searched for it.
-Kind sniff(const std::string& head) {
-#ifdef PLAIT_HAVE_IMAGES
-    switch (sniffInputKind(reinterpret_cast<const unsigned char*>(head.data()), head.size())) {
-    case InputKind::Pdf:
-        return Kind::Pdf;
-    case InputKind::Jpeg:
-    case InputKind::Png:
-    case InputKind::Gif:
-    case InputKind::Tiff:
-        return Kind::Image;
-    case InputKind::Unknown:
-        break;
-    }
-#endif
-    return head.find("%PDF-") != std::string::npos ? Kind::Pdf : Kind::Other;
-}
+// The largest audio or video file embedded in an output; it is held in memory while the
+// output is built.
+constexpr std::uint64_t kMaxMediaBytes = 512ull * 1024 * 1024;
+// The largest bookmark markup file read.
+constexpr std::uint64_t kMaxMarkupBytes = 64ull * 1024 * 1024;
 
 // Passes the output on in large blocks and stops the writer when the caller cancels. The
 // writer hands over a few bytes at a time and finishes its pipeline after every stream;
@@ -130,14 +121,7 @@ private:
 using WarnFn = std::function<void(std::string)>;
 
 void passWarnings(QPDF& pdf, const std::string& name, const WarnFn& warn) {
-    constexpr std::size_t kMaxPerFile = 5;
-    auto warnings = pdf.getWarnings();
-    for (std::size_t i = 0; i < warnings.size() && i < kMaxPerFile; ++i) {
-        warn(name + ": repaired: " + warnings[i].getMessageDetail());
-    }
-    if (warnings.size() > kMaxPerFile) {
-        warn(name + ": " + std::to_string(warnings.size() - kMaxPerFile) + " more problems repaired");
-    }
+    reportRepairs(pdf, name, warn);
 }
 
 } // namespace
@@ -149,7 +133,12 @@ struct BuildRun::Impl {
     std::vector<std::string> inputs;
     std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
+    std::vector<std::string> sourceNames;       // the base name of each source
+    std::string emptyTree;                      // the first PDF input whose page tree gave no page
     bool inPlace = false;             // the output is the single input, rewritten (see writeInPlace)
+    bool noInPlace = false;           // write the single input by copying its pages after all
+    bool damaged = false;             // an input needed repairs to be read
+    bool undecodable = false;         // the writer met stream data that does not decode
     std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
     std::vector<InputPages> inputPages; // where each input's pages start in the output
@@ -161,6 +150,12 @@ struct BuildRun::Impl {
             hooks.cancelled = [] { return false; };
         if (!hooks.warn)
             hooks.warn = [](std::string) {};
+        // What was repaired decides whether page content is worth decoding before writing.
+        hooks.warn = [this, warn = std::move(hooks.warn)](std::string line) {
+            damaged = damaged || line.find(kRepairedNote) != std::string::npos;
+            undecodable = undecodable || line.find("decoding stream data") != std::string::npos;
+            warn(std::move(line));
+        };
         passwords = parsePasswordList(job.passwordList);
     }
 
@@ -179,9 +174,12 @@ struct BuildRun::Impl {
             throw EngineError(BuildFailure::CannotOpenInput, "", "no input file was given");
         }
         for (const auto& path : inputs) {
+            // Checked before opening: opening a pipe would wait for a writer.
+            if (const std::string problem = engine::regularFileProblem(path); !problem.empty()) {
+                throw EngineError(BuildFailure::CannotOpenInput, path, problem);
+            }
             std::ifstream probe(path, std::ios::binary);
-            std::error_code ec;
-            if (!probe || fs::is_directory(path, ec)) {
+            if (!probe) {
                 throw EngineError(BuildFailure::CannotOpenInput, path,
                                   "the file does not exist or cannot be read");
             }
@@ -214,17 +212,34 @@ struct BuildRun::Impl {
                 candidates.push_back(std::move(c));
             }
         }
-        for (const auto& password : candidates) {
+        const qpdf_offset_t start = first ? first->start() : 0;
+        const std::string header = first ? first->addedHeader() : std::string();
+        std::string trailer;
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            const std::string& password = candidates[i];
             auto pdf = std::make_unique<QPDF>();
             pdf->setSuppressWarnings(true);
             try {
                 std::shared_ptr<FileSource> source =
                     first ? std::move(first) : std::make_shared<FileSource>(path, openFiles);
+                source->startAt(start);
+                source->addHeader(header);
+                source->addTrailer(trailer);
                 pdf->processInputSource(source, password.empty() ? nullptr : password.c_str());
                 return pdf;
             } catch (const QPDFExc& e) {
                 if (e.getErrorCode() == qpdf_e_password) {
                     continue;
+                }
+                // Cut short before its trailer: readers look for the catalog themselves.
+                if (trailer.empty() && e.getMessageDetail().find("trailer") != std::string::npos) {
+                    if (const std::string root = findCatalog(path); !root.empty()) {
+                        trailer = "\ntrailer\n<< /Root " + root + " >>\n";
+                        warn(repairedNote(baseName(path), "its trailer is missing; one naming its catalog (" +
+                                                              root + ") was put after its end"));
+                        --i;
+                        continue;
+                    }
                 }
                 passWarnings(*pdf, baseName(path), warn);
                 throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
@@ -248,6 +263,7 @@ struct BuildRun::Impl {
         std::vector<QPDFPageObjectHelper> pages;
         std::vector<int> selected;
         bool outOfRange = false;
+        bool noPages = false;              // a PDF whose page tree gave no page
         std::vector<std::string> warnings; // published in input order by the build thread
         std::exception_ptr error;
     };
@@ -257,24 +273,51 @@ struct BuildRun::Impl {
         const WarnFn warn = [&p](std::string w) { p.warnings.push_back(std::move(w)); };
         try {
             std::shared_ptr<FileSource> file;
+            SniffedInput sniffed;
             try {
                 file = std::make_shared<FileSource>(path, openFiles);
-                p.kind = sniff(file->head(1024));
+                sniffed = sniffInput(file->head(kSniffBytes));
+                p.kind = sniffed.type;
             } catch (const std::exception& e) {
                 throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
             }
             if (p.kind != Kind::Pdf) {
                 return p; // images go straight into the output, on the build thread
             }
+            if (sniffed.bareBody) {
+                file->addHeader("%PDF-1.4\n");
+                warn(repairedNote(baseName(path), "its PDF header is missing; one was put in front"));
+            }
+            if (sniffed.pdfStart > 0) {
+                file->startAt(static_cast<qpdf_offset_t>(sniffed.pdfStart));
+                warn(repairedNote(baseName(path), std::to_string(sniffed.pdfStart) +
+                                                      " bytes before its PDF header were skipped"));
+            }
             p.pdf = openPdf(path, std::move(file), warn);
             try {
                 checkPageTree(*p.pdf);
+                if (soundPagesRoot(*p.pdf)) {
+                    warn(repairedNote(baseName(path), "its one page had no page tree above it"));
+                }
                 p.pdf->pushInheritedAttributesToPage();
                 p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
             } catch (const std::exception& e) {
                 passWarnings(*p.pdf, baseName(path), warn);
                 throw EngineError(BuildFailure::CannotParseInput, path,
                                   std::string("cannot read its pages: ") + e.what());
+            }
+            // A kid the parser could not make a page of (a missing object) is no page.
+            const std::size_t listed = p.pages.size();
+            std::erase_if(p.pages,
+                          [](QPDFPageObjectHelper& page) { return !page.getObjectHandle().isDictionary(); });
+            if (p.pages.size() != listed) {
+                warn(repairedNote(baseName(path),
+                                  std::to_string(listed - p.pages.size()) +
+                                      " entries of its page tree are no pages; they were left out"));
+            }
+            if (p.pages.empty()) {
+                passWarnings(*p.pdf, baseName(path), warn);
+                p.noPages = true;
             }
             p.selected = pageList.resolve(static_cast<int>(p.pages.size()), &p.outOfRange);
             try {
@@ -421,6 +464,11 @@ struct BuildRun::Impl {
                 continue;
             }
 
+            if (prepared.noPages) {
+                hooks.warn(name + ": its page tree holds no pages; it adds nothing to the output");
+                if (emptyTree.empty())
+                    emptyTree = path;
+            }
             std::unique_ptr<QPDF> src = std::move(prepared.pdf);
             std::vector<QPDFPageObjectHelper>& pages = prepared.pages;
             const std::vector<int>& selected = prepared.selected;
@@ -483,6 +531,7 @@ struct BuildRun::Impl {
             }
             passWarnings(*src, name, hooks.warn);
             sources.push_back(std::move(src));
+            sourceNames.push_back(name);
         }
         if (anyOutOfRange) {
             hooks.warn("The page list names pages that some inputs do not have; those were skipped");
@@ -492,14 +541,12 @@ struct BuildRun::Impl {
 
     // An audio or video file becomes one page that plays it; false when it is not one.
     bool addMedia(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange) {
-        std::string data;
-        {
-            std::ifstream in(path, std::ios::binary);
-            data.assign(std::istreambuf_iterator<char>(in), {});
-            if (!in.is_open() || in.bad()) {
-                throw EngineError(BuildFailure::CannotOpenInput, path, "the file cannot be read");
-            }
+        std::string reason;
+        std::optional<std::string> read = engine::readRegularFile(path, kMaxMediaBytes, reason);
+        if (!read) {
+            throw EngineError(BuildFailure::CannotOpenInput, path, reason);
         }
+        const std::string& data = *read;
         const auto type =
             sniffMediaType(reinterpret_cast<const unsigned char*>(data.data()), data.size(), baseName(path));
         if (!type) {
@@ -599,13 +646,15 @@ struct BuildRun::Impl {
             if (auto it = job.fileData.find(job.bookmarkFile); it != job.fileData.end()) {
                 markup = it->second;
             } else {
-                std::ifstream in(job.bookmarkFile, std::ios::binary);
-                if (!in) {
-                    hooks.warn("The bookmark file " + job.bookmarkFile +
-                               " cannot be read; the output has no bookmarks");
+                std::string reason;
+                std::optional<std::string> read =
+                    engine::readRegularFile(job.bookmarkFile, kMaxMarkupBytes, reason);
+                if (!read) {
+                    hooks.warn("The bookmark file " + job.bookmarkFile + " cannot be read (" + reason +
+                               "); the output has no bookmarks");
                     return;
                 }
-                markup.assign(std::istreambuf_iterator<char>(in), {});
+                markup = std::move(*read);
             }
             std::vector<std::string> notes;
             auto nodes = outlineFromMarkup(markup, out, notes);
@@ -689,7 +738,7 @@ struct BuildRun::Impl {
 #ifdef PLAIT_HAVE_GEOMETRY
         std::vector<std::string> notes;
         const PageList pageList = PageList::parse(job.pageList, notes);
-        if (inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp() ||
+        if (noInPlace || inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp() ||
             job.compose.reshapes()) {
             return nullptr;
         }
@@ -706,6 +755,10 @@ struct BuildRun::Impl {
             std::rethrow_exception(p.error);
         }
         QPDF& doc = *p.pdf;
+        if (p.noPages) {
+            throw EngineError(BuildFailure::CannotParseInput, path,
+                              "its page tree holds no pages; the file is damaged");
+        }
         if (doc.getRoot().hasKey("/StructTreeRoot")) {
             hooks.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
         }
@@ -730,6 +783,12 @@ struct BuildRun::Impl {
                                " bookmarks point at pages that are not in the output; they jump nowhere");
                 }
             }
+            // Written as it stands, the file's own page tree and trailer are carried over:
+            // they must be sound whatever the input held.
+            if (soundPageTree(doc, p.pages)) {
+                hooks.warn(repairedNote(name, "its page tree was rebuilt"));
+            }
+            soundTrailer(doc);
             // What a merged document's catalog holds; the rest (names, page labels, tags,
             // open actions, ...) is left behind as a merge leaves it.
             QPDFObjectHandle root = doc.getRoot();
@@ -784,7 +843,12 @@ struct BuildRun::Impl {
             kept = assemble(*out);
         }
         if (out->getAllPages().empty()) {
-            throw EngineError(BuildFailure::NoPages, "", "the inputs and page list select no page");
+            if (!emptyTree.empty()) {
+                throw EngineError(BuildFailure::CannotParseInput, emptyTree,
+                                  "its page tree holds no pages; the file is damaged");
+            }
+            throw EngineError(BuildFailure::NoPages, inputs.size() == 1 ? inputs.front() : "",
+                              "the inputs and page list select no page");
         }
         checkCancel();
         overlay(*out, kept);
@@ -804,27 +868,81 @@ struct BuildRun::Impl {
         applyTextMarking(*out, job.textMarking, notes);
         for (auto& n : notes)
             hooks.warn(n);
+        soundStreamFilters(*out);
         return out;
     }
 
-    // Runs the writer, turning its failures into ours: a damaged object that only shows when
-    // its input is read at last belongs to that input; anything else is the output's.
-    void write(QPDFWriter& w, QPDF& out) {
+    void writeTo(OutputFile& output, QPDF& out) {
+        hooks.status("Writing " + baseName(job.outFile), 50);
+        std::vector<std::string> notes;
+        Pl_StdioFile file("output", output.stream());
+        CancelPipeline guard(&file, hooks.cancelled, &output);
+        {
+            QPDFWriter writer(out);
+            writer.setOutputPipeline(&guard);
+            configureWriter(writer, notes);
+            for (auto& n : notes)
+                hooks.warn(n);
+            write(writer, out);
+        }
         try {
-            w.write();
-        } catch (const QPDFExc& e) {
-            for (auto& s : sources)
-                passWarnings(*s, "input", hooks.warn);
-            throw EngineError(BuildFailure::CannotParseInput, e.getFilename(), e.getMessageDetail());
+            guard.close();
+            if (std::fflush(output.stream()) != 0) {
+                throw std::runtime_error("cannot write the output");
+            }
         } catch (const BuildCancelled&) {
             throw;
         } catch (const std::exception& e) {
             throw EngineError(BuildFailure::CannotCreateOutput, job.outFile, e.what());
         }
-        for (std::size_t i = 0; i < sources.size(); ++i) {
-            passWarnings(*sources[i], "input " + std::to_string(i + 1), hooks.warn);
+    }
+
+    // Replaces page content that does not decode; true when there was any.
+    bool repairContents(QPDF& out) {
+        undecodable = false;
+        const int replaced = soundPageContents(out);
+        if (replaced > 0) {
+            const std::string what = std::to_string(replaced) +
+                                     " page contents could not be read; what could be read of them was kept";
+            hooks.warn(inputs.size() == 1 ? repairedNote(baseName(inputs.front()), what) : what);
         }
-        passWarnings(out, "output", hooks.warn);
+        return replaced > 0;
+    }
+
+    // Runs the writer, turning its failures into ours: a damaged object that only shows when
+    // its input is read at last belongs to that input; anything else is the output's.
+    void write(QPDFWriter& w, QPDF& out) {
+        // Data read only now belongs to the input it comes from; written in place, the
+        // output's own warnings are about the one input.
+        const auto passAll = [&] {
+            for (std::size_t i = 0; i < sources.size(); ++i)
+                passWarnings(*sources[i], sourceNames[i], hooks.warn);
+            if (inPlace)
+                passWarnings(out, baseName(inputs.front()), hooks.warn);
+        };
+        try {
+            w.write();
+        } catch (const QPDFExc& e) {
+            passAll();
+            std::string file = e.getFilename();
+            if (inPlace || std::find(inputs.begin(), inputs.end(), file) == inputs.end()) {
+                file = inputs.size() == 1 ? inputs.front() : file;
+            }
+            throw EngineError(BuildFailure::CannotParseInput, file, e.getMessageDetail());
+        } catch (const BuildCancelled&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw EngineError(BuildFailure::CannotCreateOutput, job.outFile, e.what());
+        }
+        passAll();
+        if (!inPlace) {
+            // What the writer itself had to put right in the copied objects.
+            std::set<std::string> said;
+            for (const auto& warning : out.getWarnings()) {
+                if (said.insert(warning.getMessageDetail()).second)
+                    hooks.warn("Repaired while writing: " + warning.getMessageDetail());
+            }
+        }
     }
 };
 
@@ -838,38 +956,51 @@ int BuildRun::build() {
         throw EngineError(BuildFailure::CannotCreateOutput, "", "no output file was given");
     }
     r.refuseOverwritingInput(r.job.outFile);
-    OutputFile output(r.job.outFile);
-    auto out = r.prepare();
-    const int pageCount = static_cast<int>(out->getAllPages().size());
-
-    r.hooks.status("Writing " + baseName(r.job.outFile), 50);
-    std::vector<std::string> notes;
-    Pl_StdioFile file("output", output.stream());
-    CancelPipeline guard(&file, r.hooks.cancelled, &output);
-    {
-        QPDFWriter writer(*out);
-        writer.setOutputPipeline(&guard);
-        r.configureWriter(writer, notes);
-        for (auto& n : notes)
-            r.hooks.warn(n);
-        r.write(writer, *out);
+    while (true) {
+        std::optional<OutputFile> output(std::in_place, r.job.outFile);
+        auto out = r.prepare();
+        const int pageCount = static_cast<int>(out->getAllPages().size());
+        const bool checked = r.damaged || contentsSuspect(*out);
+        if (checked) {
+            r.repairContents(*out);
+        }
+        r.writeTo(*output, *out);
+        r.checkCancel();
+        // Damage found only while writing (stream data read at last) asks for the check too.
+        if ((r.undecodable || (r.damaged && !checked)) && r.repairContents(*out)) {
+            // Written again without the content that does not decode.
+            output.reset();
+            output.emplace(r.job.outFile);
+            r.writeTo(*output, *out);
+            r.checkCancel();
+        }
+        // No success for a file a reader could not open: the written file is read back
+        // before it takes the target's place.
+        const std::string problem =
+            checkWrittenPdf(output->tempPath(), static_cast<std::size_t>(pageCount), r.job.security.user);
+        if (problem.empty()) {
+            output->commit();
+            return pageCount;
+        }
+        if (!r.inPlace) {
+            throw EngineError(BuildFailure::CannotCreateOutput, r.job.outFile,
+                              "the written file would not open soundly (" + problem + "); it was not kept");
+        }
+        // Written as it stood, the input left something unsound: copy its pages instead.
+        r.hooks.warn(baseName(r.inputs.front()) + " could not be written as it stands (" + problem +
+                     "); its pages were copied into a new file instead");
+        r.inPlace = false;
+        r.noInPlace = true;
     }
-    try {
-        guard.close();
-    } catch (const BuildCancelled&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw EngineError(BuildFailure::CannotCreateOutput, r.job.outFile, e.what());
-    }
-    r.checkCancel();
-    output.commit();
-    return pageCount;
 }
 
 std::string BuildRun::buildToMemory() {
     Impl& r = *impl_;
     r.resolveInputs();
     auto out = r.prepare();
+    if (r.damaged || contentsSuspect(*out)) {
+        r.repairContents(*out);
+    }
     r.hooks.status("Writing", 50);
     QPDFWriter writer(*out);
     writer.setOutputMemory();
@@ -893,9 +1024,11 @@ std::string BuildRun::listBookmarks() {
     } catch (const std::exception& e) {
         throw EngineError(BuildFailure::CannotOpenInput, path, e.what());
     }
-    if (sniff(file->head(1024)) != Kind::Pdf) {
+    const SniffedInput sniffed = sniffInput(file->head(kSniffBytes));
+    if (sniffed.type != Kind::Pdf) {
         return {}; // an image has no bookmarks
     }
+    file->startAt(static_cast<qpdf_offset_t>(sniffed.pdfStart));
     auto src = r.openPdf(path, std::move(file), r.hooks.warn);
     try {
         std::string tags = listOutline(*src);

@@ -26,7 +26,8 @@ FileSource::FileSource(std::string path, std::shared_ptr<OpenFiles> files)
         closeLocked();
         throw QPDFSystemError("stat " + path_, error);
     }
-    size_ = static_cast<qpdf_offset_t>(st.st_size);
+    fileSize_ = static_cast<qpdf_offset_t>(st.st_size);
+    size_ = fileSize_;
 }
 
 FileSource::~FileSource() {
@@ -58,7 +59,55 @@ void FileSource::closeLocked() {
     files_->open_.erase(lruPosition_);
 }
 
+// What the parser sees: the added header, the file from start_ on, the added trailer.
 std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
+    const auto headerSize = static_cast<qpdf_offset_t>(header_.size());
+    const qpdf_offset_t fileEnd = headerSize + fileSize_ - start_;
+    std::size_t done = 0;
+    const auto copy = [&](const std::string& bytes, qpdf_offset_t from) {
+        const std::size_t n =
+            std::min(len - done, static_cast<std::size_t>(static_cast<qpdf_offset_t>(bytes.size()) - from));
+        std::memcpy(dst + done, bytes.data() + from, n);
+        done += n;
+    };
+    if (at < headerSize) {
+        copy(header_, at);
+    }
+    const qpdf_offset_t here = at + static_cast<qpdf_offset_t>(done);
+    if (done < len && here < fileEnd) {
+        const std::size_t want = std::min(len - done, static_cast<std::size_t>(fileEnd - here));
+        const std::size_t got = preadFile(start_ + here - headerSize, dst + done, want);
+        done += got;
+        if (got < want) {
+            return done; // the file shrank
+        }
+    }
+    const qpdf_offset_t there = at + static_cast<qpdf_offset_t>(done);
+    if (done < len && there >= fileEnd && there < fileEnd + static_cast<qpdf_offset_t>(trailer_.size())) {
+        copy(trailer_, there - fileEnd);
+    }
+    return done;
+}
+
+void FileSource::relayout() {
+    size_ = static_cast<qpdf_offset_t>(header_.size()) + fileSize_ - start_ +
+            static_cast<qpdf_offset_t>(trailer_.size());
+    pos_ = 0;
+    blockStart_ = 0;
+    blockLen_ = 0;
+}
+
+void FileSource::addHeader(std::string header) {
+    header_ = std::move(header);
+    relayout();
+}
+
+void FileSource::addTrailer(std::string trailer) {
+    trailer_ = std::move(trailer);
+    relayout();
+}
+
+std::size_t FileSource::preadFile(qpdf_offset_t at, char* dst, std::size_t len) {
     std::lock_guard lock(files_->mutex_);
     if (fd_ < 0) {
         openLocked();
@@ -85,8 +134,13 @@ std::size_t FileSource::preadAt(qpdf_offset_t at, char* dst, std::size_t len) {
 
 std::string FileSource::head(std::size_t n) {
     std::string bytes(n, '\0');
-    bytes.resize(preadAt(0, bytes.data(), n));
+    bytes.resize(preadFile(0, bytes.data(), n));
     return bytes;
+}
+
+void FileSource::startAt(qpdf_offset_t offset) {
+    start_ = std::clamp<qpdf_offset_t>(offset, 0, fileSize_);
+    relayout();
 }
 
 void FileSource::seek(qpdf_offset_t offset, int whence) {

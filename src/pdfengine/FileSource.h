@@ -44,6 +44,23 @@ public:
     // Up to `n` bytes from the start of the file (the position is left alone).
     std::string head(std::size_t n);
 
+    // Makes the byte at `offset` of the file the start of what the parser sees, as a
+    // reader does with junk before the header: offsets inside the PDF count from there.
+    // Call before the first read by the parser.
+    void startAt(qpdf_offset_t offset);
+    qpdf_offset_t start() const { return start_; }
+
+    // Puts `header` in front of what the parser sees, for a file whose body starts at its
+    // first byte with no header at all (the parser takes no object at offset 0). Offsets in
+    // the file are then off by its length, which the parser's recovery puts right.
+    void addHeader(std::string header);
+    const std::string& addedHeader() const { return header_; }
+
+    // Puts `trailer` after the end of the file, for a file cut short before its own trailer:
+    // the parser's recovery finds it there.
+    void addTrailer(std::string trailer);
+    const std::string& addedTrailer() const { return trailer_; }
+
     qpdf_offset_t findAndSkipNextEOL() override;
     std::string const& getName() const override { return path_; }
     qpdf_offset_t tell() override { return pos_; }
@@ -55,14 +72,20 @@ public:
 private:
     // As large as a stdio buffer: a build may hold thousands of sources.
     static constexpr std::size_t kBlock = 4096;
-    std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);
+    std::size_t preadAt(qpdf_offset_t at, char* dst, std::size_t len);   // as the parser sees it
+    std::size_t preadFile(qpdf_offset_t at, char* dst, std::size_t len); // at an offset of the file
+    void relayout();    // after header_, start_ or trailer_ changed
     void openLocked();  // with files_->mutex_ held
     void closeLocked(); // with files_->mutex_ held
 
     std::string path_;
     std::shared_ptr<OpenFiles> files_;
     int fd_ = -1;
-    qpdf_offset_t size_ = 0;
+    qpdf_offset_t size_ = 0;  // as the parser sees it
+    qpdf_offset_t start_ = 0; // where the parser's offset 0 lies in the file
+    std::string header_;      // bytes the parser sees before that
+    std::string trailer_;     // and after the end of the file
+    qpdf_offset_t fileSize_ = 0;
     qpdf_offset_t pos_ = 0;
     std::list<FileSource*>::iterator lruPosition_;
     std::vector<char> block_;

@@ -88,6 +88,53 @@ TEST(FileSource, BehavesLikeQpdfsOwnSource) {
     }
 }
 
+// Started past junk, the source is the rest of the file: offsets and the end count from the
+// start, as for a file without the junk; head() still shows the file's own first bytes.
+TEST(FileSource, StartedLaterReadsTheRestAsAFileOfItsOwn) {
+    TempDir dir;
+    const std::string bytes = sampleBytes(20000, 3);
+    const auto path = dir.path("junk").string();
+    writeFile(path, bytes);
+    for (qpdf_offset_t start :
+         {qpdf_offset_t{0}, qpdf_offset_t{1}, qpdf_offset_t{5000}, qpdf_offset_t{19999}}) {
+        SCOPED_TRACE(start);
+        FileSource mine(path, std::make_shared<OpenFiles>());
+        mine.startAt(start);
+        const std::string rest = bytes.substr(static_cast<std::size_t>(start));
+        EXPECT_EQ(mine.head(100), bytes.substr(0, 100));
+        EXPECT_EQ(mine.tell(), 0);
+        std::mt19937 rng(static_cast<unsigned>(start));
+        for (int step = 0; step < 200; ++step) {
+            const qpdf_offset_t back = static_cast<qpdf_offset_t>(rng() % (rest.size() + 1));
+            mine.seek(-back, SEEK_END);
+            ASSERT_EQ(mine.tell(), static_cast<qpdf_offset_t>(rest.size()) - back);
+            std::string got(rng() % 6000, '\0');
+            got.resize(mine.read(got.data(), got.size()));
+            ASSERT_EQ(got, rest.substr(rest.size() - static_cast<std::size_t>(back), got.size()));
+        }
+    }
+}
+
+TEST(FileSource, AnAddedHeaderComesBeforeTheFileAndAnAddedTrailerAfterIt) {
+    TempDir dir;
+    const std::string bytes = sampleBytes(9000, 5);
+    const auto path = dir.path("bare").string();
+    writeFile(path, bytes);
+    FileSource mine(path, std::make_shared<OpenFiles>());
+    mine.addHeader("%PDF-1.4\n");
+    mine.addTrailer("\ntrailer << /Root 1 0 R >>\n");
+    const std::string seen = "%PDF-1.4\n" + bytes + "\ntrailer << /Root 1 0 R >>\n";
+    mine.seek(0, SEEK_END);
+    EXPECT_EQ(mine.tell(), static_cast<qpdf_offset_t>(seen.size()));
+    for (qpdf_offset_t at : {0, 3, 9, 4000, 9005, 9010, 9030}) {
+        mine.seek(at, SEEK_SET);
+        std::string got(5000, '\0');
+        got.resize(mine.read(got.data(), got.size()));
+        EXPECT_EQ(got, seen.substr(static_cast<std::size_t>(at), 5000)) << at;
+    }
+    EXPECT_EQ(mine.head(20), bytes.substr(0, 20));
+}
+
 TEST(FileSource, KeepsAtMostTheLimitOpenAndReopensOnDemand) {
     TempDir dir;
     auto files = std::make_shared<OpenFiles>(3);

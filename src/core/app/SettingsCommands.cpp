@@ -4,27 +4,12 @@
 #include "core/settings/SettingsFile.h"
 #include "core/settings/SettingsModel.h"
 
-#include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace plait::core::app {
 namespace {
 
 constexpr const char* kSettingsFilter = "PDF Plait Settings (*.plt)|*.plt|All Files (*.*)|*.*";
-
-std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return std::move(buffer).str();
-}
 
 } // namespace
 
@@ -48,10 +33,11 @@ void MainWindow::loadSettings() {
 
 bool MainWindow::loadSettingsFrom(const std::string& path) {
     // Read first: a file that cannot be read changes nothing.
-    const std::optional<std::string> bytes = readWholeFile(path);
+    std::string reason;
+    const std::optional<std::string> bytes = settings::readSettingsFileBytes(path, reason);
     if (!bytes) {
-        s_.messages.show("Cannot read the settings file '" + path + "'.", kShortTitle, ui::Icon::Exclamation,
-                         ui::Buttons::Ok);
+        s_.messages.show("Cannot read the settings file '" + path + "': " + reason + ".", kShortTitle,
+                         ui::Icon::Exclamation, ui::Buttons::Ok);
         return false;
     }
     currentSettingsFile_ = path;

@@ -2,6 +2,8 @@
 
 #include "Windows1252.h"
 
+#include "engine/RegularFile.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -412,6 +414,10 @@ bool containsPassword(const SettingsModel& model) {
         }
     }
     return false;
+}
+
+std::optional<std::string> readSettingsFileBytes(const std::string& path, std::string& reason) {
+    return engine::readRegularFile(path, kMaxSettingsFileBytes, reason);
 }
 
 } // namespace plait::core::settings

@@ -2,6 +2,8 @@
 
 #include "core/settings/SettingsModel.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +55,13 @@ std::string writeSettingsFile(const SettingsModel& model, int overlayType,
 // ownerOnly. Returns an empty string on success, else a message for the user naming the file
 // and the reason. An existing file keeps its permissions unless ownerOnly asks for fewer.
 std::string saveFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly);
+
+// The largest settings file read: far more than any real one (10,000 inputs take 0.6 MB).
+inline constexpr std::uint64_t kMaxSettingsFileBytes = 64ull * 1024 * 1024;
+
+// The bytes of a settings file, read with that bound; a device, a pipe or a folder is
+// refused without reading from it. Nothing when it cannot be read, with `reason` saying why.
+std::optional<std::string> readSettingsFileBytes(const std::string& path, std::string& reason);
 
 // Any of open1_txt, open2_txt, perm1_txt, perm2_txt, txtPass non-empty.
 bool containsPassword(const SettingsModel& model);

@@ -4,6 +4,8 @@
 #include "pdfengine/PageList.h"
 #include "pdfengine/geometry/Geometry.h"
 
+#include "engine/RegularFile.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -59,12 +61,13 @@ std::optional<std::string> markupOf(const Job& job, const std::string& name, con
                                     std::vector<std::string>& notes) {
     if (auto it = job.fileData.find(name); it != job.fileData.end())
         return it->second;
-    std::ifstream in(name, std::ios::binary);
-    if (!in) {
-        notes.push_back(what + ": " + name + " cannot be read; left out");
-        return std::nullopt;
+    // Markup is small; a device, a pipe or a huge file is refused before it is read.
+    std::string reason;
+    std::optional<std::string> text = engine::readRegularFile(name, 64ull * 1024 * 1024, reason);
+    if (!text) {
+        notes.push_back(what + ": " + name + " cannot be read (" + reason + "); left out");
     }
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return text;
 }
 
 } // namespace

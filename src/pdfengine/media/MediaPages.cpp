@@ -22,15 +22,58 @@ bool startsWith(const unsigned char* data, std::size_t size, std::size_t at, con
     return size >= at + length && std::memcmp(data + at, magic, length) == 0;
 }
 
-// A plausible MPEG audio frame header: 11 sync bits, a version and a layer that exist, and a
-// bitrate and sample rate index that are not reserved. Checking more than the sync keeps
-// arbitrary binary data that happens to start with 0xFF from passing as audio.
-bool mpegAudioFrame(const unsigned char* d, std::size_t size) {
-    if (size < 4 || d[0] != 0xFF || (d[1] & 0xE0) != 0xE0)
+// The length in bytes of the MPEG audio frame whose header starts `d`, or 0 when the four
+// bytes are no frame header: 11 sync bits, a version and a layer that exist, a bitrate that
+// is neither free nor reserved, a sample rate that is not reserved.
+std::size_t mpegFrameLength(const unsigned char* d) {
+    if (d[0] != 0xFF || (d[1] & 0xE0) != 0xE0)
+        return 0;
+    const int version = (d[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    const int layer = (d[1] >> 1) & 3;   // 3 layer I, 2 layer II, 1 layer III
+    const int bitrateIndex = d[2] >> 4, rateIndex = (d[2] >> 2) & 3, padding = (d[2] >> 1) & 1;
+    if (version == 1 || layer == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return 0;
+    static const int kBitrates[5][14] = {
+        {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}, // MPEG-1 layer I
+        {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},    // MPEG-1 layer II
+        {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},     // MPEG-1 layer III
+        {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},    // MPEG-2 layer I
+        {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},         // MPEG-2 layers II, III
+    };
+    static const int kRates[3] = {44100, 48000, 32000};
+    const bool mpeg1 = version == 3;
+    const int table = mpeg1 ? 3 - layer : (layer == 3 ? 3 : 4);
+    const long bitrate = kBitrates[table][bitrateIndex - 1] * 1000L;
+    const long rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    if (layer == 3)
+        return static_cast<std::size_t>((12 * bitrate / rate + padding) * 4);
+    const long perFrame = (layer == 1 && !mpeg1) ? 72 : 144;
+    return static_cast<std::size_t>(perFrame * bitrate / rate + padding);
+}
+
+// MPEG audio without a tag: a frame header at the start is four bytes that many other files
+// begin with (a UTF-16 text's byte-order mark and first letter, for one), so it counts only
+// when the next frame's header follows exactly where the first frame ends.
+bool mpegAudioFrames(const unsigned char* d, std::size_t size) {
+    if (size < 4)
         return false;
-    const int version = (d[1] >> 3) & 3, layer = (d[1] >> 1) & 3;
-    const int bitrate = d[2] >> 4, rate = (d[2] >> 2) & 3;
-    return version != 1 && layer != 0 && bitrate != 15 && rate != 3;
+    const std::size_t first = mpegFrameLength(d);
+    return first >= 4 && size >= first + 4 && mpegFrameLength(d + first) != 0 &&
+           (d[first + 1] & 0xFE) == (d[1] & 0xFE); // same version and layer
+}
+
+// A box of an ISO media file: a big-endian size that can hold the box header, then its type.
+bool isoBox(const unsigned char* d, std::size_t size, const char* type) {
+    if (!startsWith(d, size, 4, type, 4))
+        return false;
+    const unsigned long boxSize = (unsigned long)d[0] << 24 | d[1] << 16 | d[2] << 8 | d[3];
+    return boxSize == 0 || boxSize == 1 || boxSize >= 8;
+}
+
+bool printableBrand(const unsigned char* d, std::size_t size) {
+    if (size < 12)
+        return false;
+    return std::all_of(d + 8, d + 12, [](unsigned char c) { return c >= 0x20 && c < 0x7F; });
 }
 
 std::optional<MediaType> byExtension(const std::string& fileName) {
@@ -85,9 +128,10 @@ std::optional<MediaType> sniffMediaType(const unsigned char* d, std::size_t size
         if (startsWith(d, size, 8, "WAVE", 4))
             return MediaType{"WAV audio", "audio/wav"};
     }
-    if (startsWith(d, size, 0, "ID3", 3) || mpegAudioFrame(d, size))
+    if ((startsWith(d, size, 0, "ID3", 3) && size >= 10 && d[3] < 0xFF && d[4] < 0xFF) ||
+        mpegAudioFrames(d, size))
         return MediaType{"MP3 audio", "audio/mpeg"};
-    if (startsWith(d, size, 4, "ftyp", 4)) {
+    if (isoBox(d, size, "ftyp") && printableBrand(d, size)) {
         if (startsWith(d, size, 8, "qt  ", 4))
             return MediaType{"QuickTime video", "video/quicktime"};
         if (startsWith(d, size, 8, "M4A ", 4))
@@ -95,12 +139,14 @@ std::optional<MediaType> sniffMediaType(const unsigned char* d, std::size_t size
         return MediaType{"MP4 video", "video/mp4"};
     }
     // Old QuickTime files start with a movie atom instead of a file type box.
-    if (startsWith(d, size, 4, "moov", 4) || startsWith(d, size, 4, "mdat", 4))
+    if (isoBox(d, size, "moov") || isoBox(d, size, "mdat"))
         return MediaType{"QuickTime video", "video/quicktime"};
     if (startsWith(d, size, 0, "\x00\x00\x01\xBA", 4) || startsWith(d, size, 0, "\x00\x00\x01\xB3", 4))
         return MediaType{"MPEG video", "video/mpeg"};
-    if (startsWith(d, size, 0, "FWS", 3) || startsWith(d, size, 0, "CWS", 3) ||
-        startsWith(d, size, 0, "ZWS", 3))
+    // The byte after the signature is the format version, a small number (not a letter).
+    if ((startsWith(d, size, 0, "FWS", 3) || startsWith(d, size, 0, "CWS", 3) ||
+         startsWith(d, size, 0, "ZWS", 3)) &&
+        size >= 4 && d[3] >= 1 && d[3] < 0x20)
         return MediaType{"Flash animation", "application/x-shockwave-flash"};
     if (startsWith(d, size, 0, "\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8)) {
         // Audio and video share the container; only the name tells them apart cheaply.

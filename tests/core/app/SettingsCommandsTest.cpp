@@ -147,3 +147,18 @@ TEST_F(SettingsCommandsTest, ShutdownYesSavesUnderAChosenName) {
     EXPECT_TRUE(std::filesystem::exists(file));
     EXPECT_TRUE(h.host.closed);
 }
+
+TEST_F(SettingsCommandsTest, ASettingsFileThatIsAPipeOrDeviceIsRefusedWithoutReadingAndChangesNothing) {
+    const auto fifo = path("pipe.plt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    w().settings().setText("txtTitle", "kept");
+    for (const std::string& file : {fifo, std::string("/dev/zero")}) {
+        EXPECT_FALSE(w().loadSettingsFrom(file));
+        EXPECT_EQ(w().settings().text("txtTitle"), "kept");
+    }
+    EXPECT_THAT(h.messages.texts(),
+                ElementsAre("Cannot read the settings file '" + fifo +
+                                "': it is a device, a pipe or a socket, not a regular file.",
+                            "Cannot read the settings file '/dev/zero': it is a device, a pipe or a socket, "
+                            "not a regular file."));
+}

@@ -37,7 +37,9 @@ std::string mime(const std::string& bytes, const std::string& name = "file.bin")
 TEST(MediaSniff, BytesDecideBeforeTheName) {
     EXPECT_EQ(mime(tinyWav(), "song.mp3"), "audio/wav");
     EXPECT_EQ(mime(fakeMp3()), "audio/mpeg");
-    EXPECT_EQ(mime(std::string("\xFF\xFB\x90\x64", 4) + "rest"), "audio/mpeg"); // bare frame, no tag
+    // Bare frames, no tag: MPEG-1 layer III at 128 kbit/s and 44.1 kHz makes 417-byte frames.
+    const std::string frame = std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\x55');
+    EXPECT_EQ(mime(frame + frame), "audio/mpeg");
     EXPECT_EQ(mime("RIFF" + le32(4) + "AVI LIST"), "video/x-msvideo");
     EXPECT_EQ(mime(std::string("\0\0\0\x18", 4) + "ftypisom"), "video/mp4");
     EXPECT_EQ(mime(std::string("\0\0\0\x14", 4) + "ftypqt  "), "video/quicktime");
@@ -57,6 +59,32 @@ TEST(MediaSniff, NameDecidesOnlyWhenBytesSayNothing) {
     // 0xFF followed by an impossible frame header (reserved version) is not audio.
     EXPECT_FALSE(sniff(std::string("\xFF\xE8\x00\x00", 4)));
     EXPECT_FALSE(sniff("RIFF" + le32(4) + "WEBPVP8 ")); // RIFF, but not a media form we play
+}
+
+TEST(MediaSniff, OnlyASignatureThatIdentifiesTheFormatCounts) {
+    // UTF-16 text starts with FF FE or FE FF: the former with any letter after it reads as an
+    // MPEG frame header, but no second frame follows where the first would end.
+    std::string le("\xFF\xFE", 2), be("\xFE\xFF", 2);
+    const std::string text = "Plain text, not audio. " + std::string(400, 'x');
+    for (char c : text) {
+        le += std::string{c, '\0'};
+        be += std::string{'\0', c};
+    }
+    EXPECT_FALSE(sniff(le, "notes.txt"));
+    EXPECT_FALSE(sniff(be, "notes.txt"));
+    // One frame header and then something else is no MPEG stream either, however long.
+    const std::string frame = std::string("\xFF\xFB\x90\x64", 4) + std::string(413, '\x55');
+    EXPECT_FALSE(sniff(frame + "not a frame"));
+    EXPECT_FALSE(sniff(frame.substr(0, 100)));
+    EXPECT_EQ(mime(frame + frame + frame), "audio/mpeg");
+    // Layer II at 32 kHz, MPEG-2 (half the rate): 144 * 64000 / 16000 = 576-byte frames.
+    const std::string mpeg2 = std::string("\xFF\xF4\x88\x00", 4) + std::string(572, '\0');
+    EXPECT_EQ(mime(mpeg2 + mpeg2), "audio/mpeg");
+    // Text that starts like a signature.
+    EXPECT_FALSE(sniff("FWS is a text, not an animation"));
+    EXPECT_FALSE(sniff("ID3\xFF\xFF tag with impossible version"));
+    EXPECT_FALSE(sniff(std::string("\0\0\0\x04", 4) + "ftypisom")); // a box smaller than its header
+    EXPECT_FALSE(sniff(std::string("\0\0\0\x18", 4) + "ftyp\x01\x02\x03\x04"));
 }
 
 struct MediaBuild : ::testing::Test {

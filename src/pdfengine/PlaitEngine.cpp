@@ -44,18 +44,28 @@ std::string describe(const EngineError& e) {
     return text + ": " + e.what();
 }
 
-// For the tests of what ends a stuck build: PLAIT_TEST_STALL=cancellable makes reading an
-// input wait until the build is cancelled, =stuck makes it wait for good, as a parser loop
-// would.
-void testStall(const engine::MergeEngine& engine) {
-    const char* mode = std::getenv("PLAIT_TEST_STALL");
-    if (mode == nullptr) {
+// For the tests of what ends a stuck build, in builds made with test hooks only:
+// PLAIT_TEST_STALL=cancellable makes reading an input wait until the build is cancelled,
+// =stuck makes it wait for good, as a parser loop would; "MODE:NAME" stalls only on the input
+// whose file name is NAME.
+void testStall([[maybe_unused]] const engine::MergeEngine& engine, [[maybe_unused]] const std::string& doing) {
+#ifdef PLAIT_TEST_HOOKS
+    const char* value = std::getenv("PLAIT_TEST_STALL");
+    if (value == nullptr) {
         return;
     }
-    const bool stuck = std::strcmp(mode, "stuck") == 0;
+    std::string mode = value;
+    if (const auto colon = mode.find(':'); colon != std::string::npos) {
+        if (doing != "reading " + mode.substr(colon + 1)) {
+            return;
+        }
+        mode.erase(colon);
+    }
+    const bool stuck = mode == "stuck";
     while (stuck || engine.cancelBuild() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+#endif
 }
 
 // Keeps `doing` in step with the status messages; true when an input is about to be read.
@@ -124,7 +134,7 @@ std::string PlaitEngine::onBuild() {
             setStatusBar(percent);
         }
         if (reading) {
-            testStall(*this);
+            testStall(*this, doing);
         }
     };
     hooks.cancelled = [this] { return cancelRequested(); };

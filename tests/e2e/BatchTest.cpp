@@ -161,6 +161,15 @@ std::vector<std::string> unfinishedOutputs(const fs::path& dir) {
     return found;
 }
 
+// Sets the engine's stall hook (PLAIT_TEST_STALL) for the builds started while it lives.
+class ScopedStall {
+public:
+    explicit ScopedStall(const char* value) { ::setenv("PLAIT_TEST_STALL", value, 1); }
+    ~ScopedStall() { ::unsetenv("PLAIT_TEST_STALL"); }
+    ScopedStall(const ScopedStall&) = delete;
+    ScopedStall& operator=(const ScopedStall&) = delete;
+};
+
 // `plait settings INPUTS > file`: a settings file that lists the inputs.
 int plaitSettings(const fs::path& cwd, const std::vector<std::string>& inputs, const std::string& file) {
     std::string line = "cd " + quote(cwd.string()) + " && " + quote(PLAIT_CLI_PATH) + " settings";
@@ -294,37 +303,39 @@ TEST_F(Batch, FailingJobsAreReportedWhileTheOthersAreBuilt) {
     EXPECT_THAT(r.err, HasSubstr("4 jobs: 2 built, 2 failed, 0 skipped"));
 }
 
-// A build whose input is a named pipe that nobody writes stays busy until it is stopped: a
-// job in the middle of the batch that is certainly running when the batch is interrupted.
+// The engine's test hook holds the build of the fifth job while it reads "stall.pdf", until it is
+// cancelled: a job in the middle of the batch that is certainly running when the batch is
+// interrupted.
 TEST_F(Batch, AnInterruptedBatchLeavesNoPartialOutputAndTheNextRunContinues) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
         TempDir here;
         std::string jobs;
+        const std::string stalling = makeAgedPdf(here.path("stall.pdf"), "stall", 1);
         for (int i = 1; i <= 10; ++i) {
             const std::string in =
                 makeAgedPdf(here.path("in" + std::to_string(i) + ".pdf"), "in" + std::to_string(i), 1);
-            jobs += jobLine("out" + std::to_string(i) + ".pdf", {in, i == 5 ? "pipe.pdf" : in});
+            jobs += jobLine("out" + std::to_string(i) + ".pdf", {in, i == 5 ? stalling : in});
         }
         writeFile(here.path("jobs.jsonl"), jobs);
-        const fs::path pipe = here.path("pipe.pdf");
-        ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
 
+        auto stall = std::make_optional<ScopedStall>("cancellable:stall.pdf");
         BatchProcess batch({"jobs.jsonl", "--jobs", "1", "--report", "report.jsonl"}, here.root());
         ASSERT_GT(batch.pid(), 0);
-        // Opening the pipe's writing end succeeds only once the fifth build has it open for
-        // reading; holding it open without writing keeps that build waiting.
-        int writer = -1;
-        for (int tries = 0; writer < 0 && tries < 6000; ++tries) {
-            writer = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (writer < 0) {
+        // The fifth build has started once its unfinished output exists; it then stays busy.
+        bool started = false;
+        for (int tries = 0; !started && tries < 6000; ++tries) {
+            for (const auto& name : unfinishedOutputs(here.root())) {
+                started = started || name.rfind(".out5.pdf.plait-", 0) == 0;
+            }
+            if (!started) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         }
-        ASSERT_GE(writer, 0) << "the fifth build never started";
+        ASSERT_TRUE(started) << "the fifth build never started";
         ASSERT_EQ(::kill(batch.pid(), signal), 0);
         EXPECT_EQ(batch.finish(), 1);
-        ::close(writer);
+        stall.reset();
         EXPECT_THAT(batch.err, HasSubstr("interrupted"));
         EXPECT_THAT(batch.err, HasSubstr("5 not started"));
 
@@ -343,8 +354,7 @@ TEST_F(Batch, AnInterruptedBatchLeavesNoPartialOutputAndTheNextRunContinues) {
         EXPECT_TRUE(unfinishedOutputs(here.root()).empty());
 
         // The next run builds what is left, and only that.
-        fs::remove(pipe);
-        makeAgedPdf(pipe, "piped", 1);
+        makeAgedPdf(here.path("stall.pdf"), "piped", 1);
         const BatchResult again = runBatch({"jobs.jsonl", "--report", "report.jsonl"}, here.root());
         EXPECT_EQ(again.exitCode, 0) << again.err;
         report = readReport(readFile(here.path("report.jsonl")));
@@ -458,10 +468,12 @@ TEST_F(Batch, OutputsWrittenTwiceOrReadByAnyJobAreRefused) {
 }
 
 TEST_F(Batch, ABuildIsStoppedAtItsTimeOrMemoryLimit) {
+    // The engine's test hook makes the build that reads "stall.pdf" hang for good, as a parser
+    // loop would.
+    const ScopedStall stall("stuck:stall.pdf");
     const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 1);
-    const fs::path pipe = dir.path("pipe.pdf");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    writeFile(dir.path("jobs.jsonl"), jobLine("stuck.pdf", {a, "pipe.pdf"}) + jobLine("fine.pdf", {a}));
+    const std::string stalling = makeAgedPdf(dir.path("stall.pdf"), "stall", 1);
+    writeFile(dir.path("jobs.jsonl"), jobLine("stuck.pdf", {a, stalling}) + jobLine("fine.pdf", {a}));
     // What a build killed while writing leaves behind, and files of the same look that are not it.
     for (const char* name :
          {".stuck.pdf.plait-a1B2c3", ".stuck.pdf.plait-seven77", ".fine.pdf.plait-a1B2c3"}) {

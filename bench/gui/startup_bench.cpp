@@ -6,11 +6,8 @@
 // Time the first with hyperfine (process start included); the second times itself.
 
 #include "core/app/MainWindow.h"
+#include "gui/app/Application.h"
 #include "gui/app/MainWindowView.h"
-#include "gui/app/PreviewWidget.h"
-#include "gui/app/QtWindowHost.h"
-#include "gui/ui/QtServices.h"
-#include "pdfengine/PlaitEngine.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -39,19 +36,11 @@ public:
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "show";
     QApplication app(argc, argv);
-    engine::EngineRegistry engines;
-    pdf::registerPlaitEngine(engines);
-    gui::MainWindowView view;
-    gui::QtMessageBox messages(&view);
     ScriptedDialog files;
-    gui::QtShellOpen shell;
-    gui::QtEventPump events;
-    gui::QtWindowHost host(view);
-    core::app::Platform platform;
-    core::app::MainWindow window({messages, files, shell, *view.preview(), events, host, engines, platform});
-    view.attach(window);
-    window.load();
-    view.show();
+    gui::Application program(&files);
+    program.start();
+    gui::MainWindowView& view = program.view();
+    core::app::MainWindow& window = program.window();
 
     if (mode == "show") {
         // Ends once the window has been laid out and painted.

@@ -6,6 +6,15 @@
 
 #include <functional>
 
+// The resources of a static library are only linked in when something asks for them.
+static void loadIconResources() {
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)loaded;
+}
+
 namespace plait::gui::icons {
 namespace {
 
@@ -171,6 +180,10 @@ QIcon build() {
     });
 }
 
-QIcon application() { return merge(); }
+// The same picture the icon theme installs, rendered from one source.
+QIcon application() {
+    loadIconResources();
+    return QIcon(QStringLiteral(":/icons/pdfplait.svg"));
+}
 
 } // namespace plait::gui::icons

@@ -44,6 +44,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onInputsChanged(core::app::MainWindow::ListChange change, std::size_t index, std::size_t other);
@@ -51,11 +55,13 @@ private:
     void onCommand(const QString& name);
     int twips(int value, bool horizontal) const;
     void setIcons();
+    void setUpKeyboard();
 
     std::unique_ptr<Ui::MainWindowView> ui_;
     core::app::MainWindow* window_ = nullptr;
     FormBinder* binder_ = nullptr;
     bool syncingList_ = false;
+    int rowAtPress_ = -1; // the list's current row when the mouse went down on it
 };
 
 } // namespace plait::gui

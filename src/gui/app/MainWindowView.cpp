@@ -3,7 +3,9 @@
 #include "Icons.h"
 #include "PreviewWidget.h"
 #include "core/app/Layout.h"
+#include "gui/ui/Accessibility.h"
 #include "gui/ui/FormBinder.h"
+#include "gui/ui/ScreenFit.h"
 #include "ui_MainWindowView.h"
 
 #include <QAbstractButton>
@@ -11,6 +13,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QShortcut>
@@ -31,6 +34,15 @@ MainWindowView::MainWindowView(QWidget* parent)
     // would otherwise take the dropped file's address as text).
     setAcceptDrops(true);
     ui_->txtOutfile->setAcceptDrops(false);
+    // The box may be too narrow for the whole path: the tooltip has it.
+    auto outputTip = [this](const QString& text) {
+        ui_->txtOutfile->setToolTip(text.isEmpty()
+                                        ? QStringLiteral("The PDF to build; with no name it goes to "
+                                                         "PDFOut.pdf in the temporary folder")
+                                        : text);
+    };
+    connect(ui_->txtOutfile, &QLineEdit::textChanged, this, outputTip);
+    outputTip(QString());
     // The list keeps showing its selection without the focus (Qt lists always do).
     ui_->TreeView1->setUniformItemSizes(true);
     // Long paths keep their file names in view: the start of the path gives way.
@@ -51,11 +63,13 @@ MainWindowView::MainWindowView(QWidget* parent)
             }
         });
     }
+    nameControlsFromToolTips(this);
     // The window opens with the design client area.
     const int w = twips(core::app::MainDesign::clientWidth, true);
     const int h = twips(core::app::MainDesign::clientHeight, false);
-    resize(w, h + ui_->Toolbar1->sizeHint().height() + ui_->menubar->sizeHint().height() +
-                  ui_->StatusBar1->sizeHint().height());
+    resize(fitWithin(QSize(w, h + ui_->Toolbar1->sizeHint().height() + ui_->menubar->sizeHint().height() +
+                                  ui_->StatusBar1->sizeHint().height()),
+                     screenRoom(this)));
 }
 
 MainWindowView::~MainWindowView() = default;
@@ -93,10 +107,15 @@ void MainWindowView::setUpKeyboard() {
         action->setToolTip(action->toolTip() + QStringLiteral(" (") +
                            keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
     }
-    // The toolbar's buttons take the focus from Tab like every other button.
+    // The toolbar's buttons take the focus from Tab like every other button. The commands are
+    // announced as buttons, the three modes as a choice of one (the toolbar makes them all
+    // two-state buttons).
     for (QAction* action : ui_->Toolbar1->actions()) {
-        if (QWidget* button = ui_->Toolbar1->widgetForAction(action)) {
+        if (auto* button = qobject_cast<QAbstractButton*>(ui_->Toolbar1->widgetForAction(action))) {
             button->setFocusPolicy(Qt::TabFocus);
+            const bool mode =
+                action == ui_->Toolbar1_6 || action == ui_->Toolbar1_7 || action == ui_->Toolbar1_8;
+            setAccessibleRole(button, mode ? QAccessible::RadioButton : QAccessible::PushButton);
         }
     }
     // Delete in the list removes the selected file, as the remove button does.
@@ -310,7 +329,10 @@ void MainWindowView::layoutControls() {
         std::max(sizes.txtOutfile.height, toTwips(ui_->txtOutfile->sizeHint().height(), false));
     // The window may not shrink below the size at which the rules keep everything inside it.
     const auto least = core::app::minimumClientSize(0, sizes);
-    const QSize leastPx(twips(least.width, true) + 1, twips(least.height, false) + 1);
+    // ... but never more than the screen holds.
+    const QSize leastPx = fitWithin(
+        QSize(twips(least.width, true) + 1, twips(least.height, false) + 1),
+        (screenRoom(this) - (size() - area->size()).expandedTo(QSize(0, 0))).expandedTo(QSize(1, 1)));
     if (area->minimumSize() != leastPx) {
         area->setMinimumSize(leastPx);
     }

@@ -1,6 +1,7 @@
 #include "MainWindowView.h"
 
 #include "Icons.h"
+#include "PageCounts.h"
 #include "PreviewWidget.h"
 #include "core/app/Layout.h"
 #include "gui/ui/Accessibility.h"
@@ -13,12 +14,16 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 
 namespace plait::gui {
 
@@ -30,6 +35,16 @@ MainWindowView::MainWindowView(QWidget* parent)
     setWindowIcon(icons::application());
     setIcons();
     setUpKeyboard();
+    pageCounts_ = new PageCounts(this);
+    fileInfo_ = new QLabel(this);
+    fileInfo_->setObjectName(QStringLiteral("selectedFileInfo"));
+    statusBar()->addPermanentWidget(fileInfo_);
+    connect(pageCounts_, &PageCounts::counted, this, [this](const QString& path) {
+        const auto* entry = window_ != nullptr ? window_->inputs().selectedEntry() : nullptr;
+        if (entry != nullptr && QString::fromStdString(entry->text) == path) {
+            showSelectedFileInfo();
+        }
+    });
     // Files dropped anywhere on the window are added (the output name box included, which
     // would otherwise take the dropped file's address as text).
     setAcceptDrops(true);
@@ -146,7 +161,34 @@ bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->TreeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
         rowAtPress_ = ui_->TreeView1->currentRow();
     }
+    // An entry's tooltip: its whole path, and what it is.
+    if (watched == ui_->TreeView1->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (QListWidgetItem* item = ui_->TreeView1->itemAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), entryToolTip(item->text()), ui_->TreeView1->viewport());
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+QString MainWindowView::entryToolTip(const QString& path) const {
+    const std::optional<QString> info = pageCounts_->describe(path);
+    return path + QLatin1Char('\n') + info.value_or(tr("counting pages..."));
+}
+
+QString MainWindowView::selectedFileInfo() const {
+    const auto* entry = window_ != nullptr ? window_->inputs().selectedEntry() : nullptr;
+    if (entry == nullptr) {
+        return {};
+    }
+    return pageCounts_->describe(QString::fromStdString(entry->text)).value_or(tr("counting pages..."));
+}
+
+void MainWindowView::showSelectedFileInfo() {
+    fileInfo_->setText(selectedFileInfo());
 }
 
 namespace {
@@ -267,10 +309,12 @@ void MainWindowView::onInputsChanged(MainWindow::ListChange change, std::size_t 
     const auto& inputs = window_->inputs();
     syncingList_ = true;
     switch (change) {
-    case MainWindow::ListChange::Appended:
-        list->addItem(QString::fromStdString(inputs.at(index).text));
-        list->item(list->count() - 1)->setToolTip(list->item(list->count() - 1)->text());
+    case MainWindow::ListChange::Appended: {
+        const QString path = QString::fromStdString(inputs.at(index).text);
+        list->addItem(path);
+        pageCounts_->request(path);
         break;
+    }
     case MainWindow::ListChange::Moved: {
         QListWidgetItem* item = list->takeItem(static_cast<int>(index));
         list->insertItem(static_cast<int>(other), item);
@@ -289,6 +333,9 @@ void MainWindowView::onInputsChanged(MainWindow::ListChange change, std::size_t 
         break;
     }
     syncingList_ = false;
+    if (change != MainWindow::ListChange::Appended) {
+        showSelectedFileInfo();
+    }
 }
 
 void MainWindowView::rebuildList() {

@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+class QLabel;
+
 #include <memory>
 
 namespace Ui {
@@ -13,6 +15,7 @@ class MainWindowView;
 namespace plait::gui {
 
 class FormBinder;
+class PageCounts;
 class PreviewWidget;
 
 // The main window: mirrors core::app::MainWindow's controls by name and forwards every user
@@ -30,6 +33,9 @@ public:
 
     PreviewWidget* preview() const;
     FormBinder* binder() const { return binder_; }
+    PageCounts* pageCounts() const { return pageCounts_; }
+    // What the status bar says of the selected input (its page count, or what it is).
+    QString selectedFileInfo() const;
 
     // Lays out the controls for the current size.
     void layoutControls();
@@ -56,10 +62,14 @@ private:
     int twips(int value, bool horizontal) const;
     void setIcons();
     void setUpKeyboard();
+    void showSelectedFileInfo();
+    QString entryToolTip(const QString& path) const;
 
     std::unique_ptr<Ui::MainWindowView> ui_;
     core::app::MainWindow* window_ = nullptr;
     FormBinder* binder_ = nullptr;
+    PageCounts* pageCounts_ = nullptr;
+    QLabel* fileInfo_ = nullptr; // the selected input's page count, in the status bar
     bool syncingList_ = false;
     int rowAtPress_ = -1; // the list's current row when the mouse went down on it
 };

@@ -155,6 +155,10 @@ TEST(MainWindowView, EnterBuildsUnlessAnotherButtonHasTheFocus) {
     h.child<QLineEdit>("txtOutfile")->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     EXPECT_EQ(builds(), 1u);
+    // The progress window may have opened and closed; the offscreen platform hands the
+    // activation back to no one, where a window manager would return it to the main window.
+    QApplication::setActiveWindow(&h.view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&h.view));
     h.child<QCheckBox>("chkPreview")->setFocus();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
     EXPECT_EQ(builds(), 2u);

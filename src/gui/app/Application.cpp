@@ -104,6 +104,10 @@ Application::Application(ui::FileDialog* fileDialog) : p_(std::make_unique<Parts
         p.settings.hide();
     };
     p.view.onCloseWhileBuilding = [&p] { p.closeFlow.closeRequested(); };
+    // An output the last build encrypted opens in the preview with the password it was given.
+    p.view.preview()->knownPasswords = [&p] {
+        return QStringList{QString::fromStdString(p.window.settings().text("open1_txt"))};
+    };
 
     // Whatever the engine noted about the last build stays one click away.
     auto* notes = new WarningsIndicator(&p.view);

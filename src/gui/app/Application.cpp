@@ -104,6 +104,7 @@ Application::Application(ui::FileDialog* fileDialog) : p_(std::make_unique<Parts
         p.settings.hide();
     };
     p.view.onCloseWhileBuilding = [&p] { p.closeFlow.closeRequested(); };
+    p.shell.onFailure = [&p](const QString& target) { p.view.showCannotOpen(target); };
     // An output the last build encrypted opens in the preview with the password it was given.
     p.view.preview()->knownPasswords = [&p] {
         return QStringList{QString::fromStdString(p.window.settings().text("open1_txt"))};
@@ -135,6 +136,9 @@ void Application::start(const QStringList& files) {
 
 MainWindowView& Application::view() {
     return p_->view;
+}
+QtShellOpen& Application::shell() {
+    return p_->shell;
 }
 core::app::MainWindow& Application::window() {
     return p_->window;

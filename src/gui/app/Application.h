@@ -9,6 +9,7 @@
 namespace plait::gui {
 
 class MainWindowView;
+class QtShellOpen;
 class SettingsDialog;
 
 // The desktop program wired together: the engines, the main window and its logic, the
@@ -29,6 +30,7 @@ public:
     MainWindowView& view();
     core::app::MainWindow& window();
     SettingsDialog& settingsDialog();
+    QtShellOpen& shell();
 
 private:
     struct Parts;

@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -185,6 +186,15 @@ QString MainWindowView::selectedFileInfo() const {
         return {};
     }
     return pageCounts_->describe(QString::fromStdString(entry->text)).value_or(tr("counting pages..."));
+}
+
+void MainWindowView::showCannotOpen(const QString& target) {
+    const QFileInfo info(target);
+    const QString name = info.fileName().isEmpty() ? target : info.fileName();
+    // After the command that asked has finished with the status bar.
+    QTimer::singleShot(0, this, [this, name] {
+        statusBar()->showMessage(tr("The desktop has no application that could open %1.").arg(name));
+    });
 }
 
 void MainWindowView::showSelectedFileInfo() {

@@ -34,6 +34,8 @@ public:
     PreviewWidget* preview() const;
     FormBinder* binder() const { return binder_; }
     PageCounts* pageCounts() const { return pageCounts_; }
+    // Says in the status bar that the desktop could not open a file (no application for it).
+    void showCannotOpen(const QString& target);
     // What the status bar says of the selected input (its page count, or what it is).
     QString selectedFileInfo() const;
 

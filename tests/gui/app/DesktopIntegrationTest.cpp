@@ -1,11 +1,13 @@
 #include "gui/app/Application.h"
 #include "gui/app/ViewHarness.h"
+#include "gui/ui/QtServices.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMimeData>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -171,4 +173,33 @@ TEST(Desktop, TheFileDialogLeavesNoFileBetweenRuns) {
     EXPECT_FALSE(std::filesystem::exists(scratch.root / "home"));
     EXPECT_FALSE(std::filesystem::exists(scratch.root / "config"));
     EXPECT_NE(probe.status(), QSettings::NoError);
+}
+
+TEST(Desktop, AFileTheDesktopCannotOpenIsNamedInTheStatusBar) {
+    test::testApp();
+    test::TestPlatform scratch;
+    const auto a = test::writeFile(scratch.root / "a.pdf");
+    test::FakeFileDialog dialogs;
+    gui::Application program(&dialogs);
+    program.start({QString::fromStdString(a)});
+    std::vector<QUrl> asked;
+    program.shell().opener = [&](const QUrl& url) {
+        asked.push_back(url);
+        return false;
+    };
+    program.window().viewSelectedFile();
+    QApplication::processEvents();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], QUrl::fromLocalFile(QString::fromStdString(a)));
+    EXPECT_EQ(program.view().statusBar()->currentMessage(),
+              "The desktop has no application that could open a.pdf.");
+
+    // An application that opens it says nothing.
+    program.view().statusBar()->clearMessage();
+    program.shell().opener = [](const QUrl&) { return true; };
+    program.window().viewSelectedFile();
+    QApplication::processEvents();
+    EXPECT_TRUE(program.view().statusBar()->currentMessage().isEmpty());
+    program.view().closeWithoutAsking = true;
+    program.view().close();
 }

@@ -1,6 +1,10 @@
 #include "gui/app/Application.h"
 #include "gui/app/ViewHarness.h"
+#include "gui/settings/SettingsDialog.h"
 #include "gui/ui/QtServices.h"
+#include "gui/ui/ScreenFit.h"
+
+#include <QScreen>
 
 #include <QAction>
 #include <QFileDialog>
@@ -200,6 +204,29 @@ TEST(Desktop, AFileTheDesktopCannotOpenIsNamedInTheStatusBar) {
     program.window().viewSelectedFile();
     QApplication::processEvents();
     EXPECT_TRUE(program.view().statusBar()->currentMessage().isEmpty());
+    program.view().closeWithoutAsking = true;
+    program.view().close();
+}
+
+TEST(Desktop, WindowsOpenNoLargerThanTheScreen) {
+    test::testApp();
+    test::FakeFileDialog dialogs;
+    gui::Application program(&dialogs);
+    program.start();
+    gui::SettingsDialog& settings = program.settingsDialog();
+    settings.show();
+    QApplication::processEvents();
+    for (QWidget* w : {static_cast<QWidget*>(&program.view()), static_cast<QWidget*>(&settings)}) {
+        const QSize room = w->screen()->availableGeometry().size();
+        EXPECT_LE(w->width(), room.width()) << w->objectName().toStdString();
+        EXPECT_LE(w->height(), room.height()) << w->objectName().toStdString();
+        EXPECT_LE(w->minimumWidth(), room.width()) << w->objectName().toStdString();
+        EXPECT_LE(w->minimumHeight(), room.height()) << w->objectName().toStdString();
+    }
+    // A window that wants more than the room gets the room.
+    EXPECT_EQ(gui::fitWithin(QSize(3000, 500), QSize(1200, 800)), QSize(1200, 500));
+    EXPECT_LT(gui::screenRoom(&settings).height(), settings.screen()->availableGeometry().height());
+    settings.hide();
     program.view().closeWithoutAsking = true;
     program.view().close();
 }

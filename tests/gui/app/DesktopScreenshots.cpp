@@ -22,13 +22,10 @@
 using namespace plait;
 
 TEST(DesktopScreenshots, DISABLED_WriteDarkThemeAndNotes) {
-    const QString dir = qEnvironmentVariable("PLAIT_SCREENSHOT_DIR");
+    const QString dir = test::screenshotFolder();
     if (dir.isEmpty()) {
         GTEST_SKIP() << "PLAIT_SCREENSHOT_DIR is not set";
     }
-    QApplication& app = test::testApp();
-    app.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-    ASSERT_TRUE(QDir().mkpath(dir));
     test::TestPlatform platform;
     const auto folder = platform.root / "Documents";
     const auto report = test::writePdf(folder / "report.pdf", 12);

@@ -142,8 +142,8 @@ void MainWindowView::setUpKeyboard() {
             window_->removeSelected();
         }
     });
-    // Top to bottom, left to right: the toolbar, the list and its buttons, the output row, the
-    // two options, the preview.
+    // Top to bottom, left to right: the toolbar, the list's buttons and the list, the output
+    // row and the two options under it, then the build button that stands to their right.
     QList<QWidget*> order;
     for (QAction* action : ui_->Toolbar1->actions()) {
         if (QWidget* button = ui_->Toolbar1->widgetForAction(action);
@@ -151,8 +151,8 @@ void MainWindowView::setUpKeyboard() {
             order << button;
         }
     }
-    order << ui_->TreeView1 << ui_->btnUp << ui_->btnDown << ui_->btnRemove << ui_->txtOutfile
-          << ui_->cmdOutput << ui_->go << ui_->chkViewer << ui_->chkPreview;
+    order << ui_->btnUp << ui_->btnDown << ui_->btnRemove << ui_->TreeView1 << ui_->txtOutfile
+          << ui_->cmdOutput << ui_->chkViewer << ui_->chkPreview << ui_->go;
     for (qsizetype i = 0; i + 1 < order.size(); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }

@@ -45,6 +45,7 @@ done
 grep -q '^Exec=pdfplait %F$' "$scratch/root/usr/share/applications/pdfplait.desktop" ||
     fail "the menu entry does not pass files to the program"
 appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml"
+desktop-file-validate "$scratch/root/usr/share/applications/pdfplait.desktop"
 
 # The programs start from where the package put them.
 QT_QPA_PLATFORM=offscreen "$scratch/root/usr/bin/pdfplait" --version | grep -q "PDF Plait" ||

@@ -11,8 +11,9 @@ packages=(
     libqpdf-dev libpoppler-cpp-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev fonts-dejavu-core
     # tests: unit tests and independent PDF readers for the end-to-end checks
     googletest libgtest-dev libgmock-dev qpdf poppler-utils mupdf-tools xauth xvfb
-    # the package: made with CPack (dpkg-shlibdeps finds its dependencies), checked with appstreamcli
-    dpkg-dev appstream
+    # the package: made with CPack (dpkg-shlibdeps finds its dependencies), checked with
+    # appstreamcli and desktop-file-validate
+    dpkg-dev appstream desktop-file-utils
     # desktop integration used at run time
     xdg-utils
 )

@@ -1,6 +1,6 @@
 #include "core/support/Fakes.h"
-#include "gui/app/Application.h"
 #include "gui/app/MainWindowView.h"
+#include "gui/app/ProgramHarness.h"
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/TestApp.h"
 
@@ -79,27 +79,16 @@ QStringList problems(QWidget* root) {
     return found;
 }
 
-struct Program {
-    Program() : program((test::testApp(), &dialogs)) { program.start(); }
-    ~Program() {
-        program.settingsDialog().hide();
-        program.view().closeWithoutAsking = true;
-        program.view().close();
-    }
-    test::FakeFileDialog dialogs;
-    gui::Application program;
-};
-
 } // namespace
 
 TEST(Accessibility, EveryControlOfTheMainWindowHasAName) {
-    Program p;
+    test::ProgramHarness p;
     const QStringList found = problems(&p.program.view());
     EXPECT_TRUE(found.isEmpty()) << found.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(Accessibility, EveryControlOfEverySettingsTabHasAName) {
-    Program p;
+    test::ProgramHarness p;
     gui::SettingsDialog& dialog = p.program.settingsDialog();
     dialog.show();
     for (int tab = 0; tab < gui::SettingsDialog::kTabCount; ++tab) {
@@ -110,7 +99,7 @@ TEST(Accessibility, EveryControlOfEverySettingsTabHasAName) {
 }
 
 TEST(Accessibility, ButtonsAndTabsAreAnnouncedForWhatTheyAre) {
-    Program p;
+    test::ProgramHarness p;
     auto role = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->role(); };
     auto* view = &p.program.view();
     for (const char* name : {"Toolbar1_1", "Toolbar1_2", "Toolbar1_4", "Toolbar1_10"}) {

@@ -1,7 +1,7 @@
 #include "core/support/Fakes.h"
-#include "gui/app/Application.h"
 #include "gui/app/DarkPalette.h"
 #include "gui/app/MainWindowView.h"
+#include "gui/app/ProgramHarness.h"
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/Contrast.h"
 #include "gui/ui/TestApp.h"
@@ -72,9 +72,8 @@ QStringList lowContrast(QWidget* root) {
 TEST(DarkTheme, LabelsAndButtonPicturesStayReadable) {
     test::testApp();
     test::DarkPalette dark;
-    test::FakeFileDialog dialogs;
-    gui::Application program(&dialogs);
-    program.start();
+    test::ProgramHarness harness;
+    gui::Application& program = harness.program;
     QStringList found = lowContrast(&program.view());
     gui::SettingsDialog& settings = program.settingsDialog();
     settings.show();
@@ -85,8 +84,6 @@ TEST(DarkTheme, LabelsAndButtonPicturesStayReadable) {
         }
     }
     settings.hide();
-    program.view().closeWithoutAsking = true;
-    program.view().close();
     EXPECT_TRUE(found.isEmpty()) << found.join(QLatin1Char('\n')).toStdString();
 }
 

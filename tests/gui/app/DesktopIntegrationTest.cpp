@@ -1,4 +1,4 @@
-#include "gui/app/Application.h"
+#include "gui/app/ProgramHarness.h"
 #include "gui/app/ViewHarness.h"
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/QtServices.h"
@@ -145,15 +145,12 @@ TEST(Desktop, ApplicationAddsTheFilesNamedOnTheCommandLine) {
     const auto b = test::writeFile(scratch.root / "b.pdf");
     const QStringList files = gui::parseCommandLine(
         {QStringLiteral("pdfplait"), QString::fromStdString(a), QString::fromStdString(b)});
-    test::FakeFileDialog dialogs;
-    gui::Application program(&dialogs);
-    program.start(files);
+    test::ProgramHarness harness(files);
+    gui::Application& program = harness.program;
     EXPECT_TRUE(program.view().isVisible());
     EXPECT_EQ(texts(program.window()), (std::vector<std::string>{a, b}));
     // The window shows the icon the desktop installs.
     EXPECT_FALSE(program.view().windowIcon().pixmap(32, 32).isNull());
-    program.view().closeWithoutAsking = true;
-    program.view().close();
 }
 
 TEST(Desktop, TheFileDialogLeavesNoFileBetweenRuns) {
@@ -183,9 +180,8 @@ TEST(Desktop, AFileTheDesktopCannotOpenIsNamedInTheStatusBar) {
     test::testApp();
     test::TestPlatform scratch;
     const auto a = test::writeFile(scratch.root / "a.pdf");
-    test::FakeFileDialog dialogs;
-    gui::Application program(&dialogs);
-    program.start({QString::fromStdString(a)});
+    test::ProgramHarness harness({QString::fromStdString(a)});
+    gui::Application& program = harness.program;
     std::vector<QUrl> asked;
     program.shell().opener = [&](const QUrl& url) {
         asked.push_back(url);
@@ -204,15 +200,12 @@ TEST(Desktop, AFileTheDesktopCannotOpenIsNamedInTheStatusBar) {
     program.window().viewSelectedFile();
     QApplication::processEvents();
     EXPECT_TRUE(program.view().statusBar()->currentMessage().isEmpty());
-    program.view().closeWithoutAsking = true;
-    program.view().close();
 }
 
 TEST(Desktop, WindowsOpenNoLargerThanTheScreen) {
     test::testApp();
-    test::FakeFileDialog dialogs;
-    gui::Application program(&dialogs);
-    program.start();
+    test::ProgramHarness harness;
+    gui::Application& program = harness.program;
     gui::SettingsDialog& settings = program.settingsDialog();
     settings.show();
     QApplication::processEvents();
@@ -227,6 +220,4 @@ TEST(Desktop, WindowsOpenNoLargerThanTheScreen) {
     EXPECT_EQ(gui::fitWithin(QSize(3000, 500), QSize(1200, 800)), QSize(1200, 500));
     EXPECT_LT(gui::screenRoom(&settings).height(), settings.screen()->availableGeometry().height());
     settings.hide();
-    program.view().closeWithoutAsking = true;
-    program.view().close();
 }

@@ -2,11 +2,11 @@
 // documentation. scripts/screenshots.sh runs it with PLAIT_SCREENSHOT_DIR set.
 
 #include "core/support/Fakes.h"
-#include "gui/app/Application.h"
 #include "gui/app/DarkPalette.h"
 #include "gui/app/MainWindowView.h"
 #include "gui/app/PageCounts.h"
 #include "gui/app/PdfFiles.h"
+#include "gui/app/ProgramHarness.h"
 #include "gui/build/WarningsIndicator.h"
 #include "gui/ui/TestApp.h"
 
@@ -33,9 +33,8 @@ TEST(DesktopScreenshots, DISABLED_WriteDarkThemeAndNotes) {
     const auto photo = test::writeFile(folder / "photo.jpg", "x");
 
     test::DarkPalette dark;
-    test::FakeFileDialog dialogs;
-    gui::Application program(&dialogs);
-    program.start();
+    test::ProgramHarness harness;
+    gui::Application& program = harness.program;
     program.window().form().setChecked("chkViewer", false);
     program.window().openFiles({cover, report, photo});
     program.window().clickEntry(1);
@@ -55,6 +54,4 @@ TEST(DesktopScreenshots, DISABLED_WriteDarkThemeAndNotes) {
     dialog->show();
     QApplication::processEvents();
     dialog->grab().save(dir + "/build-notes.png");
-    program.view().closeWithoutAsking = true;
-    program.view().close();
 }

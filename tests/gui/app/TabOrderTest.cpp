@@ -1,6 +1,6 @@
 #include "core/support/Fakes.h"
-#include "gui/app/Application.h"
 #include "gui/app/MainWindowView.h"
+#include "gui/app/ProgramHarness.h"
 #include "gui/settings/SettingsDialog.h"
 #include "gui/ui/TestApp.h"
 
@@ -48,9 +48,8 @@ QStringList outOfReadingOrder(QWidget* page, QWidget* start) {
 TEST(TabOrder, TheMainWindowIsReadTopToBottomLeftToRight) {
     test::testApp();
     test::TestPlatform scratch;
-    test::FakeFileDialog dialogs;
-    gui::Application program(&dialogs);
-    program.start({QString::fromStdString(test::writeFile(scratch.root / "a.pdf"))});
+    test::ProgramHarness harness({QString::fromStdString(test::writeFile(scratch.root / "a.pdf"))});
+    gui::Application& program = harness.program;
     QWidget* area = program.view().centralWidget();
     // The toolbar comes first; Tab from its last button goes on into the window.
     auto* bar = program.view().findChild<QToolBar*>();
@@ -66,6 +65,4 @@ TEST(TabOrder, TheMainWindowIsReadTopToBottomLeftToRight) {
               "btnUp btnDown btnRemove TreeView1 txtOutfile cmdOutput chkViewer chkPreview go");
     EXPECT_TRUE(outOfReadingOrder(area, settings).isEmpty())
         << outOfReadingOrder(area, settings).join('\n').toStdString();
-    program.view().closeWithoutAsking = true;
-    program.view().close();
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Writes pictures of the main window, the progress window, the about box and each tab of the
-# settings dialog to docs/screenshots/.
+# Writes pictures of the main window (light and dark themes), the build notes, the progress
+# window, the about box and each tab of the settings dialog to docs/screenshots/.
 # Needs no display: the dialog is drawn on Qt's offscreen platform.
 # Usage: scripts/screenshots.sh [build-dir]   (default build/dev; built first if needed)
 set -euo pipefail
@@ -13,5 +13,5 @@ fi
 cmake --build "$build" --target gui_tests
 export QT_QPA_PLATFORM=offscreen
 export PLAIT_SCREENSHOT_DIR="$PWD/docs/screenshots"
-"$build/tests/gui_tests" --gtest_also_run_disabled_tests --gtest_filter='SettingsScreenshots.*:MainWindowScreenshots.*'
+"$build/tests/gui_tests" --gtest_also_run_disabled_tests --gtest_filter='SettingsScreenshots.*:MainWindowScreenshots.*:DesktopScreenshots.*'
 ls -1 "$PLAIT_SCREENSHOT_DIR"/*.png

@@ -16,6 +16,9 @@ packages=(
     parallel
     # benchmarks: the generator of the robustness stress set
     python3
+    # the package: made with CPack (dpkg-shlibdeps finds its dependencies), checked with
+    # appstreamcli and desktop-file-validate
+    dpkg-dev appstream desktop-file-utils
     # desktop integration used at run time
     xdg-utils
 )

@@ -7,3 +7,5 @@ export QT_QPA_PLATFORM=offscreen
 cmake --preset ci
 cmake --build --preset ci
 ctest --preset ci -j2
+# The Debian package: made, unpacked into a scratch root and checked.
+bash scripts/check-package.sh build/ci

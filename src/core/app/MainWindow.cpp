@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "core/settings/ControlTable.h"
+
 #include <array>
 #include <stdexcept>
 
@@ -43,7 +45,9 @@ MainWindow::MainWindow(MainWindowServices services) : s_(std::move(services)) {
     control("btnUp", ControlKind::CommandButton, "", false);
     control("btnDown", ControlKind::CommandButton, "", false);
     control("btnRemove", ControlKind::CommandButton, "", false);
-    control("labOutfile", ControlKind::Label, "Output File");
+    // Drawn in the desktop's text colour, as the settings dialog's labels are.
+    form_.add({.name = "labOutfile", .kind = ControlKind::Label, .caption = "Output File",
+               .color = settings::kButtonText});
     control("txtOutfile", ControlKind::TextBox);
     control("cmdOutput", ControlKind::CommandButton, "...");
     control("go", ControlKind::CommandButton, "", false);

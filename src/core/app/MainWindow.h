@@ -11,8 +11,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -108,6 +108,11 @@ public:
     void removeSelected();
     void removeAll();
     void clickEntry(std::size_t index);
+    // Files handed over by the desktop (dropped on the window, or named when the program
+    // starts), in order: a settings file (.plt) is opened as "&Open..." opens one, a folder
+    // adds the PDFs it holds (by name), anything else is added as "Add &File..." adds it.
+    // Relative names are taken against the current folder.
+    void openFiles(const std::vector<std::string>& paths);
 
     // Commands.
     void clickToolbar(int index);
@@ -182,6 +187,11 @@ private:
     ui::FileDialogState dialog_;
     std::vector<std::string> lastWarnings_;
 };
+
+// True for a name that ends in the settings files' extension (.plt, in any case).
+bool isSettingsFileName(const std::string& path);
+// The PDFs directly inside a folder, sorted by name; none when it cannot be read.
+std::vector<std::string> pdfFilesIn(const std::string& folder);
 
 // The markup of the grey page the preview pane shows when nothing is previewed.
 std::string makeBlankPreviewHtml();

@@ -1,10 +1,21 @@
 #include "Icons.h"
 
+#include "gui/ui/Contrast.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
 #include <functional>
+
+// The resources of a static library are only linked in when something asks for them.
+static void loadIconResources() {
+    static const bool loaded = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)loaded;
+}
 
 namespace plait::gui::icons {
 namespace {
@@ -141,16 +152,16 @@ QIcon settings() {
 }
 
 QIcon up() {
-    return draw([](QPainter& p) { arrow(p, QPointF(32, 56), QPointF(32, 10), kBlue); });
+    return draw([](QPainter& p) { arrow(p, QPointF(32, 56), QPointF(32, 10), readableOnButtons(kBlue)); });
 }
 
 QIcon down() {
-    return draw([](QPainter& p) { arrow(p, QPointF(32, 8), QPointF(32, 54), kBlue); });
+    return draw([](QPainter& p) { arrow(p, QPointF(32, 8), QPointF(32, 54), readableOnButtons(kBlue)); });
 }
 
 QIcon remove() {
     return draw([](QPainter& p) {
-        p.setPen(QPen(kRed, 8, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(readableOnButtons(kRed), 8, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(16, 16), QPointF(48, 48));
         p.drawLine(QPointF(48, 16), QPointF(16, 48));
     });
@@ -171,6 +182,10 @@ QIcon build() {
     });
 }
 
-QIcon application() { return merge(); }
+// The same picture the icon theme installs, rendered from one source.
+QIcon application() {
+    loadIconResources();
+    return QIcon(QStringLiteral(":/icons/pdfplait.svg"));
+}
 
 } // namespace plait::gui::icons

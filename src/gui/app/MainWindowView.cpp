@@ -1,26 +1,64 @@
 #include "MainWindowView.h"
 
 #include "Icons.h"
+#include "PageCounts.h"
 #include "PreviewWidget.h"
 #include "core/app/Layout.h"
+#include "gui/ui/Accessibility.h"
 #include "gui/ui/FormBinder.h"
+#include "gui/ui/ScreenFit.h"
 #include "ui_MainWindowView.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QShortcut>
+#include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 
 namespace plait::gui {
 
 using core::app::MainWindow;
 
-MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindowView>()) {
+MainWindowView::MainWindowView(QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindowView>()) {
     ui_->setupUi(this);
     setWindowIcon(icons::application());
     setIcons();
+    setUpKeyboard();
+    pageCounts_ = new PageCounts(this);
+    fileInfo_ = new QLabel(this);
+    fileInfo_->setObjectName(QStringLiteral("selectedFileInfo"));
+    statusBar()->addPermanentWidget(fileInfo_);
+    connect(pageCounts_, &PageCounts::counted, this, [this](const QString& path) {
+        const auto* entry = window_ != nullptr ? window_->inputs().selectedEntry() : nullptr;
+        if (entry != nullptr && QString::fromStdString(entry->text) == path) {
+            showSelectedFileInfo();
+        }
+    });
+    // Files dropped anywhere on the window are added (the output name box included, which
+    // would otherwise take the dropped file's address as text).
+    setAcceptDrops(true);
+    ui_->txtOutfile->setAcceptDrops(false);
+    // The box may be too narrow for the whole path: the tooltip has it.
+    auto outputTip = [this](const QString& text) {
+        ui_->txtOutfile->setToolTip(text.isEmpty()
+                                        ? QStringLiteral("The PDF to build; with no name it goes to "
+                                                         "PDFOut.pdf in the temporary folder")
+                                        : text);
+    };
+    connect(ui_->txtOutfile, &QLineEdit::textChanged, this, outputTip);
+    outputTip(QString());
     // The list keeps showing its selection without the focus (Qt lists always do).
     ui_->TreeView1->setUniformItemSizes(true);
     // Long paths keep their file names in view: the start of the path gives way.
@@ -41,16 +79,20 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent), ui_(std::
             }
         });
     }
+    nameControlsFromToolTips(this);
     // The window opens with the design client area.
     const int w = twips(core::app::MainDesign::clientWidth, true);
     const int h = twips(core::app::MainDesign::clientHeight, false);
-    resize(w, h + ui_->Toolbar1->sizeHint().height() + ui_->menubar->sizeHint().height() +
-                  ui_->StatusBar1->sizeHint().height());
+    resize(fitWithin(QSize(w, h + ui_->Toolbar1->sizeHint().height() + ui_->menubar->sizeHint().height() +
+                                  ui_->StatusBar1->sizeHint().height()),
+                     screenRoom(this)));
 }
 
 MainWindowView::~MainWindowView() = default;
 
-PreviewWidget* MainWindowView::preview() const { return ui_->WebBrowser; }
+PreviewWidget* MainWindowView::preview() const {
+    return ui_->WebBrowser;
+}
 
 void MainWindowView::setIcons() {
     ui_->Toolbar1_1->setIcon(icons::open());
@@ -71,6 +113,140 @@ void MainWindowView::setIcons() {
     ui_->go->setIconSize(QSize(26, 26));
 }
 
+void MainWindowView::setUpKeyboard() {
+    // The build modes: a shortcut each, named in its tooltip.
+    const std::pair<QAction*, QKeySequence> modes[] = {{ui_->Toolbar1_6, QKeySequence(Qt::CTRL | Qt::Key_1)},
+                                                       {ui_->Toolbar1_7, QKeySequence(Qt::CTRL | Qt::Key_2)},
+                                                       {ui_->Toolbar1_8, QKeySequence(Qt::CTRL | Qt::Key_3)}};
+    for (const auto& [action, keys] : modes) {
+        action->setShortcut(keys);
+        action->setToolTip(action->toolTip() + QStringLiteral(" (") +
+                           keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+    }
+    // The toolbar's buttons take the focus from Tab like every other button. The commands are
+    // announced as buttons, the three modes as a choice of one (the toolbar makes them all
+    // two-state buttons).
+    for (QAction* action : ui_->Toolbar1->actions()) {
+        if (auto* button = qobject_cast<QAbstractButton*>(ui_->Toolbar1->widgetForAction(action))) {
+            button->setFocusPolicy(Qt::TabFocus);
+            const bool mode =
+                action == ui_->Toolbar1_6 || action == ui_->Toolbar1_7 || action == ui_->Toolbar1_8;
+            setAccessibleRole(button, mode ? QAccessible::RadioButton : QAccessible::PushButton);
+        }
+    }
+    // Delete in the list removes the selected file, as the remove button does.
+    auto* remove = new QShortcut(QKeySequence::Delete, ui_->TreeView1);
+    remove->setContext(Qt::WidgetShortcut);
+    connect(remove, &QShortcut::activated, this, [this] {
+        if (window_ != nullptr && ui_->btnRemove->isEnabled()) {
+            window_->removeSelected();
+        }
+    });
+    // Top to bottom, left to right: the toolbar, the list's buttons and the list, the output
+    // row and the two options under it, then the build button that stands to their right.
+    QList<QWidget*> order;
+    for (QAction* action : ui_->Toolbar1->actions()) {
+        if (QWidget* button = ui_->Toolbar1->widgetForAction(action);
+            button != nullptr && !action->isSeparator()) {
+            order << button;
+        }
+    }
+    order << ui_->btnUp << ui_->btnDown << ui_->btnRemove << ui_->TreeView1 << ui_->txtOutfile
+          << ui_->cmdOutput << ui_->chkViewer << ui_->chkPreview << ui_->go;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->TreeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
+        rowAtPress_ = ui_->TreeView1->currentRow();
+    }
+    // An entry's tooltip: its whole path, and what it is.
+    if (watched == ui_->TreeView1->viewport() && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (QListWidgetItem* item = ui_->TreeView1->itemAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), entryToolTip(item->text()), ui_->TreeView1->viewport());
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QString MainWindowView::entryToolTip(const QString& path) const {
+    const std::optional<QString> info = pageCounts_->describe(path);
+    return path + QLatin1Char('\n') + info.value_or(tr("counting pages..."));
+}
+
+QString MainWindowView::selectedFileInfo() const {
+    const auto* entry = window_ != nullptr ? window_->inputs().selectedEntry() : nullptr;
+    if (entry == nullptr) {
+        return {};
+    }
+    return pageCounts_->describe(QString::fromStdString(entry->text)).value_or(tr("counting pages..."));
+}
+
+void MainWindowView::showCannotOpen(const QString& target) {
+    const QFileInfo info(target);
+    const QString name = info.fileName().isEmpty() ? target : info.fileName();
+    // After the command that asked has finished with the status bar.
+    QTimer::singleShot(0, this, [this, name] {
+        statusBar()->showMessage(tr("The desktop has no application that could open %1.").arg(name));
+    });
+}
+
+void MainWindowView::showSelectedFileInfo() {
+    fileInfo_->setText(selectedFileInfo());
+}
+
+namespace {
+
+// The local files a drag carries, in its order; none when it carries anything else.
+std::vector<std::string> droppedFiles(const QMimeData* data) {
+    std::vector<std::string> files;
+    if (data == nullptr || !data->hasUrls()) {
+        return files;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+            files.push_back(url.toLocalFile().toStdString());
+        }
+    }
+    return files;
+}
+
+} // namespace
+
+void MainWindowView::dragEnterEvent(QDragEnterEvent* event) {
+    // Nothing is taken while a build runs: the list is what the engine is working from.
+    if (window_ != nullptr && !window_->building() && !droppedFiles(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindowView::dragMoveEvent(QDragMoveEvent* event) {
+    if (window_ != nullptr && !window_->building() && !droppedFiles(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindowView::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> files = droppedFiles(event->mimeData());
+    if (window_ == nullptr || window_->building() || files.empty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Added once the drop has ended, so that a message about a missing file does not hold
+    // the file manager's drag open.
+    QTimer::singleShot(0, this, [this, files] {
+        if (window_ != nullptr && !window_->building()) {
+            window_->openFiles(files);
+        }
+    });
+}
+
 void MainWindowView::attach(MainWindow& window) {
     window_ = &window;
     binder_ = new FormBinder(this, window.form(), this);
@@ -79,18 +255,20 @@ void MainWindowView::attach(MainWindow& window) {
         onInputsChanged(c, i, o);
     };
     window.onFocusRequest = [this] { activateWindow(); };
-    connect(ui_->TreeView1, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        if (!syncingList_ && window_ != nullptr) {
-            window_->clickEntry(static_cast<std::size_t>(ui_->TreeView1->row(item)));
-        }
-    });
-    // Keyboard moves in the list change the selection without previewing, as in the list
-    // control the window always had; a click previews.
+    // Every move of the selection, by mouse or keys, previews the entry. A click on the entry
+    // that was already selected moves nothing, yet previews it again.
     connect(ui_->TreeView1, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!syncingList_ && window_ != nullptr && row >= 0) {
-            window_->inputs().select(static_cast<std::size_t>(row));
+            window_->clickEntry(static_cast<std::size_t>(row));
         }
     });
+    connect(ui_->TreeView1, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+        const int row = ui_->TreeView1->row(item);
+        if (!syncingList_ && window_ != nullptr && row == rowAtPress_) {
+            window_->clickEntry(static_cast<std::size_t>(row));
+        }
+    });
+    ui_->TreeView1->viewport()->installEventFilter(this);
     rebuildList();
 }
 
@@ -141,10 +319,12 @@ void MainWindowView::onInputsChanged(MainWindow::ListChange change, std::size_t 
     const auto& inputs = window_->inputs();
     syncingList_ = true;
     switch (change) {
-    case MainWindow::ListChange::Appended:
-        list->addItem(QString::fromStdString(inputs.at(index).text));
-        list->item(list->count() - 1)->setToolTip(list->item(list->count() - 1)->text());
+    case MainWindow::ListChange::Appended: {
+        const QString path = QString::fromStdString(inputs.at(index).text);
+        list->addItem(path);
+        pageCounts_->request(path);
         break;
+    }
     case MainWindow::ListChange::Moved: {
         QListWidgetItem* item = list->takeItem(static_cast<int>(index));
         list->insertItem(static_cast<int>(other), item);
@@ -163,6 +343,9 @@ void MainWindowView::onInputsChanged(MainWindow::ListChange change, std::size_t 
         break;
     }
     syncingList_ = false;
+    if (change != MainWindow::ListChange::Appended) {
+        showSelectedFileInfo();
+    }
 }
 
 void MainWindowView::rebuildList() {
@@ -199,10 +382,14 @@ void MainWindowView::layoutControls() {
     fit(sizes.labOutfile, ui_->labOutfile);
     fit(sizes.chkViewer, ui_->chkViewer);
     fit(sizes.chkPreview, ui_->chkPreview);
-    sizes.txtOutfile.height = std::max(sizes.txtOutfile.height, toTwips(ui_->txtOutfile->sizeHint().height(), false));
+    sizes.txtOutfile.height =
+        std::max(sizes.txtOutfile.height, toTwips(ui_->txtOutfile->sizeHint().height(), false));
     // The window may not shrink below the size at which the rules keep everything inside it.
     const auto least = core::app::minimumClientSize(0, sizes);
-    const QSize leastPx(twips(least.width, true) + 1, twips(least.height, false) + 1);
+    // ... but never more than the screen holds.
+    const QSize leastPx = fitWithin(
+        QSize(twips(least.width, true) + 1, twips(least.height, false) + 1),
+        (screenRoom(this) - (size() - area->size()).expandedTo(QSize(0, 0))).expandedTo(QSize(1, 1)));
     if (area->minimumSize() != leastPx) {
         area->setMinimumSize(leastPx);
     }
@@ -210,7 +397,8 @@ void MainWindowView::layoutControls() {
     const auto l = core::app::layoutMainWindow(toTwips(area->width(), true), toTwips(area->height(), false),
                                                toTwips(area->width(), true), 0, sizes);
     auto place = [this](QWidget* w, const core::app::Rect& r) {
-        w->setGeometry(twips(r.left, true), twips(r.top, false), twips(r.width, true), twips(r.height, false));
+        w->setGeometry(twips(r.left, true), twips(r.top, false), twips(r.width, true),
+                       twips(r.height, false));
     };
     place(ui_->TreeView1, l.treeView);
     place(ui_->btnUp, l.btnUp);

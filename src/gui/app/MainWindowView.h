@@ -4,6 +4,8 @@
 
 #include <QMainWindow>
 
+class QLabel;
+
 #include <memory>
 
 namespace Ui {
@@ -13,6 +15,7 @@ class MainWindowView;
 namespace plait::gui {
 
 class FormBinder;
+class PageCounts;
 class PreviewWidget;
 
 // The main window: mirrors core::app::MainWindow's controls by name and forwards every user
@@ -30,6 +33,11 @@ public:
 
     PreviewWidget* preview() const;
     FormBinder* binder() const { return binder_; }
+    PageCounts* pageCounts() const { return pageCounts_; }
+    // Says in the status bar that the desktop could not open a file (no application for it).
+    void showCannotOpen(const QString& target);
+    // What the status bar says of the selected input (its page count, or what it is).
+    QString selectedFileInfo() const;
 
     // Lays out the controls for the current size.
     void layoutControls();
@@ -44,6 +52,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void onInputsChanged(core::app::MainWindow::ListChange change, std::size_t index, std::size_t other);
@@ -51,11 +63,17 @@ private:
     void onCommand(const QString& name);
     int twips(int value, bool horizontal) const;
     void setIcons();
+    void setUpKeyboard();
+    void showSelectedFileInfo();
+    QString entryToolTip(const QString& path) const;
 
     std::unique_ptr<Ui::MainWindowView> ui_;
     core::app::MainWindow* window_ = nullptr;
     FormBinder* binder_ = nullptr;
+    PageCounts* pageCounts_ = nullptr;
+    QLabel* fileInfo_ = nullptr; // the selected input's page count, in the status bar
     bool syncingList_ = false;
+    int rowAtPress_ = -1; // the list's current row when the mouse went down on it
 };
 
 } // namespace plait::gui

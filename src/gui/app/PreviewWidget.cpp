@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QPdfDocument>
@@ -12,6 +14,8 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace plait::gui {
 
@@ -90,7 +94,9 @@ QSize PreviewWidget::shownPictureSize() const {
     return mode_ == QLatin1String("image") ? image_->pixmap().size() : QSize();
 }
 
-int PreviewWidget::pdfPageCount() const { return mode_ == QLatin1String("pdf") ? pdf_->pageCount() : 0; }
+int PreviewWidget::pdfPageCount() const {
+    return mode_ == QLatin1String("pdf") ? pdf_->pageCount() : 0;
+}
 
 void PreviewWidget::showBlank(const QColor& color) {
     pdf_->close();
@@ -124,25 +130,9 @@ void PreviewWidget::navigate(const std::string& target) {
     }
     const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
     if (mime == QLatin1String("application/pdf")) {
-        // A fresh document and page view for every file: a view keeps pictures of the pages
-        // it has drawn, and one still being drawn for the last document can arrive after the
-        // switch and stand in for the new document's page.
-        auto* doc = new QPdfDocument(this);
-        if (doc->load(path) == QPdfDocument::Error::None) {
-            auto* view = makePdfView(doc->pageCount());
-            view->setDocument(doc);
-            stack_->addWidget(view);
-            stack_->setCurrentWidget(view);
-            stack_->removeWidget(pdfView_);
-            pdfView_->deleteLater();
-            pdf_->deleteLater();
-            pdfView_ = view;
-            pdf_ = doc;
-            mode_ = QStringLiteral("pdf");
-            return;
+        if (!showPdf(path)) {
+            showCard(info.fileName(), tr("This PDF cannot be shown here. It is damaged or not a PDF."));
         }
-        delete doc;
-        showCard(info.fileName(), tr("This PDF cannot be shown here. It may be protected by a password or damaged."));
         return;
     }
     QImageReader reader(path);
@@ -165,6 +155,83 @@ void PreviewWidget::navigate(const std::string& target) {
                                   tr("Included in the build as a media file."));
     showCard(info.fileName(), body);
     path_ = path;
+}
+
+bool PreviewWidget::showPdf(const QString& path) {
+    // A fresh document and page view for every file: a view keeps pictures of the pages it
+    // has drawn, and one still being drawn for the last document can arrive after the switch
+    // and stand in for the new document's page.
+    auto doc = std::make_unique<QPdfDocument>(this);
+    QPdfDocument::Error error = doc->load(path);
+    if (error == QPdfDocument::Error::IncorrectPassword) {
+        if (!unlock(*doc, path)) {
+            showCard(QFileInfo(path).fileName(),
+                     tr("This PDF is protected by a password. Select it again to enter the password."));
+            return true;
+        }
+        error = QPdfDocument::Error::None;
+    }
+    if (error != QPdfDocument::Error::None) {
+        return false;
+    }
+    auto* view = makePdfView(doc->pageCount());
+    view->setDocument(doc.get());
+    stack_->addWidget(view);
+    stack_->setCurrentWidget(view);
+    stack_->removeWidget(pdfView_);
+    pdfView_->deleteLater();
+    pdf_->deleteLater();
+    pdfView_ = view;
+    pdf_ = doc.release();
+    mode_ = QStringLiteral("pdf");
+    return true;
+}
+
+bool PreviewWidget::unlock(QPdfDocument& doc, const QString& path) {
+    auto tryPassword = [&](const QString& password) {
+        doc.setPassword(password);
+        if (doc.load(path) == QPdfDocument::Error::None) {
+            passwords_.insert(path, password);
+            return true;
+        }
+        return false;
+    };
+    QStringList known;
+    if (auto it = passwords_.constFind(path); it != passwords_.constEnd()) {
+        known << *it;
+    }
+    if (knownPasswords) {
+        known << knownPasswords();
+    }
+    for (const QString& password : known) {
+        if (!password.isEmpty() && tryPassword(password)) {
+            return true;
+        }
+    }
+    // Three tries, as a viewer gives.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::optional<QString> given;
+        if (askPassword) {
+            given = askPassword(QFileInfo(path).fileName(), attempt > 0);
+        } else {
+            bool ok = false;
+            const QString text = QInputDialog::getText(
+                this, tr("Password"),
+                (attempt > 0 ? tr("That password does not open the file.\n") : QString()) +
+                    tr("\"%1\" is protected by a password. Password:").arg(QFileInfo(path).fileName()),
+                QLineEdit::Password, QString(), &ok);
+            if (ok) {
+                given = text;
+            }
+        }
+        if (!given) {
+            return false;
+        }
+        if (tryPassword(*given)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void PreviewWidget::fitPicture() {

@@ -3,8 +3,13 @@
 #include "core/ui/Interfaces.h"
 
 #include <QColor>
+#include <QHash>
 #include <QPixmap>
+#include <QStringList>
 #include <QWidget>
+
+#include <functional>
+#include <optional>
 
 class QLabel;
 class QPdfDocument;
@@ -39,6 +44,12 @@ public:
     // The picture as it is drawn now (scaled down to fit the pane).
     QSize shownPictureSize() const;
 
+    // Passwords to try on an encrypted PDF before asking (the one the last build used).
+    std::function<QStringList()> knownPasswords;
+    // Asks the user for the open password of `fileName`; nothing when they cancel. `again` is
+    // set after a password that did not open the file. By default a password box.
+    std::function<std::optional<QString>(const QString& fileName, bool again)> askPassword;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,6 +59,9 @@ private:
     void showBlank(const QColor& color);
     void showCard(const QString& title, const QString& body);
     QPdfView* makePdfView(int pageCount);
+    bool showPdf(const QString& path);
+    // Opens an encrypted PDF with a known or asked-for password; false when none opened it.
+    bool unlock(QPdfDocument& doc, const QString& path);
 
     QStackedWidget* stack_;
     QWidget* blank_;
@@ -60,6 +74,7 @@ private:
     QString mode_ = QStringLiteral("blank");
     QString path_;
     bool greyBody_ = false;
+    QHash<QString, QString> passwords_; // per file, what opened it this run
 };
 
 } // namespace plait::gui

@@ -6,7 +6,8 @@
 
 namespace plait::gui {
 
-ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine, QWidget* parent)
+ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine,
+                               QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ProgressDialog>()), model_(model), engine_(engine) {
     ui_->setupUi(this);
     setModal(false);
@@ -19,7 +20,9 @@ ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::Merge
     timer_.start();
 }
 
-ProgressDialog::~ProgressDialog() { model_.unsubscribe(listener_); }
+ProgressDialog::~ProgressDialog() {
+    model_.unsubscribe(listener_);
+}
 
 void ProgressDialog::showChange(const ui::Control& c, ui::Property p) {
     if (c.name == "frmPDFProcess") {
@@ -40,7 +43,9 @@ void ProgressDialog::showChange(const ui::Control& c, ui::Property p) {
     }
 }
 
-void ProgressDialog::reject() { model_.cancel(engine_); }
+void ProgressDialog::reject() {
+    model_.cancel(engine_);
+}
 
 void ProgressDialog::closeEvent(QCloseEvent* event) {
     // Closing the window is Cancel.

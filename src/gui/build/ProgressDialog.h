@@ -18,7 +18,8 @@ namespace plait::gui {
 class ProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine, QWidget* parent = nullptr);
+    ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine,
+                   QWidget* parent = nullptr);
     ~ProgressDialog() override;
 
 protected:

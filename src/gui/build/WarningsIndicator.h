@@ -2,6 +2,8 @@
 
 #include <QToolButton>
 
+class QDialog;
+
 #include <string>
 #include <vector>
 
@@ -17,8 +19,10 @@ public:
 
     void setWarnings(const std::vector<std::string>& warnings);
     const QStringList& warnings() const { return warnings_; }
-    // The text the list shows.
+    // The text the list shows, in the user's words.
     QString details() const;
+    // The window that lists the notes (shown modally by a click; the caller owns it).
+    QDialog* makeDetailsDialog();
 
 private:
     void showDetails();

@@ -2,7 +2,9 @@
 
 #include "SettingsPictures.h"
 #include "gui/app/PreviewWidget.h"
+#include "gui/ui/Accessibility.h"
 #include "gui/ui/FormBinder.h"
+#include "gui/ui/ScreenFit.h"
 
 #include "ui_TabAttachments.h"
 #include "ui_TabBookmarks.h"
@@ -115,8 +117,9 @@ SettingsDialog::SettingsDialog(settings::SettingsModel& model, SettingsDialogSer
     decorate();
     bindModel();
 
-    setMinimumSize(minimumDialogSize());
-    resize(twipsX(kMinWidth * 5 / 4), twipsY(kMinHeight * 5 / 4));
+    nameControlsFromToolTips(this);
+    setMinimumSize(fitWithin(minimumDialogSize(), screenRoom(this)));
+    resize(fitWithin(QSize(twipsX(kMinWidth * 5 / 4), twipsY(kMinHeight * 5 / 4)), screenRoom(this)));
     layoutWindow();
 }
 
@@ -163,6 +166,7 @@ void SettingsDialog::buildFrame() {
         tab->setToolButtonStyle(Qt::ToolButtonTextOnly);
         tab->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
         tab->setFocusPolicy(Qt::TabFocus);
+        setAccessibleRole(tab, QAccessible::PageTab);
         group->addButton(tab, i);
         grid->addWidget(tab, i / 8, i % 8);
         tabButtons_[static_cast<std::size_t>(i)] = tab;
@@ -518,7 +522,7 @@ void SettingsDialog::layoutWindow() {
     // Never smaller than the minimum; the window system normally sees to that already. The tab
     // captions wrap at other widths than before, so the minimum height may have moved.
     fitTabCaptions((width() - 2 * twipsX(kTabLeft)) / 8);
-    if (const QSize needed = minimumDialogSize(); needed != minimumSize()) {
+    if (const QSize needed = fitWithin(minimumDialogSize(), screenRoom(this)); needed != minimumSize()) {
         setMinimumSize(needed);
     }
     const QSize least = minimumSize();

@@ -1,8 +1,12 @@
 #include "SettingsPictures.h"
 
+#include "gui/ui/Contrast.h"
+
+#include <QApplication>
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 #include <QPolygonF>
 
 #include <cmath>
@@ -211,9 +215,11 @@ QPixmap lockPicture(QSize size) {
 }
 
 QIcon alignIcon(int button) {
-    return iconFrom([button](QPainter& p, const QRectF& r) {
+    // Lines in the desktop's text colour, so that they show on light and dark themes alike.
+    const QColor ink = QApplication::palette().color(QPalette::ButtonText);
+    return iconFrom([button, ink](QPainter& p, const QRectF& r) {
         const qreal s = r.width();
-        p.setPen(QPen(QColor(40, 40, 40), std::max(1.0, s / 14)));
+        p.setPen(QPen(ink, std::max(1.0, s / 14)));
         const qreal widths[] = {0.8, 0.5, 0.8, 0.6};
         for (int i = 0; i < 4; ++i) {
             const qreal y = s * (0.22 + 0.19 * i);
@@ -234,7 +240,7 @@ QIcon outlineIcon(const QString& which) {
         const qreal s = r.width();
         const QPointF c = r.center();
         if (which == QLatin1String("delete")) {
-            p.setPen(QPen(QColor(190, 30, 30), s / 7, Qt::SolidLine, Qt::RoundCap));
+            p.setPen(QPen(readableOnButtons(QColor(190, 30, 30)), s / 7, Qt::SolidLine, Qt::RoundCap));
             p.drawLine(QPointF(s * 0.25, s * 0.25), QPointF(s * 0.75, s * 0.75));
             p.drawLine(QPointF(s * 0.75, s * 0.25), QPointF(s * 0.25, s * 0.75));
             return;
@@ -248,7 +254,7 @@ QIcon outlineIcon(const QString& which) {
             d = QPointF(1, 0);
         }
         const QPointF n(-d.y(), d.x());
-        const QColor blue(30, 80, 170);
+        const QColor blue = readableOnButtons(QColor(30, 80, 170));
         p.setPen(Qt::NoPen);
         p.setBrush(blue);
         const QPointF tip = c + d * s * 0.38;

@@ -175,12 +175,14 @@ std::optional<ui::ColorValue> QtColorDialog::pickColor() {
 
 void QtShellOpen::open(const std::string& path) {
     const QString p = QString::fromStdString(path);
-    const QUrl url = QUrl(p, QUrl::StrictMode);
-    if (url.isValid() && url.scheme().size() > 1) {
-        QDesktopServices::openUrl(url);
-        return;
+    QUrl url = QUrl(p, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().size() <= 1) {
+        url = QUrl::fromLocalFile(QFileInfo(p).absoluteFilePath());
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(p).absoluteFilePath()));
+    const bool opened = opener ? opener(url) : QDesktopServices::openUrl(url);
+    if (!opened && onFailure) {
+        onFailure(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    }
 }
 
 } // namespace plait::gui

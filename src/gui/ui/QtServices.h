@@ -5,7 +5,10 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <QWidget>
+
+#include <functional>
 
 // The desktop's own dialogs and launcher behind the small interfaces that the program's logic
 // talks to. Windows take them by interface, so tests hand in fakes instead.
@@ -56,7 +59,13 @@ private:
 class QtShellOpen : public ui::ShellOpen {
 public:
     // Hands the path to the desktop's handler for its type; what happens then is the desktop's.
+    // When the desktop has no handler or cannot start it, onFailure hears of it.
     void open(const std::string& path) override;
+
+    // What hands a URL to the desktop (QDesktopServices by default; tests replace it).
+    std::function<bool(const QUrl&)> opener;
+    // Told the file (or address) that could not be opened.
+    std::function<void(const QString&)> onFailure;
 };
 
 } // namespace plait::gui

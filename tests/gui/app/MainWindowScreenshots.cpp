@@ -37,11 +37,12 @@ void writeSample(const QString& path, const QString& title, int pages) {
         p.drawText(QRect(50, 80, 495, 60), Qt::AlignLeft, title);
         p.setPen(Qt::black);
         p.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
-        p.drawText(QRect(50, 160, 495, 500), Qt::TextWordWrap,
-                   QStringLiteral("Page %1 of %2.\n\nQuarterly figures, notes from the review and the plan for "
-                                  "the next release. Each section starts on a page of its own.")
-                       .arg(i)
-                       .arg(pages));
+        p.drawText(
+            QRect(50, 160, 495, 500), Qt::TextWordWrap,
+            QStringLiteral("Page %1 of %2.\n\nQuarterly figures, notes from the review and the plan for "
+                           "the next release. Each section starts on a page of its own.")
+                .arg(i)
+                .arg(pages));
         p.fillRect(QRect(50, 300, 495 * i / pages, 24), QColor(0x27, 0xAE, 0x60));
     }
 }
@@ -53,13 +54,10 @@ void save(QWidget& w, const QString& file) {
 } // namespace
 
 TEST(MainWindowScreenshots, DISABLED_WriteWindows) {
-    const QString dir = qEnvironmentVariable("PLAIT_SCREENSHOT_DIR");
+    const QString dir = test::screenshotFolder();
     if (dir.isEmpty()) {
         GTEST_SKIP() << "PLAIT_SCREENSHOT_DIR is not set";
     }
-    QApplication& app = test::testApp();
-    app.setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
-    ASSERT_TRUE(QDir().mkpath(dir));
 
     test::TestPlatform platform;
     const QString folder = QString::fromStdString((platform.root / "Documents").string());

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QFont>
 
 namespace plait::test {
 
@@ -20,6 +22,18 @@ inline QApplication& testApp() {
     // Qt it needs and crash the test process after every test had passed.
     static auto* app = new QApplication(argc, argv);
     return *app;
+}
+
+// The folder that scripts/screenshots.sh asks pictures to be written to (PLAIT_SCREENSHOT_DIR),
+// created, with the application set to the font the pictures are drawn in; empty when the
+// variable is not set, and the caller then skips.
+inline QString screenshotFolder() {
+    const QString dir = qEnvironmentVariable("PLAIT_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !QDir().mkpath(dir)) {
+        return {};
+    }
+    testApp().setFont(QFont(QStringLiteral("DejaVu Sans"), 9));
+    return dir;
 }
 
 } // namespace plait::test

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Makes the Debian package from a build folder, unpacks it into a scratch root, lists what lands
+# there and checks that the programs start from it and that the desktop files are valid.
+# Usage: scripts/check-package.sh [build-dir]   (default build/ci, already built)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="$(cd "${1:-build/ci}" && pwd)"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT INT TERM HUP
+
+fail() {
+    echo "check-package: $*" >&2
+    exit 1
+}
+
+(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/out" >"$scratch/cpack.log" 2>&1) ||
+    { cat "$scratch/cpack.log" >&2; fail "cpack could not make the package"; }
+deb="$(ls "$scratch"/out/pdfplait_*.deb 2>/dev/null | head -n1)"
+[ -n "$deb" ] || fail "no package was made"
+
+dpkg-deb -I "$deb"
+dpkg-deb -x "$deb" "$scratch/root"
+echo "Files in $(basename "$deb"):"
+(cd "$scratch/root" && find . -type f -o -type l | sort)
+
+for f in usr/bin/pdfplait usr/bin/plait usr/share/applications/pdfplait.desktop \
+    usr/share/mime/packages/pdfplait-settings.xml usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml \
+    usr/share/man/man1/pdfplait.1 usr/share/man/man1/plait.1 usr/share/pdfplait/PDFPlaitAPP.pdf \
+    usr/share/icons/hicolor/scalable/apps/pdfplait.svg usr/share/icons/hicolor/48x48/apps/pdfplait.png \
+    usr/share/icons/hicolor/256x256/apps/pdfplait.png; do
+    [ -e "$scratch/root/$f" ] || fail "$f is not in the package"
+done
+
+depends="$(dpkg-deb -f "$deb" Depends)"
+for lib in libqt6widgets6 libqpdf; do
+    grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib (Depends: $depends)"
+done
+
+for bin in pdfplait plait; do
+    if readelf -S "$scratch/root/usr/bin/$bin" | grep -q '\.debug_info'; then
+        fail "usr/bin/$bin is not stripped"
+    fi
+done
+
+grep -q '^Exec=pdfplait %F$' "$scratch/root/usr/share/applications/pdfplait.desktop" ||
+    fail "the menu entry does not pass files to the program"
+appstreamcli validate --no-net "$scratch/root/usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml"
+desktop-file-validate "$scratch/root/usr/share/applications/pdfplait.desktop"
+
+# The programs start from where the package put them.
+QT_QPA_PLATFORM=offscreen "$scratch/root/usr/bin/pdfplait" --version | grep -q "PDF Plait" ||
+    fail "pdfplait does not start from the package"
+"$scratch/root/usr/bin/plait" --version >/dev/null || fail "plait does not start from the package"
+echo "check-package: $(basename "$deb") is complete"

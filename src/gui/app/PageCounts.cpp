@@ -1,0 +1,139 @@
+#include "PageCounts.h"
+
+#include "pdfengine/PageCount.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+namespace plait::gui {
+
+namespace {
+
+// A file is looked at again once its length or time of change differ from when it was counted.
+std::pair<qint64, qint64> stamp(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {-1, 0};
+    }
+    return {info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
+} // namespace
+
+PageCounts::PageCounts(QObject* parent) : QObject(parent), worker_([this] { run(); }) {}
+
+PageCounts::~PageCounts() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    worker_.join();
+}
+
+std::optional<QString> PageCounts::kindOf(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    static const QStringList images{"gif", "jpg", "jpeg", "tif", "tiff"};
+    static const QStringList audio{"mp3", "wav", "wma"};
+    static const QStringList video{"avi", "swf", "mp4", "mpg", "mpeg", "mov", "wmv"};
+    if (images.contains(ext)) {
+        return tr("image");
+    }
+    if (audio.contains(ext)) {
+        return tr("audio");
+    }
+    if (video.contains(ext)) {
+        return tr("video");
+    }
+    return std::nullopt;
+}
+
+void PageCounts::request(const QString& path) {
+    {
+        std::lock_guard lock(mutex_);
+        if (answers_.contains(path)) {
+            return;
+        }
+        queue_.push_back(path);
+    }
+    wake_.notify_one();
+}
+
+std::optional<QString> PageCounts::describe(const QString& path) {
+    {
+        std::lock_guard lock(mutex_);
+        auto it = answers_.constFind(path);
+        if (it != answers_.constEnd()) {
+            const auto [size, modified] = stamp(path);
+            if (it->size == size && it->modified == modified) {
+                return it->text;
+            }
+            answers_.remove(path); // changed since: counted again
+        }
+    }
+    request(path);
+    return std::nullopt;
+}
+
+void PageCounts::waitUntilIdle() {
+    std::unique_lock lock(mutex_);
+    idle_.wait(lock, [this] { return (queue_.empty() && !busy_) || stop_; });
+}
+
+PageCounts::Answer PageCounts::look(const QString& path) {
+    Answer answer;
+    std::tie(answer.size, answer.modified) = stamp(path);
+    if (answer.size < 0) {
+        answer.text = tr("cannot be read: there is no such file");
+    } else if (auto kind = kindOf(path)) {
+        answer.text = *kind;
+    } else {
+        const pdf::PageCount count = pdf::countPages(QFile::encodeName(path).toStdString());
+        switch (count.problem) {
+        case pdf::PageCount::Problem::None:
+            answer.text = count.pages == 1 ? tr("1 page") : tr("%1 pages").arg(count.pages);
+            break;
+        case pdf::PageCount::Problem::NeedsPassword:
+            answer.text = tr("protected by a password");
+            break;
+        case pdf::PageCount::Problem::CannotOpen:
+        case pdf::PageCount::Problem::Damaged:
+            answer.text = tr("cannot be read: %1").arg(QString::fromStdString(count.reason));
+            break;
+        }
+    }
+    return answer;
+}
+
+void PageCounts::run() {
+    for (;;) {
+        QString path;
+        {
+            std::unique_lock lock(mutex_);
+            busy_ = false;
+            if (queue_.empty()) {
+                idle_.notify_all();
+            }
+            wake_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (stop_) {
+                idle_.notify_all();
+                return;
+            }
+            path = queue_.front();
+            queue_.pop_front();
+            if (answers_.contains(path)) {
+                continue; // queued twice
+            }
+            busy_ = true;
+        }
+        Answer answer = look(path);
+        {
+            std::lock_guard lock(mutex_);
+            answers_.insert(path, std::move(answer));
+        }
+        emit counted(path);
+    }
+}
+
+} // namespace plait::gui

@@ -1,6 +1,7 @@
 #include "SettingsFile.h"
 
 #include "Windows1252.h"
+#include "core/ui/Text.h"
 
 #include <cerrno>
 #include <charconv>
@@ -40,19 +41,9 @@ SettingsRecord parseHeader(std::string_view rest) {
     return r;
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // A whole number with optional blanks around it, as the line writer gives it.
 std::optional<long long> parseNumber(std::string_view s) {
-    s = trimBlanks(s);
+    s = ui::trimmed(s, ui::kBlanksAndTabs);
     if (!s.empty() && s.front() == '+') {
         s.remove_prefix(1);
     }
@@ -79,7 +70,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 // "True" / "False" as written; numbers as any non-zero is true.
 std::optional<bool> parseBool(std::string_view s) {
-    s = trimBlanks(s);
+    s = ui::trimmed(s, ui::kBlanksAndTabs);
     if (equalsIgnoringCase(s, "True")) {
         return true;
     }

@@ -84,8 +84,8 @@ void MainWindowView::attach(MainWindow& window) {
             window_->clickEntry(static_cast<std::size_t>(ui_->TreeView1->row(item)));
         }
     });
-    // Keyboard moves in the list change the selection without previewing, as in the list
-    // control the window always had; a click previews.
+    // Keyboard moves in the list change the selection without previewing (a preview per
+    // arrow key would load every file on the way); a click previews.
     connect(ui_->TreeView1, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!syncingList_ && window_ != nullptr && row >= 0) {
             window_->inputs().select(static_cast<std::size_t>(row));

@@ -1,6 +1,8 @@
 #include "SettingsDialog.h"
 
 #include "SettingsPictures.h"
+#include "core/ui/PreviewWait.h"
+#include "core/ui/Titles.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/ui/FormBinder.h"
 
@@ -44,8 +46,8 @@ namespace settings = core::settings;
 
 namespace {
 
-constexpr const char* kAppTitle = "PDF Plait Application";
-constexpr const char* kShortTitle = "PDF Plait";
+using ui::kAppTitle;
+using ui::kShortTitle;
 
 // The window's own geometry, in twips.
 constexpr int kMinWidth = 8880;
@@ -473,13 +475,7 @@ void SettingsDialog::browserwait() {
     if (pane == nullptr || s_.events == nullptr) {
         return;
     }
-    for (int passes = 0; passes < 50000 && pane->readyState() != 4; ++passes) {
-        s_.events->processEvents();
-    }
-    if (pane->readyState() != 4) {
-        s_.messages.show("Browser not in ready state", kAppTitle, ui::Icon::None, ui::Buttons::Ok);
-        s_.events->terminate();
-    }
+    ui::waitForPreview(*pane, *s_.events, s_.messages);
 }
 
 void SettingsDialog::resizeEvent(QResizeEvent* e) {

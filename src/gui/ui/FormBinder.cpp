@@ -35,8 +35,8 @@ private:
     int& depth_;
 };
 
-// Multi-line boxes hold CR LF line breaks in the model, as the settings files and the engine's
-// markup have always had them; the editor itself works with bare line feeds.
+// Multi-line boxes hold CR LF line breaks in the model, the line break of the settings files
+// and of the engine's markup; the editor itself works with bare line feeds.
 QString toEditorText(const std::string& text) {
     QString s = QString::fromStdString(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

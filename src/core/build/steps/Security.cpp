@@ -1,22 +1,16 @@
 #include "Steps.h"
 
+#include "core/settings/Passwords.h"
+
 #include <array>
 #include <string_view>
 #include <utility>
 
 namespace plait::core::build::steps {
 
-bool passwordsAgree(const ui::Form& settings) {
-    const auto agree = [&](std::string_view first, std::string_view confirm) {
-        const std::string text = settings.text(first);
-        return text.empty() || settings.text(confirm) == text;
-    };
-    return agree("open1_txt", "open2_txt") && agree("perm1_txt", "perm2_txt");
-}
-
 void security(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
-    if (!passwordsAgree(s)) {
+    if (!settings::passwordsAgree(s)) {
         return; // the build has warned already; no half-secured output
     }
     ctx.engine.call("setOwner", {s.text("perm1_txt")});

@@ -194,20 +194,12 @@ void Form::onButtonClick(std::string_view name, std::function<void(Form&, int)> 
     buttonRules_[std::string(name)].push_back(std::move(rule));
 }
 
-int Form::subscribe(Listener listener) {
-    const int id = nextListener_++;
-    listeners_.emplace(id, std::move(listener));
-    return id;
+Subscription Form::subscribe(Listener listener) {
+    return listeners_.subscribe(std::move(listener));
 }
 
-void Form::unsubscribe(int id) { listeners_.erase(id); }
-
 void Form::changed(Control& c, Property p, bool runRules) {
-    // Copy: a listener may unsubscribe while we iterate.
-    auto listeners = listeners_;
-    for (auto& [id, l] : listeners) {
-        l(c, p);
-    }
+    listeners_.notify(c, p);
     if (runRules && p != Property::Enabled && p != Property::Visible) {
         auto it = rules_.find(c.name);
         if (it != rules_.end()) {

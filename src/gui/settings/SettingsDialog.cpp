@@ -122,11 +122,7 @@ SettingsDialog::SettingsDialog(settings::SettingsModel& model, SettingsDialogSer
     layoutWindow();
 }
 
-SettingsDialog::~SettingsDialog() {
-    if (modelAlive_) {
-        *modelAlive_ = false;
-    }
-}
+SettingsDialog::~SettingsDialog() = default;
 
 int SettingsDialog::twipsToPixels(int twips, int dpi) {
     return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
@@ -298,11 +294,8 @@ void SettingsDialog::bindModel() {
 // Masks or unmasks the password boxes now and whenever "Mask Passwords" changes in the
 // current model (a replaced model's listener falls silent).
 void SettingsDialog::watchMasking() {
-    modelAlive_ = std::make_shared<bool>(true);
-    std::weak_ptr<bool> alive = modelAlive_;
-    model_->subscribe([this, alive](const ui::Control& c, ui::Property p) {
-        auto flag = alive.lock();
-        if (flag && *flag && c.name == "Check1" && p == ui::Property::Value) {
+    masking_ = model_->subscribe([this](const ui::Control& c, ui::Property p) {
+        if (c.name == "Check1" && p == ui::Property::Value) {
             applyMasking();
         }
     });
@@ -310,9 +303,8 @@ void SettingsDialog::watchMasking() {
 }
 
 void SettingsDialog::rebind(settings::SettingsModel& model) {
-    if (modelAlive_) {
-        *modelAlive_ = false;
-    }
+    // The old model may be gone already; the handle knows and leaves it alone.
+    masking_.reset();
     model_ = &model;
     binder_->rebind(model);
     watchMasking();

@@ -104,12 +104,8 @@ void FormBinder::rebind(ui::Form& form) {
 }
 
 void FormBinder::unbindAll() {
-    // The old model may already be destroyed, so it is never touched here: its listener is
-    // silenced through the shared flag instead of being unsubscribed.
-    if (alive_) {
-        *alive_ = false;
-    }
-    alive_.reset();
+    // The old model may already be destroyed; the handle then has nothing to undo.
+    listener_.reset();
     for (auto& c : connections_) {
         QObject::disconnect(c);
     }
@@ -156,14 +152,7 @@ void FormBinder::bindAll() {
         }
     }
 
-    alive_ = std::make_shared<bool>(true);
-    std::weak_ptr<bool> alive = alive_;
-    listener_ = form_->subscribe([this, alive](const Control& c, ui::Property p) {
-        auto flag = alive.lock();
-        if (flag && *flag) {
-            onModelChange(c, p);
-        }
-    });
+    listener_ = form_->subscribe([this](const Control& c, ui::Property p) { onModelChange(c, p); });
     refresh();
 }
 

@@ -154,12 +154,12 @@ void setPgPosImage(ui::Form& f, const ui::Control&) {
     f.setValue("imgFromPage", picture);
 }
 
-// Stamps 13 to 16 carry the user's text and take no angle; every other stamp the reverse.
+// The text stamps carry the user's text and take no angle; every other stamp the reverse.
 void stampChanged(ui::Form& f, const ui::Control& combo) {
     const int p = combo.value;
     const int pictures = static_cast<int>(combo.items.size()) - 1;
     f.setValue("picStamp", p > 0 && p <= pictures ? p : kBlankStampPicture);
-    const bool withText = p > 12 && p < 17;
+    const bool withText = p >= kFirstTextStamp && p <= kLastTextStamp;
     f.setEnabled("txtStampText", withText);
     f.setEnabled("lblStampText", withText);
     f.setEnabled("txtStampAngle", !withText);

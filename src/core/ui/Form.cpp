@@ -53,36 +53,31 @@ const Control& Form::at(std::string_view name, int index) const {
 }
 
 std::string Form::text(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->text : std::string();
+    return at(name, index).text;
 }
 
 int Form::value(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->value : 0;
+    return at(name, index).value;
 }
 
 std::string Form::listText(std::string_view name) const {
-    const Control* c = find(name);
-    return c ? c->listText() : std::string();
+    return at(name).listText();
 }
 
 ColorValue Form::color(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->color : 0;
+    return at(name, index).color;
 }
 
 bool Form::enabled(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->enabled : false;
+    return at(name, index).enabled;
 }
 
 bool Form::buttonPressed(std::string_view name, int button) const {
-    const Control* c = find(name);
-    if (c == nullptr || button < 1 || static_cast<std::size_t>(button) > c->buttons.size()) {
+    const Control& c = at(name);
+    if (button < 1 || static_cast<std::size_t>(button) > c.buttons.size()) {
         return false;
     }
-    return c->buttons[static_cast<std::size_t>(button - 1)] != 0;
+    return c.buttons[static_cast<std::size_t>(button - 1)] != 0;
 }
 
 void Form::setText(std::string_view name, int index, std::string text) { setText(at(name, index), std::move(text)); }

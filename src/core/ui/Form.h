@@ -81,7 +81,8 @@ public:
 
     const std::deque<Control>& controls() const { return controls_; }
 
-    // Value access by name. Missing controls read as empty / 0 / false.
+    // Value access by name. Like the setters, a missing control is a programming error
+    // (std::out_of_range); a button number outside the toolbar reads as not pressed.
     std::string text(std::string_view name, int index = -1) const;
     int value(std::string_view name, int index = -1) const;
     bool checked(std::string_view name, int index = -1) const { return value(name, index) == 1; }

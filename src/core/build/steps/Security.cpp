@@ -1,5 +1,6 @@
 #include "Steps.h"
 
+#include "core/settings/ControlTable.h"
 #include "core/settings/Passwords.h"
 
 #include <array>
@@ -15,7 +16,7 @@ void security(StepContext& ctx) {
     }
     ctx.engine.call("setOwner", {s.text("perm1_txt")});
     ctx.engine.call("setUser", {s.text("open1_txt")});
-    if (s.listIndex("Compat_Com") > 1) {
+    if (s.listIndex("Compat_Com") >= settings::kCompat128Bit) {
         ctx.engine.call("setEncrypt128");
     }
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kRestrictions{{

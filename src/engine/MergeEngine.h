@@ -38,7 +38,7 @@ public:
     void call(std::string_view operation, std::vector<std::string> args);
     void call(std::string_view operation, std::initializer_list<std::string_view> args = {});
 
-    // Runs the engine. Returns "-1" to "-5" on failure and another number on success, or,
+    // Runs the engine. Returns a failure result of Results.h, another number on success, or,
     // for a "membuild" run with setBookmarkOut, the bookmark tags as text.
     std::string BuildPDF();
 

@@ -1,19 +1,14 @@
 #pragma once
 
+#include "engine/Results.h"
+
 #include <stdexcept>
 #include <string>
 
 namespace plait::pdf {
 
-// The failures a build reports to its caller. The numbers are part of the engine's call
-// protocol and never change.
-enum class BuildFailure : int {
-    CannotOpenInput = -1,
-    CannotCreateOutput = -2,
-    CannotDecryptInput = -3,
-    CannotParseInput = -4,
-    NoPages = -5,
-};
+// The failures a build reports to its caller: the result codes of the call protocol.
+using engine::BuildFailure;
 
 // A failure inside the engine: what kind, which file, and what went wrong. Only the edge of
 // the engine turns it into a result code and a warning line.

@@ -20,24 +20,7 @@ namespace {
 constexpr const char* kTitle = "PDF Plait - Building";
 
 std::string describe(const EngineError& e) {
-    std::string text;
-    switch (e.failure()) {
-    case BuildFailure::CannotOpenInput:
-        text = "Cannot open input file";
-        break;
-    case BuildFailure::CannotCreateOutput:
-        text = "Cannot create output file";
-        break;
-    case BuildFailure::CannotDecryptInput:
-        text = "Cannot decrypt input file";
-        break;
-    case BuildFailure::CannotParseInput:
-        text = "Error parsing input file";
-        break;
-    case BuildFailure::NoPages:
-        text = "No pages for output PDF";
-        break;
-    }
+    std::string text(engine::failureText(e.failure()));
     if (!e.file().empty()) {
         text += " " + e.file();
     }
@@ -176,7 +159,7 @@ std::string PlaitEngine::onBuild() {
         setStatus("Cancelled", "100");
         // Not one of the failure codes: the user asked for this, and the program reports
         // nothing for it. No output exists, so nothing is shown either.
-        return std::string(kCancelledResult);
+        return std::string(engine::kCancelledResult);
     } catch (const std::bad_alloc&) {
         // A memory ceiling (or the machine) stopped the build; the run has unwound and freed
         // what it held, and the temporary output is gone.

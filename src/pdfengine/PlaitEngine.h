@@ -40,10 +40,6 @@ private:
     std::shared_ptr<ViewerLauncher> launcher_;
 };
 
-// What BuildPDF returns after a cancel: below the failure codes, so the program shows no
-// failure message for what the user asked for.
-inline constexpr const char* kCancelledResult = "-6";
-
 // Registers the real engine under "PDF.PlaitApp".
 void registerPlaitEngine(engine::EngineRegistry& registry);
 

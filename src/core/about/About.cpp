@@ -1,12 +1,16 @@
 #include "About.h"
 
-#include "core/app/MainWindow.h"
+#include "core/ui/Titles.h"
 
 namespace plait::core::about {
 
-std::string caption() { return std::string("About ") + app::kAppTitle; }
+std::string caption() {
+    return std::string("About ") + ui::kAppTitle;
+}
 
-std::string title() { return app::kAppTitle; }
+std::string title() {
+    return ui::kAppTitle;
+}
 
 std::string versionText() {
     return "Version " + std::to_string(PLAIT_VERSION_MAJOR) + "." + std::to_string(PLAIT_VERSION_MINOR) + "." +

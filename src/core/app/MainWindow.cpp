@@ -3,7 +3,6 @@
 #include "core/settings/ControlTable.h"
 
 #include <array>
-#include <stdexcept>
 
 namespace plait::core::app {
 namespace {
@@ -20,9 +19,6 @@ constexpr const char* kAddFilter =
     "*.mpeg)|*.mpg;*.mpeg|TIFF Files (*.tif, *.tiff)|*.tif;*.tiff|Quick Time Movie (*.mov)|*.mov|Windows Media "
     "(*.wmv, *.wma)|*.wmv;*.wma|Windows WAVE Audio (*.wav)|*.wav|All Files (*.*)|*.*";
 
-constexpr int kBrowserWaitPasses = 50000;
-constexpr int kReady = 4;
-
 } // namespace
 
 std::string makeBlankPreviewHtml() {
@@ -35,7 +31,14 @@ std::string makeBlankPreviewHtml() {
            "style=\"background-color:#787878;height=100%;width=100%;\">&nbsp;</div></body></html>";
 }
 
-MainWindow::MainWindow(MainWindowServices services) : s_(std::move(services)) {
+MainWindow::MainWindow(MainWindowServices services)
+    : s_(std::move(services)),
+      driver_({s_.messages, s_.preview, s_.events, s_.host, s_.engines, s_.platform}) {
+    driver_.onFinished = [this] {
+        if (onBuildFinished) {
+            onBuildFinished();
+        }
+    };
     auto control = [&](const char* name, ControlKind kind, const char* caption = "", bool enabled = true) {
         form_.add({.name = name, .kind = kind, .caption = caption, .enabled = enabled});
     };
@@ -150,14 +153,7 @@ void MainWindow::exitProgram() {
 // Preview pane
 
 void MainWindow::browserwait() {
-    int passes = 0;
-    while (passes < kBrowserWaitPasses && s_.preview.readyState() != kReady) {
-        s_.events.processEvents();
-        ++passes;
-    }
-    if (s_.preview.readyState() != kReady) {
-        s_.messages.show("Browser not in ready state", kAppTitle, ui::Icon::None, ui::Buttons::Ok);
-        s_.events.terminate();
+    if (!ui::waitForPreview(s_.preview, s_.events, s_.messages)) {
         throw ProgramTerminated();
     }
 }
@@ -416,15 +412,15 @@ void MainWindow::openManual() {
 }
 
 void MainWindow::displayOutput() {
-    if (!s_.platform.fileLength(lastOutputFile_)) {
+    if (!s_.platform.fileLength(lastOutputFile())) {
         return;
     }
-    showFile(lastOutputFile_);
+    showFile(lastOutputFile());
 }
 
 void MainWindow::addOutputFile() {
-    if (!lastOutputFile_.empty()) {
-        insertFile(lastOutputFile_);
+    if (!lastOutputFile().empty()) {
+        insertFile(lastOutputFile());
     }
 }
 
@@ -432,11 +428,24 @@ void MainWindow::showSettings() { s_.host.showSettingsDialog(); }
 
 void MainWindow::showAbout() { s_.host.showAbout(); }
 
+// ---------------------------------------------------------------------------------------------
+// The build
+
+void MainWindow::buildPDF() {
+    driver_.run({.window = form_,
+                 .inputs = inputs_.texts(),
+                 .settings = *settings_,
+                 .overlayType = overlayType_,
+                 .outline = &outline(),
+                 .blankPreviewHtml = blankPreviewHtml_});
+}
+
 void MainWindow::progressTimerTick() {
-    if (!progress_) {
+    build::ProgressWindow* progress = driver_.progress();
+    if (progress == nullptr) {
         return;
     }
-    progress_->load();
+    progress->load();
     form_.setEnabled("frmMain", false);
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "core/app/InputList.h"
-#include "core/app/Platform.h"
+#include "core/build/BuildDriver.h"
 #include "core/build/ProgressWindow.h"
 #include "core/outline/OutlineEditor.h"
 #include "core/settings/SettingsModel.h"
 #include "core/ui/Form.h"
 #include "core/ui/Interfaces.h"
+#include "core/ui/Platform.h"
+#include "core/ui/PreviewWait.h"
+#include "core/ui/Titles.h"
 #include "engine/EngineRegistry.h"
 
 #include <cstdint>
@@ -18,34 +21,16 @@
 
 namespace plait::core::app {
 
-inline constexpr const char* kAppTitle = "PDF Plait Application";
-inline constexpr const char* kShortTitle = "PDF Plait";
+using ui::kAppTitle;
+using ui::kPathSeparator;
+using ui::kShortTitle;
+using ui::Platform;
+using ui::ProgramTerminated;
 
-// Thrown once the program has been told to end at once (the preview pane never became
-// ready), so that no caller goes on with what it was doing.
-struct ProgramTerminated : std::runtime_error {
-    ProgramTerminated() : std::runtime_error("program terminated") {}
-};
-
-// What the main window asks of the desktop beyond the small dialog interfaces: running the
-// engine while the window stays responsive, the busy cursor, and the other windows.
-class WindowHost {
+// What the main window asks of the desktop beyond the small dialog interfaces and a build's
+// needs: the other windows.
+class WindowHost : public build::EngineHost {
 public:
-    virtual ~WindowHost() = default;
-
-    virtual void setBusyCursor(bool busy) = 0;
-
-    // Runs engine.BuildPDF() and returns its result once the engine has returned. The host
-    // arranges for MainWindow::progressTimerTick() to run once shortly after the start (it
-    // opens the progress window and disables the main window) and for progress.tick() every
-    // 250 ms while the window is open, and lets Cancel reach progress.cancel(). A host
-    // without an event loop may simply call BuildPDF().
-    virtual std::string runEngine(engine::MergeEngine& engine, build::ProgressWindow& progress) = 0;
-
-    // The engine has returned and is about to be released (the batch command prints its
-    // warnings here).
-    virtual void engineFinished(const engine::MergeEngine& /*engine*/) {}
-
     virtual void showSettingsDialog() {}
     virtual void showAbout() {}
     // Closes every window of the program (the shutdown sequence has decided to end).
@@ -88,16 +73,16 @@ public:
     const outline::Outline& outline() const { return outlineEditor_->outline(); }
     outline::OutlineEditor& outlineEditor() { return *outlineEditor_; }
     outline::KeyCounter& bmKeyCount() { return bmKeyCount_; }
-    build::ProgressWindow* progressWindow() { return progress_.get(); }
+    build::ProgressWindow* progressWindow() { return driver_.progress(); }
 
     // State held for the whole run.
     std::int16_t overlayType() const { return overlayType_; }
     const std::string& currentSettingsFile() const { return currentSettingsFile_; }
-    const std::string& lastOutputFile() const { return lastOutputFile_; }
+    const std::string& lastOutputFile() const { return driver_.lastOutputFile(); }
     bool firstOpenDialog() const { return firstOpenDialog_; }
     bool& firstOpenDialogFlag() { return firstOpenDialog_; }
     const std::string& blankPreviewHtml() const { return blankPreviewHtml_; }
-    bool building() const { return building_; }
+    bool building() const { return driver_.building(); }
     ui::FileDialogState& fileDialogState() { return dialog_; }
 
     // Input list (add, move, remove, click).
@@ -152,7 +137,7 @@ public:
 
     // What the engine of the last build noted (options it does not carry out, damage it
     // repaired, ...), and a call once each build has ended, so a view can offer them.
-    const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
+    const std::vector<std::string>& lastWarnings() const { return driver_.lastWarnings(); }
     std::function<void()> onBuildFinished;
 
     // Preview pane.
@@ -161,7 +146,9 @@ public:
     void showBlankPage();
 
     // The output name completion of a build.
-    std::string fixOutName(std::string name, const std::string& extension) const;
+    std::string fixOutName(std::string name, const std::string& extension) const {
+        return driver_.fixOutName(std::move(name), extension);
+    }
 
 private:
     void loadSteps();
@@ -169,7 +156,6 @@ private:
     void setListControlsEnabled(bool enabled);
     void notifyInputs(ListChange change, std::size_t index = 0, std::size_t other = 0);
     void setStatus(const std::string& text);
-    void fail(const std::string& text);
 
     MainWindowServices s_;
     ui::Form form_;
@@ -177,15 +163,12 @@ private:
     std::unique_ptr<settings::SettingsModel> settings_;
     outline::KeyCounter bmKeyCount_;
     std::unique_ptr<outline::OutlineEditor> outlineEditor_;
-    std::unique_ptr<build::ProgressWindow> progress_;
     std::int16_t overlayType_ = 0;
     std::string currentSettingsFile_;
-    std::string lastOutputFile_;
     bool firstOpenDialog_ = true;
-    bool building_ = false;
     std::string blankPreviewHtml_;
     ui::FileDialogState dialog_;
-    std::vector<std::string> lastWarnings_;
+    build::BuildDriver driver_;
 };
 
 // True for a name that ends in the settings files' extension (.plt, in any case).

@@ -1,5 +1,7 @@
 #include "Markup.h"
 
+#include "core/ui/Text.h"
+
 #include <array>
 
 namespace plait::core::build {
@@ -14,15 +16,6 @@ std::string colorDigits(ui::ColorValue color) {
         digits.push_back(kHex[b & 0xF]);
     }
     return digits;
-}
-
-std::string trimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
 }
 
 std::string_view unitCode(int listIndex) {
@@ -40,11 +33,11 @@ std::string_view unitCode(int listIndex) {
 
 std::string noteMarkup(const ui::Form& settings) {
     std::string text = "<A X1=72 Y1=288 X2=288 Y2=72 TITLE=\"";
-    text += trimBlanks(settings.text("txtNoteTitle"));
+    text += ui::trimBlanks(settings.text("txtNoteTitle"));
     text += "\" NOTE=\"";
-    text += trimBlanks(settings.text("txtNote"));
+    text += ui::trimBlanks(settings.text("txtNote"));
     text += "\" PAGES=\"";
-    text += trimBlanks(settings.text("txtNotePages"));
+    text += ui::trimBlanks(settings.text("txtNotePages"));
     text += "\">";
     return text;
 }
@@ -52,14 +45,14 @@ std::string noteMarkup(const ui::Form& settings) {
 std::string attachmentMarkup(const ui::Form& settings) {
     std::string text;
     for (int row = 1; row <= 5; ++row) {
-        const std::string file = trimBlanks(settings.text("txtAttach" + std::to_string(row)));
+        const std::string file = ui::trimBlanks(settings.text("txtAttach" + std::to_string(row)));
         if (file.empty()) {
             continue;
         }
         text += "<EMBED SRC=\"";
         text += file;
         text += "\" DESCR=\"";
-        text += trimBlanks(settings.text("txtAttachDesc" + std::to_string(row)));
+        text += ui::trimBlanks(settings.text("txtAttachDesc" + std::to_string(row)));
         text += "\">";
     }
     return text;

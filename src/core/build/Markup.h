@@ -12,11 +12,8 @@ namespace plait::core::build {
 
 // A colour as six upper-case hexadecimal digits RRGGBB. Only the low 24 bits count, so a
 // system colour 0x800000nn gives the digits of its number in the red place (0x80000005
-// gives 050000): that is what the engine has always received for one.
+// gives 050000): the engine's colour attributes are defined that way.
 std::string colorDigits(ui::ColorValue color);
-
-// Leading and trailing blanks removed (blanks only; tabs and line breaks stay).
-std::string trimBlanks(std::string_view text);
 
 // The note: <A X1=72 Y1=288 X2=288 Y2=72 TITLE="..." NOTE="..." PAGES="...">, the three
 // fields trimmed.

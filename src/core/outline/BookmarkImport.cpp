@@ -1,7 +1,7 @@
 #include "BookmarkImport.h"
 
-#include "core/build/Results.h"
 #include "engine/MergeEngine.h"
+#include "engine/Results.h"
 #include "engine/TagReader.h"
 
 #include <algorithm>
@@ -108,7 +108,7 @@ std::string runBookmarkListing(engine::MergeEngine& engine, const std::string& i
 }
 
 std::optional<std::string> listingFailureMessage(std::string_view result) {
-    return build::failureMessage(result);
+    return engine::failureMessage(result);
 }
 
 namespace {

@@ -46,7 +46,7 @@ double leadingNumber(std::string_view text);
 // child is made visible, so imported parents end up expanded.
 //
 // The attributes are asked in a fixed order per tag (LEVEL, LEVEL again when above 1,
-// DESCR, PAGE, LEVEL), as the engine's reader has always been asked.
+// DESCR, PAGE, LEVEL); a call transcript of the import shows exactly these questions.
 // Returns the number of entries added. The outline should be empty beforehand.
 std::size_t loadTags(TagSource& source, Outline& outline);
 

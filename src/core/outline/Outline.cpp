@@ -280,14 +280,8 @@ void Outline::setSelectedClosed(bool closed) {
     }
 }
 
-int Outline::subscribe(Listener listener) {
-    const int id = nextListener_++;
-    listeners_.emplace(id, std::move(listener));
-    return id;
-}
-
-void Outline::unsubscribe(int id) {
-    listeners_.erase(id);
+ui::Subscription Outline::subscribe(Listener listener) {
+    return listeners_.subscribe(std::move(listener));
 }
 
 Outline::Batch::Batch(Outline& outline) : outline_(outline) {
@@ -307,11 +301,7 @@ void Outline::notify(Change change, const Entry* entry) {
         batchChanged_ = true;
         return;
     }
-    // A listener may unsubscribe while being told; walk a copy.
-    const auto listeners = listeners_;
-    for (const auto& [id, listener] : listeners) {
-        listener(change, entry);
-    }
+    listeners_.notify(change, entry);
 }
 
 } // namespace plait::core::outline

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ui/Subscription.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -107,8 +109,8 @@ public:
     // The tag becomes the old tag through its first "|", then "Y" or "N".
     void setSelectedClosed(bool closed);
 
-    int subscribe(Listener listener);
-    void unsubscribe(int id);
+    // The listener hears of every change while the handle lives.
+    ui::Subscription subscribe(Listener listener);
 
     // Holds back notifications while many entries are added at once (an import); at its
     // end listeners hear one Structure and one Selection change.
@@ -132,8 +134,7 @@ private:
     KeyCounter& keys_;
     EntryList top_;
     Entry* selected_ = nullptr;
-    std::map<int, Listener> listeners_;
-    int nextListener_ = 1;
+    ui::Listeners<Change, const Entry*> listeners_;
     int batchDepth_ = 0;
     bool batchChanged_ = false;
 };

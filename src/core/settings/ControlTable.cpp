@@ -145,7 +145,7 @@ constexpr Row toolbar(std::string_view name, int tab, std::span<const std::strin
 }
 
 // Collection order. The stored controls come first, exactly in the order a settings file
-// holds them; that order is the original dialog's control order and files depend on it.
+// holds them: the record order is part of the file format, and readers depend on it.
 constexpr ControlDef kControls[] = {
     chk("chkMediaRepeat", kTabMedia, "Repeat media"),
     chk("chkMediaMouse", kTabMedia, "Play media when cursor is moved into annotation area"),

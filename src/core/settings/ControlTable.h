@@ -109,6 +109,16 @@ std::size_t storedFieldCount();
 // The settings file's type letter for a stored kind, '\0' for the others.
 char typeLetter(ControlKind kind);
 
+// List positions that rules and build steps act on.
+// Compat_Com: "Acrobat 5.0 (128-Bit)"; the entries before it encrypt with 40-bit keys or not at all.
+inline constexpr int kCompat128Bit = 2;
+// cmbStamp: "Approved (w/ Text)" to "Received" carry the user's text and take no angle.
+inline constexpr int kFirstTextStamp = 13;
+inline constexpr int kLastTextStamp = 16;
+// optPgAlign members: 0 none, 1 left, 2 centre, 3 right.
+inline constexpr int kPageAlignCenter = 2;
+inline constexpr int kPageAlignRight = 3;
+
 // Stamp pictures: picture n (1..21) shows cmbStamp entry n; this one is the blank.
 inline constexpr int kBlankStampPicture = 22;
 // Position pictures of imgFromPage: a page with the origin corner marked.

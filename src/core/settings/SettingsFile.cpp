@@ -1,18 +1,15 @@
 #include "SettingsFile.h"
 
 #include "Windows1252.h"
+#include "core/ui/AtomicFile.h"
+#include "core/ui/Text.h"
 
 #include "engine/RegularFile.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <limits>
 #include <optional>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plait::core::settings {
 
@@ -42,19 +39,9 @@ SettingsRecord parseHeader(std::string_view rest) {
     return r;
 }
 
-std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // A whole number with optional blanks around it, as the line writer gives it.
 std::optional<long long> parseNumber(std::string_view s) {
-    s = trimBlanks(s);
+    s = ui::trimmed(s, ui::kBlanksAndTabs);
     if (!s.empty() && s.front() == '+') {
         s.remove_prefix(1);
     }
@@ -81,7 +68,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 // "True" / "False" as written; numbers as any non-zero is true.
 std::optional<bool> parseBool(std::string_view s) {
-    s = trimBlanks(s);
+    s = ui::trimmed(s, ui::kBlanksAndTabs);
     if (equalsIgnoringCase(s, "True")) {
         return true;
     }
@@ -318,91 +305,9 @@ std::string writeSettingsFile(const SettingsModel& model, int overlayType,
 }
 
 std::string saveFileAtomically(const std::string& path, std::string_view bytes, bool ownerOnly) {
-    namespace fs = std::filesystem;
-    const auto failure = [&path](const char* what, int err) {
-        return "Cannot save the settings file '" + path + "': " + what + " (" + std::strerror(err) + ").";
-    };
-
-    fs::path target(path);
-    std::error_code ec;
-    // Write through a symbolic link to the file it names rather than replacing the link.
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
-        if (!ec) {
-            target = resolved;
-        }
-    }
-    fs::path dir = target.parent_path();
-    if (dir.empty()) {
-        dir = ".";
-    }
-
-    struct stat existing {};
-    const bool exists = ::stat(target.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) {
-        return failure("a folder of that name exists", EISDIR);
-    }
-    if (exists && ::access(target.c_str(), W_OK) != 0) {
-        // Replacing the file by rename would get around its write protection.
-        return failure("the file is write-protected", errno);
-    }
-
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target.string() + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return failure("the file cannot be created", errno);
-        }
-    }
-    if (fd < 0) {
-        return failure("the file cannot be created", EEXIST);
-    }
-
-    const auto abandon = [&](const char* what) {
-        const int err = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return failure(what, err);
-    };
-    if (ownerOnly) {
-        if (::fchmod(fd, 0600) != 0) {
-            return abandon("its permissions cannot be set");
-        }
-    } else if (exists) {
-        // Best effort: a file owned by someone else may refuse it, and then keeps the default mode.
-        (void)::fchmod(fd, existing.st_mode & 07777);
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return abandon("writing failed");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        return abandon("writing failed");
-    }
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        return failure("writing failed", err);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int err = errno;
-        ::unlink(temp.c_str());
-        return failure("the file cannot be replaced", err);
-    }
-    // Make the rename itself durable.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)::fsync(dirFd);
-        ::close(dirFd);
+    if (const auto failure = ui::replaceFileAtomically(path, bytes, ownerOnly)) {
+        return "Cannot save the settings file '" + path + "': " + failure->what + " (" +
+               std::strerror(failure->error) + ").";
     }
     return {};
 }

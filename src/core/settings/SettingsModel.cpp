@@ -1,5 +1,8 @@
 #include "SettingsModel.h"
 
+#include "Passwords.h"
+#include "core/ui/Text.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -151,12 +154,12 @@ void setPgPosImage(ui::Form& f, const ui::Control&) {
     f.setValue("imgFromPage", picture);
 }
 
-// Stamps 13 to 16 carry the user's text and take no angle; every other stamp the reverse.
+// The text stamps carry the user's text and take no angle; every other stamp the reverse.
 void stampChanged(ui::Form& f, const ui::Control& combo) {
     const int p = combo.value;
     const int pictures = static_cast<int>(combo.items.size()) - 1;
     f.setValue("picStamp", p > 0 && p <= pictures ? p : kBlankStampPicture);
-    const bool withText = p > 12 && p < 17;
+    const bool withText = p >= kFirstTextStamp && p <= kLastTextStamp;
     f.setEnabled("txtStampText", withText);
     f.setEnabled("lblStampText", withText);
     f.setEnabled("txtStampAngle", !withText);
@@ -182,10 +185,6 @@ void transparencyChanged(ui::Form& f, const ui::Control& box) {
     if (auto pos = sliderPositionFor(box.text)) {
         f.setValue("sldTransparency", *pos);
     }
-}
-
-bool isBlank(char ch) {
-    return ch == ' ' || ch == '\t';
 }
 
 } // namespace
@@ -241,30 +240,16 @@ void resetSettings(std::unique_ptr<SettingsModel>& model) {
 }
 
 std::optional<std::string> confirmationMessage(const SettingsModel& model, std::string_view leftBox) {
-    if (leftBox == "open2_txt") {
-        const std::string first = model.text("open1_txt");
-        if (!first.empty() && model.text("open2_txt") != first) {
-            return "Open Password does not match confirmation - please re-enter.";
-        }
-    } else if (leftBox == "perm2_txt") {
-        const std::string first = model.text("perm1_txt");
-        if (!first.empty() && model.text("perm2_txt") != first) {
-            return "Permissions Password does not match confirmation - please re-enter.";
+    for (const auto& pair : passwordPairs()) {
+        if (pair.confirmation == leftBox) {
+            return passwordMismatch(model, pair);
         }
     }
     return std::nullopt;
 }
 
 std::optional<int> sliderPositionFor(std::string_view text) {
-    std::size_t b = 0;
-    std::size_t e = text.size();
-    while (b < e && isBlank(text[b])) {
-        ++b;
-    }
-    while (e > b && isBlank(text[e - 1])) {
-        --e;
-    }
-    std::string_view s = text.substr(b, e - b);
+    std::string_view s = ui::trimmed(text, ui::kBlanksAndTabs);
     bool negative = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
         negative = s.front() == '-';

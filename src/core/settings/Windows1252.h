@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-// Windows-1252, the code page settings files have always been written in, to and from the
+// Windows-1252, the code page of the settings file format, to and from the
 // UTF-8 the program keeps its text in. The five bytes the code page leaves undefined map to
 // the C1 controls of the same number, so any byte string survives a round trip.
 namespace plait::core::settings {

@@ -53,36 +53,31 @@ const Control& Form::at(std::string_view name, int index) const {
 }
 
 std::string Form::text(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->text : std::string();
+    return at(name, index).text;
 }
 
 int Form::value(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->value : 0;
+    return at(name, index).value;
 }
 
 std::string Form::listText(std::string_view name) const {
-    const Control* c = find(name);
-    return c ? c->listText() : std::string();
+    return at(name).listText();
 }
 
 ColorValue Form::color(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->color : 0;
+    return at(name, index).color;
 }
 
 bool Form::enabled(std::string_view name, int index) const {
-    const Control* c = find(name, index);
-    return c ? c->enabled : false;
+    return at(name, index).enabled;
 }
 
 bool Form::buttonPressed(std::string_view name, int button) const {
-    const Control* c = find(name);
-    if (c == nullptr || button < 1 || static_cast<std::size_t>(button) > c->buttons.size()) {
+    const Control& c = at(name);
+    if (button < 1 || static_cast<std::size_t>(button) > c.buttons.size()) {
         return false;
     }
-    return c->buttons[static_cast<std::size_t>(button - 1)] != 0;
+    return c.buttons[static_cast<std::size_t>(button - 1)] != 0;
 }
 
 void Form::setText(std::string_view name, int index, std::string text) { setText(at(name, index), std::move(text)); }
@@ -194,20 +189,12 @@ void Form::onButtonClick(std::string_view name, std::function<void(Form&, int)> 
     buttonRules_[std::string(name)].push_back(std::move(rule));
 }
 
-int Form::subscribe(Listener listener) {
-    const int id = nextListener_++;
-    listeners_.emplace(id, std::move(listener));
-    return id;
+Subscription Form::subscribe(Listener listener) {
+    return listeners_.subscribe(std::move(listener));
 }
 
-void Form::unsubscribe(int id) { listeners_.erase(id); }
-
 void Form::changed(Control& c, Property p, bool runRules) {
-    // Copy: a listener may unsubscribe while we iterate.
-    auto listeners = listeners_;
-    for (auto& [id, l] : listeners) {
-        l(c, p);
-    }
+    listeners_.notify(c, p);
     if (runRules && p != Property::Enabled && p != Property::Visible) {
         auto it = rules_.find(c.name);
         if (it != rules_.end()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Subscription.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -79,7 +81,8 @@ public:
 
     const std::deque<Control>& controls() const { return controls_; }
 
-    // Value access by name. Missing controls read as empty / 0 / false.
+    // Value access by name. Like the setters, a missing control is a programming error
+    // (std::out_of_range); a button number outside the toolbar reads as not pressed.
     std::string text(std::string_view name, int index = -1) const;
     int value(std::string_view name, int index = -1) const;
     bool checked(std::string_view name, int index = -1) const { return value(name, index) == 1; }
@@ -120,8 +123,8 @@ public:
     // Click rules of toolbars: run after clickButton; the int is the button number.
     void onButtonClick(std::string_view name, std::function<void(Form&, int)> rule);
 
-    int subscribe(Listener listener);
-    void unsubscribe(int id);
+    // The listener hears of every change while the handle lives.
+    Subscription subscribe(Listener listener);
 
 protected:
     void changed(Control& c, Property p, bool runRules);
@@ -131,8 +134,7 @@ private:
     std::multimap<std::string, std::size_t, std::less<>> byName_;
     std::map<std::string, std::vector<Rule>, std::less<>> rules_;
     std::map<std::string, std::vector<std::function<void(Form&, int)>>, std::less<>> buttonRules_;
-    std::map<int, Listener> listeners_;
-    int nextListener_ = 1;
+    Listeners<const Control&, Property> listeners_;
 };
 
 } // namespace plait::ui

@@ -20,9 +20,7 @@ ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::Merge
     timer_.start();
 }
 
-ProgressDialog::~ProgressDialog() {
-    model_.unsubscribe(listener_);
-}
+ProgressDialog::~ProgressDialog() = default;
 
 void ProgressDialog::showChange(const ui::Control& c, ui::Property p) {
     if (c.name == "frmPDFProcess") {

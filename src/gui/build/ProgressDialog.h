@@ -33,7 +33,7 @@ private:
     core::build::ProgressWindow& model_;
     engine::MergeEngine& engine_;
     QTimer timer_;
-    int listener_ = 0;
+    ui::Subscription listener_;
 };
 
 } // namespace plait::gui

@@ -85,12 +85,7 @@ void OutlineEditorView::rebind(core::outline::OutlineEditor& editor) {
 }
 
 void OutlineEditorView::subscribe() {
-    binding_ = std::make_shared<int>(0);
-    std::weak_ptr<int> alive = binding_;
-    editor_->outline().subscribe([this, alive](Outline::Change change, const Entry* entry) {
-        if (alive.expired()) {
-            return;
-        }
+    binding_ = editor_->outline().subscribe([this](Outline::Change change, const Entry* entry) {
         switch (change) {
         case Outline::Change::Structure:
             rebuild();

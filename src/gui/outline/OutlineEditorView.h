@@ -70,7 +70,7 @@ private:
     OutlineEditorServices services_;
     QHash<const core::outline::Entry*, QTreeWidgetItem*> items_;
     // Lives as long as the current binding; listeners of an earlier outline hold it weakly.
-    std::shared_ptr<int> binding_;
+    ui::Subscription binding_;
     int updating_ = 0;
 };
 

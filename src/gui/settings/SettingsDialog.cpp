@@ -1,6 +1,8 @@
 #include "SettingsDialog.h"
 
 #include "SettingsPictures.h"
+#include "core/ui/PreviewWait.h"
+#include "core/ui/Titles.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/ui/Accessibility.h"
 #include "gui/ui/FormBinder.h"
@@ -46,8 +48,8 @@ namespace settings = core::settings;
 
 namespace {
 
-constexpr const char* kAppTitle = "PDF Plait Application";
-constexpr const char* kShortTitle = "PDF Plait";
+using ui::kAppTitle;
+using ui::kShortTitle;
 
 // The window's own geometry, in twips.
 constexpr int kMinWidth = 8880;
@@ -123,11 +125,7 @@ SettingsDialog::SettingsDialog(settings::SettingsModel& model, SettingsDialogSer
     layoutWindow();
 }
 
-SettingsDialog::~SettingsDialog() {
-    if (modelAlive_) {
-        *modelAlive_ = false;
-    }
-}
+SettingsDialog::~SettingsDialog() = default;
 
 int SettingsDialog::twipsToPixels(int twips, int dpi) {
     return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
@@ -300,11 +298,8 @@ void SettingsDialog::bindModel() {
 // Masks or unmasks the password boxes now and whenever "Mask Passwords" changes in the
 // current model (a replaced model's listener falls silent).
 void SettingsDialog::watchMasking() {
-    modelAlive_ = std::make_shared<bool>(true);
-    std::weak_ptr<bool> alive = modelAlive_;
-    model_->subscribe([this, alive](const ui::Control& c, ui::Property p) {
-        auto flag = alive.lock();
-        if (flag && *flag && c.name == "Check1" && p == ui::Property::Value) {
+    masking_ = model_->subscribe([this](const ui::Control& c, ui::Property p) {
+        if (c.name == "Check1" && p == ui::Property::Value) {
             applyMasking();
         }
     });
@@ -312,9 +307,8 @@ void SettingsDialog::watchMasking() {
 }
 
 void SettingsDialog::rebind(settings::SettingsModel& model) {
-    if (modelAlive_) {
-        *modelAlive_ = false;
-    }
+    // The old model may be gone already; the handle knows and leaves it alone.
+    masking_.reset();
     model_ = &model;
     binder_->rebind(model);
     watchMasking();
@@ -477,13 +471,7 @@ void SettingsDialog::browserwait() {
     if (pane == nullptr || s_.events == nullptr) {
         return;
     }
-    for (int passes = 0; passes < 50000 && pane->readyState() != 4; ++passes) {
-        s_.events->processEvents();
-    }
-    if (pane->readyState() != 4) {
-        s_.messages.show("Browser not in ready state", kAppTitle, ui::Icon::None, ui::Buttons::Ok);
-        s_.events->terminate();
-    }
+    ui::waitForPreview(*pane, *s_.events, s_.messages);
 }
 
 void SettingsDialog::resizeEvent(QResizeEvent* e) {

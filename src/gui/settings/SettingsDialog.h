@@ -111,7 +111,7 @@ private:
     core::settings::SettingsModel* model_;
     SettingsDialogServices s_;
     std::unique_ptr<FormBinder> binder_;
-    std::shared_ptr<bool> modelAlive_;
+    ui::Subscription masking_;
 
     QWidget* tabControl_ = nullptr;
     QWidget* tabRows_ = nullptr;

@@ -35,8 +35,8 @@ private:
     int& depth_;
 };
 
-// Multi-line boxes hold CR LF line breaks in the model, as the settings files and the engine's
-// markup have always had them; the editor itself works with bare line feeds.
+// Multi-line boxes hold CR LF line breaks in the model, the line break of the settings files
+// and of the engine's markup; the editor itself works with bare line feeds.
 QString toEditorText(const std::string& text) {
     QString s = QString::fromStdString(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -104,12 +104,8 @@ void FormBinder::rebind(ui::Form& form) {
 }
 
 void FormBinder::unbindAll() {
-    // The old model may already be destroyed, so it is never touched here: its listener is
-    // silenced through the shared flag instead of being unsubscribed.
-    if (alive_) {
-        *alive_ = false;
-    }
-    alive_.reset();
+    // The old model may already be destroyed; the handle then has nothing to undo.
+    listener_.reset();
     for (auto& c : connections_) {
         QObject::disconnect(c);
     }
@@ -156,14 +152,7 @@ void FormBinder::bindAll() {
         }
     }
 
-    alive_ = std::make_shared<bool>(true);
-    std::weak_ptr<bool> alive = alive_;
-    listener_ = form_->subscribe([this, alive](const Control& c, ui::Property p) {
-        auto flag = alive.lock();
-        if (flag && *flag) {
-            onModelChange(c, p);
-        }
-    });
+    listener_ = form_->subscribe([this](const Control& c, ui::Property p) { onModelChange(c, p); });
     refresh();
 }
 
@@ -327,6 +316,117 @@ void FormBinder::push(const Control& c) {
     }
 }
 
+namespace {
+
+// A text box's text and background.
+void pushText(QWidget* w, const Control& c) {
+    // A text box's background is part of its look (the grey of an unusable password box).
+    if (c.color != 0) {
+        const QColor base = FormBinder::toQColor(c.color, QApplication::palette(w));
+        if (w->palette().color(QPalette::Active, QPalette::Base) != base) {
+            QPalette pal = w->palette();
+            pal.setColor(QPalette::Active, QPalette::Base, base);
+            pal.setColor(QPalette::Inactive, QPalette::Base, base);
+            w->setPalette(pal);
+        }
+    }
+    if (auto* line = qobject_cast<QLineEdit*>(w)) {
+        const QString text = QString::fromStdString(c.text);
+        if (line->text() != text) {
+            line->setText(text);
+        }
+    } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
+        const QString text = toEditorText(c.text);
+        if (plain->toPlainText() != text) {
+            plain->setPlainText(text);
+        }
+    }
+}
+
+// A combo box's entries (from the table, through the model) and its selection.
+void pushList(QWidget* w, const Control& c) {
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        QStringList items;
+        for (const std::string& item : c.items) {
+            items << QString::fromStdString(item);
+        }
+        QStringList shown;
+        for (int i = 0; i < combo->count(); ++i) {
+            shown << combo->itemText(i);
+        }
+        if (!c.items.empty() && shown != items) {
+            combo->clear();
+            combo->addItems(items);
+        }
+        const int index = c.value >= 0 && c.value < combo->count() ? c.value : -1;
+        if (combo->currentIndex() != index) {
+            combo->setCurrentIndex(index);
+        }
+    }
+}
+
+// The value of a control that is not a toolbar button, in the way its kind shows it.
+void pushValue(QWidget* w, const Control& c) {
+    switch (c.kind) {
+    case ControlKind::TextBox:
+        pushText(w, c);
+        break;
+    case ControlKind::CheckBox:
+        if (auto* check = qobject_cast<QCheckBox*>(w)) {
+            const Qt::CheckState state =
+                c.value == 1 ? Qt::Checked : (c.value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
+            if (state == Qt::PartiallyChecked) {
+                check->setTristate(true);
+            }
+            check->setCheckState(state);
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            button->setChecked(c.value != 0);
+        }
+        break;
+    case ControlKind::OptionButton:
+        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            if (button->isChecked() != (c.value != 0)) {
+                // Releasing one member of an exclusive group is refused by Qt, so the group's
+                // exclusivity is lifted while the model's state is written.
+                const bool exclusive = button->autoExclusive();
+                button->setAutoExclusive(false);
+                button->setChecked(c.value != 0);
+                button->setAutoExclusive(exclusive);
+            }
+        }
+        break;
+    case ControlKind::ComboBox:
+        pushList(w, c);
+        break;
+    // System colours resolve through the application's palette for the widget's class, not the
+    // widget's own palette, which holds whatever colour was set before.
+    case ControlKind::PictureBox:
+        setBackground(w, FormBinder::toQColor(c.color, QApplication::palette(w)));
+        break;
+    case ControlKind::Label:
+        setForeground(w, FormBinder::toQColor(c.color, QApplication::palette(w)));
+        break;
+    case ControlKind::Slider:
+        if (auto* slider = qobject_cast<QSlider*>(w)) {
+            if (slider->value() != c.value && !slider->isSliderDown()) {
+                slider->setValue(c.value);
+            }
+        }
+        break;
+    case ControlKind::StatusBar:
+        if (auto* bar = qobject_cast<QStatusBar*>(w)) {
+            bar->showMessage(QString::fromStdString(c.text));
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            label->setText(QString::fromStdString(c.text));
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
 void FormBinder::pushTo(const Control& c, const Binding& b) {
     QObject* o = b.target;
     if (auto* action = qobject_cast<QAction*>(o)) {
@@ -368,99 +468,7 @@ void FormBinder::pushTo(const Control& c, const Binding& b) {
         return;
     }
 
-    switch (c.kind) {
-    case ControlKind::TextBox:
-        // A text box's background is part of its look (the grey of an unusable password box).
-        if (c.color != 0) {
-            const QColor base = toQColor(c.color, QApplication::palette(w));
-            if (w->palette().color(QPalette::Active, QPalette::Base) != base) {
-                QPalette pal = w->palette();
-                pal.setColor(QPalette::Active, QPalette::Base, base);
-                pal.setColor(QPalette::Inactive, QPalette::Base, base);
-                w->setPalette(pal);
-            }
-        }
-        if (auto* line = qobject_cast<QLineEdit*>(w)) {
-            const QString text = QString::fromStdString(c.text);
-            if (line->text() != text) {
-                line->setText(text);
-            }
-        } else if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) {
-            const QString text = toEditorText(c.text);
-            if (plain->toPlainText() != text) {
-                plain->setPlainText(text);
-            }
-        }
-        break;
-    case ControlKind::CheckBox:
-        if (auto* check = qobject_cast<QCheckBox*>(w)) {
-            const Qt::CheckState state =
-                c.value == 1 ? Qt::Checked : (c.value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
-            if (state == Qt::PartiallyChecked) {
-                check->setTristate(true);
-            }
-            check->setCheckState(state);
-        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            button->setChecked(c.value != 0);
-        }
-        break;
-    case ControlKind::OptionButton:
-        if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            if (button->isChecked() != (c.value != 0)) {
-                // Releasing one member of an exclusive group is refused by Qt, so the group's
-                // exclusivity is lifted while the model's state is written.
-                const bool exclusive = button->autoExclusive();
-                button->setAutoExclusive(false);
-                button->setChecked(c.value != 0);
-                button->setAutoExclusive(exclusive);
-            }
-        }
-        break;
-    case ControlKind::ComboBox:
-        if (auto* combo = qobject_cast<QComboBox*>(w)) {
-            QStringList items;
-            for (const std::string& item : c.items) {
-                items << QString::fromStdString(item);
-            }
-            QStringList shown;
-            for (int i = 0; i < combo->count(); ++i) {
-                shown << combo->itemText(i);
-            }
-            if (!c.items.empty() && shown != items) {
-                combo->clear();
-                combo->addItems(items);
-            }
-            const int index = c.value >= 0 && c.value < combo->count() ? c.value : -1;
-            if (combo->currentIndex() != index) {
-                combo->setCurrentIndex(index);
-            }
-        }
-        break;
-    // System colours resolve through the application's palette for the widget's class, not the
-    // widget's own palette, which holds whatever colour was set before.
-    case ControlKind::PictureBox:
-        setBackground(w, toQColor(c.color, QApplication::palette(w)));
-        break;
-    case ControlKind::Label:
-        setForeground(w, toQColor(c.color, QApplication::palette(w)));
-        break;
-    case ControlKind::Slider:
-        if (auto* slider = qobject_cast<QSlider*>(w)) {
-            if (slider->value() != c.value && !slider->isSliderDown()) {
-                slider->setValue(c.value);
-            }
-        }
-        break;
-    case ControlKind::StatusBar:
-        if (auto* bar = qobject_cast<QStatusBar*>(w)) {
-            bar->showMessage(QString::fromStdString(c.text));
-        } else if (auto* label = qobject_cast<QLabel*>(w)) {
-            label->setText(QString::fromStdString(c.text));
-        }
-        break;
-    default:
-        break;
-    }
+    pushValue(w, c);
 }
 
 QWidget* FormBinder::widget(const std::string& name, int index) const {

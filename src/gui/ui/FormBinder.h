@@ -86,8 +86,7 @@ private:
 
     QPointer<QWidget> root_;
     ui::Form* form_;
-    std::shared_ptr<bool> alive_;
-    int listener_ = 0;
+    ui::Subscription listener_;
     int pushing_ = 0;
     SliderClick sliderClick_;
     PictureSource pictures_;

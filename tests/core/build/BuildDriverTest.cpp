@@ -255,7 +255,7 @@ TEST(ProgressWindow, ShowsWhatTheEngineReports) {
     engine::RecordingEngine e;
     core::build::ProgressWindow p;
     int captionSets = 0;
-    p.subscribe([&](const ui::Control& c, ui::Property prop) {
+    const ui::Subscription listening = p.subscribe([&](const ui::Control& c, ui::Property prop) {
         captionSets += c.name == "frmPDFProcess" && prop == ui::Property::Text;
     });
     p.load();

@@ -264,13 +264,22 @@ TEST(OutlineKeys, CounterSurvivesResetOfTheDialog) {
 TEST(OutlineKeys, RulesOfADiscardedEditorDoNothing) {
     KeyCounter keys;
     auto fields = makeFields();
+    // The handle outlives the outline: it must see no change once the editor is gone (a
+    // rule that kept the outline alive would still rewrite its entry).
+    int changes = 0;
+    plait::ui::Subscription listening;
     {
         OutlineEditor editor(*fields, keys);
         editor.insert();
+        listening = editor.outline().subscribe([&](Outline::Change, const Entry*) { ++changes; });
+        fields->setText("txtOutlineText", "before");
+        ASSERT_GT(changes, 0) << "the rules reach a live editor's outline";
     }
+    changes = 0;
     fields->setText("txtOutlineText", "after"); // must not touch freed memory
     fields->setValue("chkOutline", 0);
-    SUCCEED();
+    EXPECT_EQ(changes, 0);
+    listening.reset();
 }
 
 TEST(BookmarkMarkup, WritesEveryLineByteForByte) {

@@ -86,3 +86,23 @@ TEST(SettingsDefaults, ResetReplacesEveryChangedValue) {
     EXPECT_TRUE(m->buttonPressed("tbTextAlign", 1));
     EXPECT_FALSE(m->buttonPressed("tbTextAlign", 3));
 }
+
+TEST(SettingsTable, NamedListPositionsNameTheEntriesTheySayAndEveryGetterIsStrict) {
+    auto model = SettingsModel::create();
+    EXPECT_EQ(model->at("Compat_Com").items.at(kCompat128Bit), "Acrobat 5.0 (128-Bit)");
+    EXPECT_EQ(model->at("cmbStamp").items.at(kFirstTextStamp), "Approved (w/ Text)");
+    EXPECT_EQ(model->at("cmbStamp").items.at(kLastTextStamp), "Received");
+    EXPECT_EQ(model->at("cmbStamp").items.at(kLastTextStamp + 1), "Witness");
+    EXPECT_NE(model->find("optPgAlign", kPageAlignCenter), nullptr);
+    EXPECT_NE(model->find("optPgAlign", kPageAlignRight), nullptr);
+
+    // A misspelt name fails loudly whichever way it is used.
+    EXPECT_THROW((void)model->text("txtPgLft"), std::out_of_range);
+    EXPECT_THROW((void)model->value("chkPages"), std::out_of_range);
+    EXPECT_THROW((void)model->checked("optPgAlign", 9), std::out_of_range);
+    EXPECT_THROW((void)model->listText("cmbNumbers"), std::out_of_range);
+    EXPECT_THROW((void)model->color("picColour"), std::out_of_range);
+    EXPECT_THROW((void)model->enabled("txtStamp"), std::out_of_range);
+    EXPECT_THROW(model->setText("txtPgLft", "1"), std::out_of_range);
+    EXPECT_EQ(model->text("txtSize"), "10");
+}

@@ -1,4 +1,5 @@
 #include "core/settings/SettingsModel.h"
+#include "core/support/Fakes.h"
 
 #include <gtest/gtest.h>
 
@@ -18,15 +19,6 @@ void expectEnabled(const SettingsModel& m, const std::vector<const char*>& names
         EXPECT_EQ(m.enabled(n), on) << n;
     }
 }
-
-struct FakeColorDialog : ui::ColorDialog {
-    std::deque<std::optional<ui::ColorValue>> answers;
-    std::optional<ui::ColorValue> pickColor() override {
-        auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-};
 
 struct FakeFileDialog : ui::FileDialog {
     std::deque<std::string> answers;
@@ -273,7 +265,7 @@ TEST(Pictures, TransparencyTextMovesTheSlider) {
 
 TEST(Pictures, ColourButtonsStoreOnlyConfirmedColours) {
     auto m = SettingsModel::create();
-    FakeColorDialog dialog;
+    plait::test::FakeColorDialog dialog;
     dialog.answers = {0x00336699, std::nullopt};
     clickColorButton(*m, "btnColor", dialog);
     clickColorButton(*m, "btnTextColor", dialog); // cancelled

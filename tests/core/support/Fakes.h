@@ -67,6 +67,20 @@ private:
     }
 };
 
+// The colour dialog answers from a script; nothing left means the user cancelled.
+class FakeColorDialog : public ui::ColorDialog {
+public:
+    std::optional<ui::ColorValue> pickColor() override {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        const auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<std::optional<ui::ColorValue>> answers;
+};
+
 class FakeShell : public ui::ShellOpen {
 public:
     void open(const std::string& path) override { opened.push_back(path); }

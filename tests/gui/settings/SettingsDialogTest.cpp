@@ -33,20 +33,6 @@
 
 namespace {
 
-// The colour dialog answers from a script; nothing left means the user cancelled.
-class FakeColorDialog : public plait::ui::ColorDialog {
-public:
-    std::deque<std::optional<plait::ui::ColorValue>> next;
-    std::optional<plait::ui::ColorValue> pickColor() override {
-        if (next.empty()) {
-            return std::nullopt;
-        }
-        auto c = next.front();
-        next.pop_front();
-        return c;
-    }
-};
-
 namespace settings = plait::core::settings;
 using plait::gui::FormBinder;
 using plait::gui::SettingsDialog;
@@ -98,7 +84,7 @@ struct Fixture {
     }
 
     plait::test::FakeMessageBox messages;
-    FakeColorDialog colors;
+    plait::test::FakeColorDialog colors;
     plait::test::FakeFileDialog files;
     plait::test::FakeShell shell;
     bool firstOpen = true;
@@ -357,7 +343,7 @@ TEST(SettingsDialog, OkKeepsEverything) {
 
 TEST(SettingsDialog, ColourAndAttachmentButtonsUseTheInjectedDialogs) {
     Fixture f;
-    f.colors.next = {0x000000FFu, std::nullopt};
+    f.colors.answers = {0x000000FFu, std::nullopt};
     f.w<QPushButton>("btnColor")->click();
     EXPECT_EQ(f.model->color("picColor"), 0x000000FFu);
     EXPECT_EQ(f.w("picColor")->palette().color(QPalette::Window), QColor(255, 0, 0));

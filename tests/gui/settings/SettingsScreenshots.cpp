@@ -17,20 +17,6 @@
 
 namespace {
 
-// The colour dialog answers from a script; nothing left means the user cancelled.
-class FakeColorDialog : public plait::ui::ColorDialog {
-public:
-    std::deque<std::optional<plait::ui::ColorValue>> next;
-    std::optional<plait::ui::ColorValue> pickColor() override {
-        if (next.empty()) {
-            return std::nullopt;
-        }
-        auto c = next.front();
-        next.pop_front();
-        return c;
-    }
-};
-
 QString fileSlug(std::string_view caption) {
     return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))
         .toLower()
@@ -48,7 +34,7 @@ TEST(SettingsScreenshots, DISABLED_WriteEveryTab) {
     ASSERT_TRUE(QDir().mkpath(dir));
 
     plait::test::FakeMessageBox messages;
-    FakeColorDialog colors;
+    plait::test::FakeColorDialog colors;
     plait::test::FakeFileDialog files;
     plait::test::FakeShell shell;
     bool firstOpen = true;

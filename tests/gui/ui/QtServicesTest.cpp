@@ -32,3 +32,8 @@ TEST(QtServices, BoxesBelongToTheWindowTheUserIsWorkingIn) {
     QApplication::processEvents();
     EXPECT_EQ(plait::gui::dialogOwner(&main), &main);
 }
+
+TEST(QtTestPrinting, AFailingQStringComparisonShowsTheText) {
+    EXPECT_EQ(::testing::PrintToString(QStringLiteral("Gr\u00FC\u00DFe \"x\"")), "\"Gr\u00FC\u00DFe \"x\"\"");
+    EXPECT_EQ(::testing::PrintToString(QString()), "\"\"");
+}

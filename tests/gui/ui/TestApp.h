@@ -3,6 +3,16 @@
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <QString>
+
+#include <ostream>
+
+// How a failing comparison prints a QString: its text in quotes, as UTF-8, instead of the
+// object's bytes. Declared beside QString (the global namespace) so that the test framework
+// finds it.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace plait::test {
 

@@ -1,12 +1,13 @@
 #include "Steps.h"
 
 #include "core/build/Markup.h"
+#include "core/ui/Text.h"
 
 namespace plait::core::build::steps {
 
 void note(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
-    if (trimBlanks(s.text("txtNote")).empty() || trimBlanks(s.text("txtNotePages")).empty()) {
+    if (ui::trimBlanks(s.text("txtNote")).empty() || ui::trimBlanks(s.text("txtNotePages")).empty()) {
         return;
     }
     ctx.engine.call("setFileDataS", {"annotes", noteMarkup(s)});
@@ -23,7 +24,7 @@ void attachments(StepContext& ctx) {
 }
 
 void textArea(StepContext& ctx) {
-    if (trimBlanks(ctx.settings.text("txtTextArea")).empty()) {
+    if (ui::trimBlanks(ctx.settings.text("txtTextArea")).empty()) {
         return;
     }
     ctx.engine.call("setFileDataS", {"_text_", textAreaMarkup(ctx.settings)});

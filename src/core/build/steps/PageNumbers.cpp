@@ -1,5 +1,7 @@
 #include "Steps.h"
 
+#include "core/settings/ControlTable.h"
+
 namespace plait::core::build::steps {
 
 void pageNumbersOutside(StepContext& ctx) {
@@ -9,9 +11,9 @@ void pageNumbersOutside(StepContext& ctx) {
 void pageNumbers(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
     // The alignment goes to the engine whether or not numbers are switched on.
-    if (s.value("optPgAlign", 2) == 1) {
+    if (s.checked("optPgAlign", settings::kPageAlignCenter)) {
         ctx.engine.call("setPageNumAlign", {"C"});
-    } else if (s.value("optPgAlign", 3) == 1) {
+    } else if (s.checked("optPgAlign", settings::kPageAlignRight)) {
         ctx.engine.call("setPageNumAlign", {"R"});
     }
     if (s.value("chkPage") != 1) {

@@ -1,27 +1,22 @@
 #include "Steps.h"
 
+#include "core/settings/ControlTable.h"
+#include "core/settings/Passwords.h"
+
 #include <array>
 #include <string_view>
 #include <utility>
 
 namespace plait::core::build::steps {
 
-bool passwordsAgree(const ui::Form& settings) {
-    const auto agree = [&](std::string_view first, std::string_view confirm) {
-        const std::string text = settings.text(first);
-        return text.empty() || settings.text(confirm) == text;
-    };
-    return agree("open1_txt", "open2_txt") && agree("perm1_txt", "perm2_txt");
-}
-
 void security(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
-    if (!passwordsAgree(s)) {
+    if (!settings::passwordsAgree(s)) {
         return; // the build has warned already; no half-secured output
     }
     ctx.engine.call("setOwner", {s.text("perm1_txt")});
     ctx.engine.call("setUser", {s.text("open1_txt")});
-    if (s.listIndex("Compat_Com") > 1) {
+    if (s.listIndex("Compat_Com") >= settings::kCompat128Bit) {
         ctx.engine.call("setEncrypt128");
     }
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kRestrictions{{

@@ -9,10 +9,6 @@
 // the settings form by control name and calls the engine; none changes the form.
 namespace plait::core::build::steps {
 
-// Both password pairs agree: each first box is empty or its confirmation equals it,
-// exactly, with case. The security step runs only then.
-bool passwordsAgree(const ui::Form& settings);
-
 void security(StepContext& ctx);           // a
 void pageNumbersOutside(StepContext& ctx); // b
 void note(StepContext& ctx);               // c

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace plait::core::app {
+namespace plait::ui {
 
 // File-system and process facts the program's logic needs. The default implementation asks
 // the system; tests override what they must pin down (the temporary folder, say).
@@ -31,4 +31,4 @@ public:
 // The separator the program puts between a folder and a file name.
 inline constexpr char kPathSeparator = '/';
 
-} // namespace plait::core::app
+} // namespace plait::ui

@@ -6,7 +6,7 @@
 
 namespace fs = std::filesystem;
 
-namespace plait::core::app {
+namespace plait::ui {
 
 std::string Platform::tempDir() const {
     std::error_code ec;
@@ -84,4 +84,4 @@ bool Platform::sameFile(const std::string& a, const std::string& b) const {
     return ca == cb;
 }
 
-} // namespace plait::core::app
+} // namespace plait::ui

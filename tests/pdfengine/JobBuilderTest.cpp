@@ -1,0 +1,129 @@
+#include "pdfengine/JobBuilder.h"
+#include "engine/Operations.h"
+#include "pdfengine/Job.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using plait::pdf::Job;
+using plait::pdf::JobBuilder;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+// A fresh job filled by one builder from the calls, in order.
+struct Built {
+    Job job;
+    JobBuilder builder{job};
+    Built& call(std::string_view op, std::vector<std::string> args = {}) {
+        builder.apply(op, args);
+        return *this;
+    }
+};
+
+TEST(JobBuilderWarnings, NumbersThatAreNoNumbersAreNotedAndIgnored) {
+    Built b;
+    b.call("setAngle", {"ninety"}).call("setPageDown", {"12pt"}).call("setPageScale", {"50"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setAngle: \"ninety\" is not a number; ignored",
+                                         "setPageDown: \"12pt\" is not a number; ignored"));
+    EXPECT_FALSE(b.job.geometry.angle);
+    EXPECT_EQ(b.job.geometry.down, 0);
+    EXPECT_EQ(b.job.geometry.scalePercent, 50);
+}
+
+TEST(JobBuilderWarnings, BoxesWithoutAreaOrANumberAreIgnored) {
+    Built b;
+    b.call("setCropBox", {"0", "0", "0", "100"})
+        .call("setArtBox", {"0", "10", "100", "10"})
+        .call("setTrimBox", {"0", "0", "x", "100"})
+        .call("setMediaBox", {"0", "0", "200", "100"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setCropBox: the box has no area; ignored",
+                                         "setArtBox: the box has no area; ignored",
+                                         "setTrimBox: \"x\" is not a number; ignored"));
+    EXPECT_FALSE(b.job.geometry.cropBox);
+    EXPECT_FALSE(b.job.geometry.artBox);
+    EXPECT_FALSE(b.job.geometry.trimBox);
+    ASSERT_TRUE(b.job.geometry.mediaBox);
+    EXPECT_EQ((*b.job.geometry.mediaBox)[2], 200);
+}
+
+TEST(JobBuilderWarnings, ScalesAndPageSizesMustBeAboveZero) {
+    Built b;
+    b.call("setPageScale", {"0"}).call("setPageSize", {"100", "-1"}).call("setPageSize", {"0", "50"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setPageScale: a scale must be above 0 percent; ignored",
+                                         "setPageSize: a page needs a width and a height above 0; ignored",
+                                         "setPageSize: a page needs a width and a height above 0; ignored"));
+    EXPECT_FALSE(b.job.geometry.scalePercent);
+    EXPECT_FALSE(b.job.geometry.pageSize);
+}
+
+TEST(JobBuilderWarnings, UnknownKeysModesAndUnitsFallBackAndSaySo) {
+    Built b;
+    b.call("setSort", {"size"})
+        .call("setAutoScale", {"sideways"})
+        .call("setImpose", {"4-up"})
+        .call("setOnePage", {"tile"})
+        .call("setUnits", {"furlong"})
+        .call("setPageRight", {"2"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setSort: unknown sort key \"size\"; inputs kept in list order",
+                                         "setAutoScale: unknown mode \"sideways\"; ignored",
+                                         "setImpose: unknown layout \"4-up\"; ignored",
+                                         "setOnePage: unknown layout \"tile\"; ignored",
+                                         "setUnits: unknown unit \"furlong\"; points are used"));
+    EXPECT_EQ(b.job.sort, 0);
+    EXPECT_FALSE(b.job.geometry.scaleUp || b.job.geometry.scaleDown);
+    EXPECT_EQ(b.job.geometry.right, 2) << "an unknown unit reads lengths as points";
+
+    // Blank values are "not given" and say nothing.
+    Built quiet;
+    quiet.call("setSort", {" "}).call("setAutoScale", {""}).call("setImpose", {""}).call("setUnits", {""});
+    EXPECT_THAT(quiet.job.notes, IsEmpty());
+}
+
+TEST(JobBuilderWarnings, TransparencyIsClampedAndAnUnknownBlendModeIsNormal) {
+    Built b;
+    b.call("setTransparency", {"150", "Dazzle"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setTransparency: a transparency is 0 to 100 percent; 100 is used",
+                                         "setTransparency: unknown blend mode \"Dazzle\"; Normal is used"));
+    EXPECT_EQ(b.job.compose.transparency, 100);
+    EXPECT_EQ(b.job.compose.blend, "Normal");
+
+    Built low;
+    low.call("setTransparency", {"-5", ""});
+    EXPECT_THAT(low.job.notes, ElementsAre("setTransparency: a transparency is 0 to 100 percent; 0 is used"));
+    EXPECT_EQ(low.job.compose.transparency, 0);
+}
+
+TEST(JobBuilderWarnings, AttributesNeedANameAndMediaFlagsAreKnownLetters) {
+    Built b;
+    b.call("setAttribute", {" ", "value"})
+        .call("setAttribute", {" Dept ", "Sales"})
+        .call("setMediaPlay", {"o, x"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setAttribute: an attribute without a name is ignored",
+                                         "setMediaPlay: unknown flag \"x\"; ignored"));
+    ASSERT_EQ(b.job.description.attributes.size(), 1u);
+    EXPECT_EQ(b.job.description.attributes[0].first, "Dept");
+    EXPECT_TRUE(b.job.media.onPageOpen);
+}
+
+// Every operation of the protocol is one the builder knows: none of them falls through to
+// the catch-all note, whatever its (blank) arguments.
+TEST(JobBuilderWarnings, EveryOperationOfTheTableIsHandled) {
+    for (const auto& op : plait::engine::operationTable()) {
+        Built b;
+        b.call(op.name, std::vector<std::string>(static_cast<std::size_t>(op.arity), ""));
+        for (const auto& note : b.job.notes) {
+            EXPECT_THAT(note, ::testing::Not(HasSubstr("not supported"))) << op.name;
+        }
+    }
+    Built unknown;
+    unknown.call("setNothing");
+    EXPECT_THAT(unknown.job.notes, ElementsAre(HasSubstr("setNothing")));
+}
+
+} // namespace

@@ -1,5 +1,6 @@
 #include "CliServices.h"
 
+#include "engine/Results.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 
@@ -161,7 +162,7 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
         drawProgress(progress, true);
     }
     std::string result = future.get();
-    cancelled_ = result == pdf::kCancelledResult;
+    cancelled_ = result == engine::kCancelledResult;
     return result;
 }
 

@@ -1,6 +1,7 @@
 // Hostile outlines, name trees, page lists and long loops: each costs time and memory in
 // proportion to the file, and a cancel reaches every loop that grows with the input.
 
+#include "engine/Results.h"
 #include "Fixtures.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
@@ -223,7 +224,7 @@ TEST(CancelChecks, ABuildCancelledBeforeItStartsWritesNothing) {
     Build build;
     build.call("setOutFile", {out.string()}).call("setInFile", {in});
     build.engine.setCancelBuild(1);
-    EXPECT_EQ(build.run(), kCancelledResult);
+    EXPECT_EQ(build.run(), engine::kCancelledResult);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.root()), fs::directory_iterator()), 1);
 }
 

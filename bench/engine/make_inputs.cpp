@@ -26,12 +26,13 @@ static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned se
         std::string content = "BT /F1 10 Tf 50 780 Td 12 TL\n";
         for (int line = 0; line < 60; ++line) {
             content += "(";
-            for (int c = 0; c < 45; ++c) content += static_cast<char>('a' + rng() % 26);
+            for (int c = 0; c < 45; ++c)
+                content += static_cast<char>('a' + rng() % 26);
             content += ") '\n";
         }
         content += "ET\n";
-        QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-            "<< /Type /Page /MediaBox [0 0 612 792] >>"));
+        QPDFObjectHandle page =
+            pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
         QPDFObjectHandle res = QPDFObjectHandle::parse("<< /Font << >> >>");
         res.getKey("/Font").replaceKey("/F1", font);
         page.replaceKey("/Resources", res);
@@ -47,7 +48,8 @@ static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned se
             item.replaceKey("/Title", QPDFObjectHandle::newUnicodeString("Chapter " + std::to_string(b + 1)));
             item.replaceKey("/Parent", outlines);
             item.replaceKey("/Dest", QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{
-                                         all[static_cast<size_t>(b * pages / bookmarks)], QPDFObjectHandle::newName("/Fit")}));
+                                         all[static_cast<size_t>(b * pages / bookmarks)],
+                                         QPDFObjectHandle::newName("/Fit")}));
             if (prev.isInitialized()) {
                 prev.replaceKey("/Next", item);
                 item.replaceKey("/Prev", prev);
@@ -69,11 +71,11 @@ static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned se
 // "ledger" on average about 8.4 times a page and the phrase "quantum marmalade" exactly once.
 static void writeWordsPdf(const fs::path& path, int pages) {
     static const char* const words[] = {
-        "account", "balance", "report",  "summary", "quarter", "revenue", "expense", "profit",  "market",
-        "client",  "service", "product", "sales",   "growth",  "budget",  "forecast", "audit", "policy",
-        "review",  "figure",  "total",   "annual",  "monthly", "weekly",  "region",  "office",  "staff",
-        "project", "status",  "value",   "price",   "order",   "supply",  "demand",  "stock",   "cash",
-        "asset",   "credit",  "debit",   "invoice", "payment", "receipt", "notes",   "table",   "chart"};
+        "account", "balance", "report",  "summary", "quarter", "revenue", "expense",  "profit", "market",
+        "client",  "service", "product", "sales",   "growth",  "budget",  "forecast", "audit",  "policy",
+        "review",  "figure",  "total",   "annual",  "monthly", "weekly",  "region",   "office", "staff",
+        "project", "status",  "value",   "price",   "order",   "supply",  "demand",   "stock",  "cash",
+        "asset",   "credit",  "debit",   "invoice", "payment", "receipt", "notes",    "table",  "chart"};
     const int vocabulary = static_cast<int>(sizeof words / sizeof *words);
     QPDF pdf;
     pdf.emptyPDF();

@@ -2,9 +2,13 @@
 
 namespace plait::engine {
 
-void EngineRegistry::add(std::string name, Factory factory) { factories_[std::move(name)] = std::move(factory); }
+void EngineRegistry::add(std::string name, Factory factory) {
+    factories_[std::move(name)] = std::move(factory);
+}
 
-bool EngineRegistry::contains(std::string_view name) const { return factories_.find(name) != factories_.end(); }
+bool EngineRegistry::contains(std::string_view name) const {
+    return factories_.find(name) != factories_.end();
+}
 
 std::unique_ptr<MergeEngine> EngineRegistry::create(std::string_view name) const {
     auto it = factories_.find(name);

@@ -26,7 +26,9 @@ void MergeEngine::call(std::string_view operation, std::initializer_list<std::st
     call(operation, std::move(list));
 }
 
-std::string MergeEngine::BuildPDF() { return onBuild(); }
+std::string MergeEngine::BuildPDF() {
+    return onBuild();
+}
 
 int MergeEngine::getNextTag() {
     onTagCall("getNextTag", {});

@@ -85,7 +85,9 @@ constexpr std::array kOperations{
 
 } // namespace
 
-std::span<const Operation> operationTable() { return kOperations; }
+std::span<const Operation> operationTable() {
+    return kOperations;
+}
 
 const Operation* findOperation(std::string_view name) {
     for (const auto& op : kOperations) {

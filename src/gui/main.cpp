@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
 
     // Builds run in the engine worker when it is installed beside the program (or, in a build
     // tree, where it was built); a partial install builds in this process.
-    const std::string worker = plait::worker::findWorker(QCoreApplication::applicationFilePath().toStdString(),
-                                                         PLAIT_WORKER_PATH);
+    const std::string worker =
+        plait::worker::findWorker(QCoreApplication::applicationFilePath().toStdString(), PLAIT_WORKER_PATH);
     plait::gui::Application program(nullptr, worker);
     program.start(files);
     return QApplication::exec();

@@ -31,7 +31,8 @@ std::string describe(const EngineError& e) {
 // PLAIT_TEST_STALL=cancellable makes reading an input wait until the build is cancelled,
 // =stuck makes it wait for good, as a parser loop would; "MODE:NAME" stalls only on the input
 // whose file name is NAME.
-void testStall([[maybe_unused]] const engine::MergeEngine& engine, [[maybe_unused]] const std::string& doing) {
+void testStall([[maybe_unused]] const engine::MergeEngine& engine,
+               [[maybe_unused]] const std::string& doing) {
 #ifdef PLAIT_TEST_HOOKS
     const char* value = std::getenv("PLAIT_TEST_STALL");
     if (value == nullptr) {

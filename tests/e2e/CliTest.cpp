@@ -129,7 +129,8 @@ TEST_F(Cli, CorruptInputFailsAndLeavesTheOldOutput) {
 
 TEST_F(Cli, UnwritableFolderCannotBeCreated) {
     makePdf(dir.path("a.pdf"), "a", 1);
-    const Result r = runPlait({"build", "-o", dir.path("no/such/folder/out.pdf").string(), "a.pdf"}, dir.root());
+    const Result r =
+        runPlait({"build", "-o", dir.path("no/such/folder/out.pdf").string(), "a.pdf"}, dir.root());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_THAT(r.err, HasSubstr("Cannot create output file."));
 }

@@ -1,8 +1,8 @@
 // Hostile outlines, name trees, page lists and long loops: each costs time and memory in
 // proportion to the file, and a cancel reaches every loop that grows with the input.
 
-#include "engine/Results.h"
 #include "Fixtures.h"
+#include "engine/Results.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PageList.h"

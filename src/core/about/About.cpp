@@ -13,8 +13,8 @@ std::string title() {
 }
 
 std::string versionText() {
-    return "Version " + std::to_string(PLAIT_VERSION_MAJOR) + "." + std::to_string(PLAIT_VERSION_MINOR) + "." +
-           std::to_string(PLAIT_VERSION_PATCH);
+    return "Version " + std::to_string(PLAIT_VERSION_MAJOR) + "." + std::to_string(PLAIT_VERSION_MINOR) +
+           "." + std::to_string(PLAIT_VERSION_PATCH);
 }
 
 std::optional<Command> findSystemInfoTool(const std::function<std::string(const std::string&)>& which) {
@@ -24,10 +24,7 @@ std::optional<Command> findSystemInfoTool(const std::function<std::string(const 
         std::vector<std::string> arguments;
     };
     const Candidate candidates[] = {
-        {"kinfocenter", {}},
-        {"gnome-control-center", {"info-overview"}},
-        {"hardinfo2", {}},
-        {"hardinfo", {}},
+        {"kinfocenter", {}}, {"gnome-control-center", {"info-overview"}}, {"hardinfo2", {}}, {"hardinfo", {}},
         {"lshw-gtk", {}},
     };
     for (const auto& c : candidates) {

@@ -47,7 +47,8 @@ MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, in
     l.chkViewer.left = l.labOutfile.left + D::gap;
     l.chkPreview.left = l.chkViewer.left + l.chkViewer.width + D::gap;
     l.go.left = l.cmdOutput.left + l.cmdOutput.width + 2 * D::gap;
-    l.go.top = l.labOutfile.top + (l.chkViewer.top + l.chkViewer.height - l.labOutfile.top) / 2 - l.go.height / 2;
+    l.go.top =
+        l.labOutfile.top + (l.chkViewer.top + l.chkViewer.height - l.labOutfile.top) / 2 - l.go.height / 2;
 
     const int paneHeight = l.labOutfile.top - D::margin - l.webBrowser.top;
     l.webBrowser.height = paneHeight > D::margin ? paneHeight : D::margin;

@@ -16,7 +16,8 @@ constexpr std::array kListControls{"mnuRemove", "mnuRemoveAll", "mnuView", "mnuB
 constexpr const char* kAddFilter =
     "PDF Files (*.pdf)|*.pdf|AVI Movie (*.avi)|*.avi|Flash (*.swf)|*.swf|GIF Files (*.gif)|*.gif|Jpeg Files "
     "(*.jpg, *.jpeg)|*.jpg;*.jpeg|MP3 Audio (*.mp3)|*.mp3|MP4 Audio/Video (*.mp4)|*.mp4|MPEG Movie (*.mpg, "
-    "*.mpeg)|*.mpg;*.mpeg|TIFF Files (*.tif, *.tiff)|*.tif;*.tiff|Quick Time Movie (*.mov)|*.mov|Windows Media "
+    "*.mpeg)|*.mpg;*.mpeg|TIFF Files (*.tif, *.tiff)|*.tif;*.tiff|Quick Time Movie (*.mov)|*.mov|Windows "
+    "Media "
     "(*.wmv, *.wma)|*.wmv;*.wma|Windows WAVE Audio (*.wav)|*.wav|All Files (*.*)|*.*";
 
 } // namespace
@@ -49,7 +50,9 @@ MainWindow::MainWindow(MainWindowServices services)
     control("btnDown", ControlKind::CommandButton, "", false);
     control("btnRemove", ControlKind::CommandButton, "", false);
     // Drawn in the desktop's text colour, as the settings dialog's labels are.
-    form_.add({.name = "labOutfile", .kind = ControlKind::Label, .caption = "Output File",
+    form_.add({.name = "labOutfile",
+               .kind = ControlKind::Label,
+               .caption = "Output File",
                .color = settings::kButtonText});
     control("txtOutfile", ControlKind::TextBox);
     control("cmdOutput", ControlKind::CommandButton, "...");
@@ -205,7 +208,8 @@ bool MainWindow::insertFile(const std::string& path) {
     const std::size_t nul = path.find('\0');
     const std::string checked = path.substr(0, nul);
     if (!s_.platform.exists(checked)) {
-        s_.messages.show("File '" + checked + "' not found", kShortTitle, ui::Icon::Exclamation, ui::Buttons::Ok);
+        s_.messages.show("File '" + checked + "' not found", kShortTitle, ui::Icon::Exclamation,
+                         ui::Buttons::Ok);
         return false;
     }
 
@@ -313,7 +317,9 @@ void MainWindow::clickEntry(std::size_t index) {
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void MainWindow::clickToolbar(int index) { form_.clickButton("Toolbar1", index); }
+void MainWindow::clickToolbar(int index) {
+    form_.clickButton("Toolbar1", index);
+}
 
 void MainWindow::toolbarClicked(int index) {
     switch (index) {
@@ -382,7 +388,9 @@ void MainWindow::chooseOutputFile() {
     }
 }
 
-void MainWindow::setStatus(const std::string& text) { form_.setText("StatusBar1", text); }
+void MainWindow::setStatus(const std::string& text) {
+    form_.setText("StatusBar1", text);
+}
 
 void MainWindow::viewSelectedFile() {
     const InputEntry* entry = inputs_.selectedEntry();
@@ -399,8 +407,8 @@ void MainWindow::openManual() {
     const std::string dir = s_.platform.programDir();
     const std::string candidates[] = {
         dir + kPathSeparator + "PDFPlaitAPP.pdf",
-        dir + kPathSeparator + ".." + kPathSeparator + "share" + kPathSeparator + "pdfplait" + kPathSeparator +
-            "PDFPlaitAPP.pdf",
+        dir + kPathSeparator + ".." + kPathSeparator + "share" + kPathSeparator + "pdfplait" +
+            kPathSeparator + "PDFPlaitAPP.pdf",
     };
     for (const auto& c : candidates) {
         if (s_.platform.exists(c)) {
@@ -424,9 +432,13 @@ void MainWindow::addOutputFile() {
     }
 }
 
-void MainWindow::showSettings() { s_.host.showSettingsDialog(); }
+void MainWindow::showSettings() {
+    s_.host.showSettingsDialog();
+}
 
-void MainWindow::showAbout() { s_.host.showAbout(); }
+void MainWindow::showAbout() {
+    s_.host.showAbout();
+}
 
 // ---------------------------------------------------------------------------------------------
 // The build

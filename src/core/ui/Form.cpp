@@ -80,7 +80,9 @@ bool Form::buttonPressed(std::string_view name, int button) const {
     return c.buttons[static_cast<std::size_t>(button - 1)] != 0;
 }
 
-void Form::setText(std::string_view name, int index, std::string text) { setText(at(name, index), std::move(text)); }
+void Form::setText(std::string_view name, int index, std::string text) {
+    setText(at(name, index), std::move(text));
+}
 
 void Form::setText(Control& c, std::string text) {
     if (c.text == text) {
@@ -90,7 +92,9 @@ void Form::setText(Control& c, std::string text) {
     changed(c, Property::Text, true);
 }
 
-void Form::setValue(std::string_view name, int index, int value) { setValue(at(name, index), value); }
+void Form::setValue(std::string_view name, int index, int value) {
+    setValue(at(name, index), value);
+}
 
 void Form::setValue(Control& c, int value) {
     if (c.kind == ControlKind::OptionButton && value != 0) {
@@ -115,11 +119,17 @@ void Form::setValue(Control& c, int value) {
     changed(c, c.kind == ControlKind::ComboBox ? Property::ListIndex : Property::Value, rule);
 }
 
-void Form::pickOption(std::string_view name, int index) { setValue(at(name, index), 1); }
+void Form::pickOption(std::string_view name, int index) {
+    setValue(at(name, index), 1);
+}
 
-void Form::setListIndex(std::string_view name, int index) { setValue(at(name), index); }
+void Form::setListIndex(std::string_view name, int index) {
+    setValue(at(name), index);
+}
 
-void Form::setColor(std::string_view name, int index, ColorValue color) { setColor(at(name, index), color); }
+void Form::setColor(std::string_view name, int index, ColorValue color) {
+    setColor(at(name, index), color);
+}
 
 void Form::setColor(Control& c, ColorValue color) {
     if (c.color == color) {
@@ -129,7 +139,9 @@ void Form::setColor(Control& c, ColorValue color) {
     changed(c, Property::Color, true);
 }
 
-void Form::setEnabled(std::string_view name, int index, bool enabled) { setEnabled(at(name, index), enabled); }
+void Form::setEnabled(std::string_view name, int index, bool enabled) {
+    setEnabled(at(name, index), enabled);
+}
 
 void Form::setEnabled(Control& c, bool enabled) {
     if (c.enabled == enabled) {
@@ -183,7 +195,9 @@ void Form::clickButton(std::string_view name, int button) {
     }
 }
 
-void Form::onChange(std::string_view name, Rule rule) { rules_[std::string(name)].push_back(std::move(rule)); }
+void Form::onChange(std::string_view name, Rule rule) {
+    rules_[std::string(name)].push_back(std::move(rule));
+}
 
 void Form::onButtonClick(std::string_view name, std::function<void(Form&, int)> rule) {
     buttonRules_[std::string(name)].push_back(std::move(rule));

@@ -40,11 +40,11 @@ struct Control {
     int index = -1; // member of a control array, else -1
     ControlKind kind = ControlKind::Other;
     std::string caption{};
-    std::string text{};              // TextBox text, StatusBar panel 1
-    int value = 0;                   // CheckBox, OptionButton, ComboBox list index, Slider
+    std::string text{};               // TextBox text, StatusBar panel 1
+    int value = 0;                    // CheckBox, OptionButton, ComboBox list index, Slider
     std::vector<std::string> items{}; // ComboBox entries
     std::vector<int> buttons{};       // Toolbar: state of button n at buttons[n-1]; 0 for separators
-    ColorValue color = 0;            // PictureBox background / Label text colour
+    ColorValue color = 0;             // PictureBox background / Label text colour
     bool enabled = true;
     bool visible = true;
 

@@ -23,11 +23,11 @@ public:
 // The state of a window's shared file dialog. Every file choice reconfigures it before
 // showing it, and whatever it does not set stays from the previous choice.
 struct FileDialogState {
-    std::string fileName;     // in: proposed name; out: chosen name ("" when cancelled)
-    std::string defaultExt;   // ".pdf", ".plt" or "" (added to a typed name without one)
-    std::string filter;       // "Description|*.a;*.b|All Files (*.*)|*.*"
-    std::string initDir;      // "" leaves the folder to the dialog
-    long flags = 0;           // kMultiSelect, kOverwritePrompt, ...
+    std::string fileName;   // in: proposed name; out: chosen name ("" when cancelled)
+    std::string defaultExt; // ".pdf", ".plt" or "" (added to a typed name without one)
+    std::string filter;     // "Description|*.a;*.b|All Files (*.*)|*.*"
+    std::string initDir;    // "" leaves the folder to the dialog
+    long flags = 0;         // kMultiSelect, kOverwritePrompt, ...
     int maxFileSize = 260;
 
     static constexpr long kOverwritePrompt = 0x2;

@@ -39,7 +39,8 @@ void AboutDialog::startSysInfo() {
         started = startProgram(QString::fromStdString(tool->program), args);
     }
     if (!started) {
-        messages_.show(core::about::kSysInfoUnavailable, core::about::title(), ui::Icon::None, ui::Buttons::Ok);
+        messages_.show(core::about::kSysInfoUnavailable, core::about::title(), ui::Icon::None,
+                       ui::Buttons::Ok);
     }
 }
 

@@ -39,8 +39,9 @@ engine::EngineRegistry makeEngines(const std::string& workerPath) {
 // Members in the order they must come to life; they go in reverse.
 struct Application::Parts {
     Parts(ui::FileDialog* fileDialog, const std::string& workerPath)
-        : engines(makeEngines(workerPath)), files(&view), window({messages, fileDialog != nullptr ? *fileDialog : files, shell, *view.preview(),
-                                events, host, engines, platform}),
+        : engines(makeEngines(workerPath)), files(&view),
+          window({messages, fileDialog != nullptr ? *fileDialog : files, shell, *view.preview(), events, host,
+                  engines, platform}),
           colors(&view),
           settings(window.settings(),
                    {messages, colors, fileDialog != nullptr ? *fileDialog : files, shell,

@@ -37,7 +37,8 @@ std::string QtWindowHost::runEngine(engine::MergeEngine& engine, core::build::Pr
         } catch (...) {
             error = std::current_exception();
         }
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
 
     // The one-shot timer: once events flow, the progress window opens and the main window
@@ -89,7 +90,9 @@ void QtWindowHost::closeAllWindows() {
     }
 }
 
-void QtEventPump::processEvents() { QApplication::processEvents(); }
+void QtEventPump::processEvents() {
+    QApplication::processEvents();
+}
 
 void QtEventPump::terminate() {
     // The program ends at once: no shutdown question, nothing saved.

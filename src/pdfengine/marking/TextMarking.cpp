@@ -18,10 +18,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <exception>
-#include <functional>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -464,7 +464,8 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
                 unreadable = true;
                 return;
             }
-            const std::size_t count = std::min(pages, static_cast<std::size_t>(std::max(doc.getNumPages(), 0)));
+            const std::size_t count =
+                std::min(pages, static_cast<std::size_t>(std::max(doc.getNumPages(), 0)));
             TextOutputDev layout(nullptr, false, 0, false, false);
             for (std::size_t first = next.fetch_add(kChunk); first < count; first = next.fetch_add(kChunk)) {
                 for (std::size_t i = first; i < std::min(first + kChunk, count); ++i) {

@@ -18,7 +18,7 @@ protected:
     Harness h;
 };
 
-const char* const kListControls[] = {"go",        "btnUp",   "btnDown", "btnRemove",
+const char* const kListControls[] = {"go",        "btnUp",   "btnDown",      "btnRemove",
                                      "mnuRemove", "mnuView", "mnuRemoveAll", "mnuBuildPDF"};
 
 } // namespace
@@ -46,7 +46,8 @@ TEST_F(MainWindowTest, StartsInMergeModeWithEmptyListAndBlankPreview) {
 TEST_F(MainWindowTest, BlankPreviewIsTheGreyPageInFourLines) {
     const std::string html = w().blankPreviewHtml();
     EXPECT_EQ(html.rfind("<html><style type=\"text/css\">\r\nbody { margin: 0px;", 0), 0u);
-    EXPECT_NE(html.find("background-color: #787878;} \r\n</style>\r\n<body marginwidth=\"0\""), std::string::npos);
+    EXPECT_NE(html.find("background-color: #787878;} \r\n</style>\r\n<body marginwidth=\"0\""),
+              std::string::npos);
     EXPECT_EQ(html.substr(html.size() - 26), "&nbsp;</div></body></html>");
     EXPECT_EQ(std::count(html.begin(), html.end(), '\n'), 3);
 }

@@ -120,8 +120,8 @@ TEST_F(SettingsCommandsTest, UnwritableTargetIsReportedAndNothingIsLost) {
     // A file that exists is replaced only whole: the old one stays when writing fails.
     const auto kept = path("ro/job.plt");
     plait::test::writeFile(kept, "old contents");
-    std::filesystem::permissions(h.platform.root / "ro", std::filesystem::perms::owner_read |
-                                                           std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(h.platform.root / "ro",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     if (::access((h.platform.root / "ro").c_str(), W_OK) != 0) { // root may write anyway
         EXPECT_FALSE(w().saveSettingsTo(kept));
         EXPECT_EQ(slurp(kept), "old contents");

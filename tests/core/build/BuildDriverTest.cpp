@@ -117,7 +117,8 @@ TEST_F(BuildDriverTest, OutputThatResolvesToALaterInputIsRefused) {
         h.log->clear();
         w().form().setText("txtOutfile", name);
         w().buildPDF();
-        EXPECT_THAT(h.messages.texts(), ElementsAre("Cannot have an input file with same name as output file."))
+        EXPECT_THAT(h.messages.texts(),
+                    ElementsAre("Cannot have an input file with same name as output file."))
             << name;
         EXPECT_EQ(h.log->calls().size(), 1u) << name;
     }
@@ -232,7 +233,8 @@ TEST_F(BuildDriverTest, ProgressWindowOpensAndCancelFreesTheMainWindowAtOnce) {
     EXPECT_TRUE(cancelSeen);
     EXPECT_THAT(h.messages.texts(), ElementsAre(HasSubstr("still running")));
     const auto calls = h.log->calls();
-    EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const engine::Call& c) { return c.operation == "BuildPDF"; }),
+    EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
+                            [](const engine::Call& c) { return c.operation == "BuildPDF"; }),
               1);
     EXPECT_FALSE(w().building());
     EXPECT_TRUE(w().form().enabled("frmMain"));

@@ -1,6 +1,5 @@
 #include "Fakes.h"
 
-
 #include <fstream>
 #include <random>
 
@@ -8,7 +7,8 @@ namespace plait::test {
 
 TestPlatform::TestPlatform() {
     std::random_device rd;
-    root = std::filesystem::temp_directory_path() / ("plait-test-" + std::to_string(rd()) + std::to_string(rd()));
+    root = std::filesystem::temp_directory_path() /
+           ("plait-test-" + std::to_string(rd()) + std::to_string(rd()));
     std::filesystem::create_directories(root / "tmp");
     std::filesystem::create_directories(root / "cwd");
     std::filesystem::create_directories(root / "bin");
@@ -34,8 +34,8 @@ Harness::Harness() {
         }
         return e;
     });
-    window = std::make_unique<core::app::MainWindow>(core::app::MainWindowServices{
-        messages, files, shell, preview, events, host, engines, platform});
+    window = std::make_unique<core::app::MainWindow>(
+        core::app::MainWindowServices{messages, files, shell, preview, events, host, engines, platform});
     host.window = window.get();
 }
 

@@ -1,5 +1,5 @@
-#include "core/support/Fakes.h"
 #include "gui/about/AboutDialog.h"
+#include "core/support/Fakes.h"
 #include "gui/ui/TestApp.h"
 
 #include <QLabel>

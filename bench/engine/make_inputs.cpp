@@ -14,12 +14,22 @@
 
 namespace fs = std::filesystem;
 
+// Appends a letter-size page that draws `content` with the font as /F1.
+static void addTextPage(QPDF& pdf, QPDFObjectHandle font, const std::string& content) {
+    QPDFObjectHandle page =
+        pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
+    QPDFObjectHandle res = QPDFObjectHandle::parse("<< /Font << >> >>");
+    res.getKey("/Font").replaceKey("/F1", font);
+    page.replaceKey("/Resources", res);
+    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(page), false);
+}
+
 static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned seed) {
     QPDF pdf;
     pdf.emptyPDF();
     QPDFObjectHandle font = pdf.makeIndirectObject(
         QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
-    QPDFPageDocumentHelper helper(pdf);
     std::mt19937 rng(seed);
     for (int p = 0; p < pages; ++p) {
         // About 3 KB of text a page, like a typical report page.
@@ -31,13 +41,7 @@ static void writePdf(const fs::path& path, int pages, int bookmarks, unsigned se
             content += ") '\n";
         }
         content += "ET\n";
-        QPDFObjectHandle page =
-            pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
-        QPDFObjectHandle res = QPDFObjectHandle::parse("<< /Font << >> >>");
-        res.getKey("/Font").replaceKey("/F1", font);
-        page.replaceKey("/Resources", res);
-        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
-        helper.addPage(QPDFPageObjectHelper(page), false);
+        addTextPage(pdf, font, content);
     }
     if (bookmarks > 0) {
         auto all = pdf.getAllPages();
@@ -81,7 +85,6 @@ static void writeWordsPdf(const fs::path& path, int pages) {
     pdf.emptyPDF();
     QPDFObjectHandle font = pdf.makeIndirectObject(
         QPDFObjectHandle::parse("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"));
-    QPDFPageDocumentHelper helper(pdf);
     std::mt19937 rng(4242);
     for (int p = 0; p < pages; ++p) {
         std::string content = "BT /F1 10 Tf 50 770 Td 14 TL\n";
@@ -98,13 +101,7 @@ static void writeWordsPdf(const fs::path& path, int pages) {
             content += "(" + text + ") '\n";
         }
         content += "ET\n";
-        QPDFObjectHandle page =
-            pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] >>"));
-        QPDFObjectHandle res = QPDFObjectHandle::parse("<< /Font << >> >>");
-        res.getKey("/Font").replaceKey("/F1", font);
-        page.replaceKey("/Resources", res);
-        page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
-        helper.addPage(QPDFPageObjectHelper(page), false);
+        addTextPage(pdf, font, content);
     }
     QPDFWriter w(pdf, path.c_str());
     w.setObjectStreamMode(qpdf_o_generate);

@@ -11,7 +11,8 @@ namespace plait::test {
 // The whole program as main() wires it, started with `files`, its file dialog answering from a
 // script; at the end its windows close without asking to save.
 struct ProgramHarness {
-    explicit ProgramHarness(const QStringList& files = {}) : program((testApp(), &dialogs)) {
+    explicit ProgramHarness(const QStringList& files = {}, const std::string& workerPath = {})
+        : program((testApp(), &dialogs), workerPath) {
         program.start(files);
     }
     ~ProgramHarness() {

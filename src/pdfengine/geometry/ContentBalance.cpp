@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace plait::pdf::geometry {
 namespace {
@@ -52,18 +53,99 @@ private:
     StateBalance balance_;
 };
 
+bool isWhite(char c) {
+    return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+bool isDelimiter(char c) {
+    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
+           c == '/' || c == '%';
+}
+
 } // namespace
 
+StateBalance scanStates(std::string_view c) {
+    StateBalance found;
+    long long depth = 0;
+    const std::size_t n = c.size();
+    std::size_t i = 0;
+    const auto endOfWord = [&](std::size_t from) {
+        while (from < n && !isWhite(c[from]) && !isDelimiter(c[from])) {
+            ++from;
+        }
+        return from;
+    };
+    while (i < n) {
+        const char ch = c[i];
+        if (isWhite(ch)) {
+            ++i;
+        } else if (ch == '%') { // a comment runs to the end of its line
+            while (i < n && c[i] != '\n' && c[i] != '\r') {
+                ++i;
+            }
+        } else if (ch == '(') { // a string: balanced parentheses, a backslash escapes the next byte
+            int nesting = 1;
+            for (++i; i < n && nesting > 0; ++i) {
+                if (c[i] == '\\') {
+                    ++i;
+                } else if (c[i] == '(') {
+                    ++nesting;
+                } else if (c[i] == ')') {
+                    --nesting;
+                }
+            }
+        } else if (ch == '<' && i + 1 < n && c[i + 1] == '<') {
+            i += 2;
+        } else if (ch == '<') { // a hexadecimal string
+            while (i < n && c[i] != '>') {
+                ++i;
+            }
+            ++i;
+        } else if (ch == '/') {
+            i = endOfWord(i + 1);
+        } else if (isDelimiter(ch)) {
+            ++i;
+        } else {
+            const std::size_t end = endOfWord(i);
+            const std::string_view word = c.substr(i, end - i);
+            i = end;
+            if (word == "q") {
+                ++depth;
+            } else if (word == "Q") {
+                if (depth == 0) {
+                    ++found.extra;
+                } else {
+                    --depth;
+                }
+            } else if (word == "ID") {
+                // Inline image data: any bytes, up to an EI that stands as a word of its own.
+                for (i = end + 1; i < n; ++i) {
+                    if (c[i] == 'E' && i + 1 < n && c[i + 1] == 'I' && isWhite(c[i - 1]) &&
+                        (i + 2 == n || isWhite(c[i + 2]) || isDelimiter(c[i + 2]))) {
+                        i += 2;
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    found.open = depth;
+    return found;
+}
+
 StateBalance countStates(QPDFPageObjectHelper page) {
-    StateCounter counter(false);
+    // The decoded bytes are scanned directly: the content tokenizer builds a token object for
+    // every number and name, which costs ten times as much on a page of text.
+    Pl_Buffer buffer("page content");
     try {
-        page.filterContents(&counter);
+        page.pipeContents(&buffer);
     } catch (const QPDFExc&) {
         return {};
     } catch (const std::runtime_error&) {
         return {};
     }
-    return counter.balance();
+    auto data = buffer.getBufferSharedPointer();
+    return scanStates(std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
 }
 
 StateBalance balanceContents(QPDFPageObjectHelper page) {

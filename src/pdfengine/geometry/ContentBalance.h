@@ -2,6 +2,8 @@
 
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <string_view>
+
 namespace plait::pdf::geometry {
 
 // How a page's content leaves the graphics state stack: `open` saves (q) it never restores,
@@ -13,8 +15,12 @@ struct StateBalance {
     bool balanced() const { return open == 0 && extra == 0; }
 };
 
-// Counts q and Q with the content tokenizer (strings, comments and inline images are not
-// mistaken for operators). A page whose content cannot be read counts as balanced.
+// Counts q and Q operators in content bytes; strings, comments, names and inline image data
+// are not mistaken for operators.
+StateBalance scanStates(std::string_view content);
+
+// The same for the decoded content of a page or form. A page whose content cannot be read
+// counts as balanced.
 StateBalance countStates(QPDFPageObjectHelper page);
 
 // Makes the page's content restore everything it saves, so what is drawn before or after it

@@ -435,6 +435,18 @@ QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content
     return stream;
 }
 
+// The small streams that put a page's own content between q and Q and draw the marks' form
+// after it are the same on most pages (the form has the same name on each), so each distinct
+// one is one object that those pages share: a thousand numbered pages write a form each and
+// two shared streams instead of three streams each (the writer sets up its compressor for
+// every stream it writes, which costs more than these streams hold).
+QPDFObjectHandle Canvas::wrapper(const std::string& content) {
+    auto [it, added] = wrappers_.try_emplace(content);
+    if (added)
+        it->second = QPDFObjectHandle::newStream(&pdf_, content);
+    return it->second;
+}
+
 void Canvas::paint() {
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf_).getAllPages();
     std::set<int> touched;
@@ -466,13 +478,13 @@ void Canvas::paint() {
         if (auto it = under_.find(i); it != under_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitUnder", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "q " + name + " Do Q\n"), true);
+            page.addPageContents(wrapper("q " + name + " Do Q\n"), true);
         }
         if (auto it = over_.find(i); it != over_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitOver", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "q\n"), true);
-            page.addPageContents(QPDFObjectHandle::newStream(&pdf_, "\nQ q " + name + " Do Q\n"), false);
+            page.addPageContents(wrapper("q\n"), true);
+            page.addPageContents(wrapper("\nQ q " + name + " Do Q\n"), false);
         }
     }
 }

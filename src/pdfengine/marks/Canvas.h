@@ -101,9 +101,11 @@ public:
 
 private:
     QPDFObjectHandle form(const PageFrame& frame, const std::string& content);
+    QPDFObjectHandle wrapper(const std::string& content);
     QPDF& pdf_;
     Fonts& fonts_;
     std::map<int, std::string> over_, under_;
+    std::map<std::string, QPDFObjectHandle> wrappers_; // see wrapper()
 };
 
 // Operators that draw `lines`: each line's baseline starts at x (left), is centred on x ('C')

@@ -64,6 +64,21 @@ TEST(ContentBalance, CountsOperatorsNotBytesThatLookLikeThem) {
     EXPECT_EQ(extra.open, 0);
     EXPECT_EQ(extra.extra, 2);
 
+    // Escaped and nested parentheses, hexadecimal strings, names, dictionaries and words that
+    // merely start with q or Q; inline image data with "EI" inside a run of bytes.
+    EXPECT_TRUE(geometry::scanStates("q (a\\) Q (b) Q) Tj <51> Tj /Q gs /q1 BDC << /Q 1 >> BDC EMC Qx qq Q")
+                    .balanced());
+    EXPECT_TRUE(geometry::scanStates("q BI /W 4 ID xEIQ EIx\nEI Q").balanced());
+    EXPECT_EQ(geometry::scanStates("q q(Q)Q").open, 1);
+    // Streams of a page are joined by qpdf with a newline: a save in one and its restore in
+    // the next balance.
+    EXPECT_TRUE(countStates([&] {
+                    auto p = page("q 1 0 0 1 0 0 cm");
+                    p.addPageContents(pdf.newStream("Q"), false);
+                    return p;
+                }())
+                    .balanced());
+
     // Balanced content is left exactly as it was; open saves are closed by an added stream
     // without touching the page's own; a stray restore is dropped, and nothing else.
     auto same = page("q 1 0 0 1 5 5 cm Q\n");

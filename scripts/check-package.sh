@@ -23,7 +23,8 @@ dpkg-deb -x "$deb" "$scratch/root"
 echo "Files in $(basename "$deb"):"
 (cd "$scratch/root" && find . -type f -o -type l | sort)
 
-for f in usr/bin/pdfplait usr/bin/plait usr/share/applications/pdfplait.desktop \
+for f in usr/bin/pdfplait usr/bin/plait usr/bin/plait-engine-worker usr/lib/pdfplait/libplait_textmarking.so \
+    usr/lib/pdfplait/libplait_scripts.so usr/share/applications/pdfplait.desktop \
     usr/share/mime/packages/pdfplait-settings.xml usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml \
     usr/share/man/man1/pdfplait.1 usr/share/man/man1/plait.1 usr/share/pdfplait/PDFPlaitAPP.pdf \
     usr/share/icons/hicolor/scalable/apps/pdfplait.svg usr/share/icons/hicolor/48x48/apps/pdfplait.png \
@@ -51,4 +52,15 @@ desktop-file-validate "$scratch/root/usr/share/applications/pdfplait.desktop"
 QT_QPA_PLATFORM=offscreen "$scratch/root/usr/bin/pdfplait" --version | grep -q "PDF Plait" ||
     fail "pdfplait does not start from the package"
 "$scratch/root/usr/bin/plait" --version >/dev/null || fail "plait does not start from the package"
+# The engine finds its modules where the package put them: a build that highlights a word of
+# the manual loads the text-marking module.
+"$scratch/root/usr/bin/plait" settings | awk 'p { print "PDF\r"; p = 0; next } { print } /^\[Field=txthighlight /{ p = 1 }' \
+    >"$scratch/highlight.plt"
+"$scratch/root/usr/bin/plait" build -q --settings "$scratch/highlight.plt" -o "$scratch/marked.pdf" \
+    "$scratch/root/usr/share/pdfplait/PDFPlaitAPP.pdf" 2>"$scratch/marked.log" ||
+    { cat "$scratch/marked.log" >&2; fail "a build from the package failed"; }
+if grep -q "not available" "$scratch/marked.log"; then
+    cat "$scratch/marked.log" >&2
+    fail "the engine does not find its modules in the package"
+fi
 echo "check-package: $(basename "$deb") is complete"

@@ -1,4 +1,4 @@
-#include "FontFinder.h"
+#include "pdfengine/marks/FontFinder.h"
 
 #include <fontconfig/fontconfig.h>
 
@@ -9,7 +9,7 @@
 
 namespace plait::pdf::marks {
 
-std::vector<FoundFont> fontsCovering(const std::u32string& characters, std::size_t limit) {
+std::vector<FoundFont> findFontsCovering(const std::u32string& characters, std::size_t limit) {
     static std::once_flag initialised;
     static bool ready = false;
     std::call_once(initialised, [] { ready = FcInit() == FcTrue; });
@@ -76,3 +76,10 @@ std::vector<FoundFont> fontsCovering(const std::u32string& characters, std::size
 }
 
 } // namespace plait::pdf::marks
+
+// The module's entry for marks::fontsCovering.
+extern "C" __attribute__((visibility("default"))) void
+plait_scripts_fonts_covering(const std::u32string* characters, std::size_t limit,
+                             std::vector<plait::pdf::marks::FoundFont>* found) {
+    *found = plait::pdf::marks::findFontsCovering(*characters, limit);
+}

@@ -19,14 +19,8 @@
 #include "pdfengine/export/ImageExport.h"
 #include "pdfengine/geometry/Annotations.h"
 
-#if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"
-#define PLAIT_HAVE_IMAGES 1
-#endif
-#if __has_include("pdfengine/geometry/Geometry.h")
 #include "pdfengine/geometry/Geometry.h"
-#define PLAIT_HAVE_GEOMETRY 1
-#endif
 #include "pdfengine/media/MediaPages.h"
 
 #include "engine/RegularFile.h"
@@ -563,7 +557,6 @@ struct BuildRun::Impl {
     }
 
     void addImage(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange) {
-#ifdef PLAIT_HAVE_IMAGES
         std::vector<QPDFObjectHandle> frames;
         try {
             frames = makeImagePages(out, path);
@@ -579,15 +572,8 @@ struct BuildRun::Impl {
                              false);
         }
         anyOutOfRange = anyOutOfRange || outOfRange;
-#else
-        (void)out;
-        (void)pageList;
-        (void)anyOutOfRange;
-        throw EngineError(BuildFailure::CannotParseInput, path, "images are not supported yet");
-#endif
     }
 
-#ifdef PLAIT_HAVE_GEOMETRY
     GeometryOptions geometryOptions() const {
         const PageGeometry& g = job.geometry;
         GeometryOptions options;
@@ -612,10 +598,8 @@ struct BuildRun::Impl {
         options.scaleDown = g.scaleDown;
         return options;
     }
-#endif
 
     void layOut(QPDF& out, std::vector<OutlineNode>& kept) {
-#ifdef PLAIT_HAVE_GEOMETRY
         const GeometryOptions options = geometryOptions();
         if (options.isNoOp()) {
             return;
@@ -626,18 +610,6 @@ struct BuildRun::Impl {
         moveDestinations(out, kept, moves);
         for (auto& n : notes)
             hooks.warn(n);
-#else
-        (void)out;
-        (void)kept;
-        const PageGeometry& g = job.geometry;
-        const bool any = g.mediaBox || g.cropBox || g.bleedBox || g.artBox || g.trimBox ||
-                         (g.scalePercent && *g.scalePercent != 100) || g.down != 0 || g.right != 0 ||
-                         (g.angle && *g.angle != 0) || g.autoRotate || g.pageSize;
-        if (any) {
-            hooks.warn(
-                "Page geometry (boxes, scale, offsets, rotation, page size) is not supported yet; ignored");
-        }
-#endif
     }
 
     void outline(QPDF& out, std::vector<OutlineNode> kept) {
@@ -735,7 +707,6 @@ struct BuildRun::Impl {
     // describe a file) needs no copy: the input itself is trimmed to what a merge would carry
     // and written. Null when the job is not of that kind, or the input is an image.
     std::unique_ptr<QPDF> writeInPlace(std::vector<OutlineNode>& kept) {
-#ifdef PLAIT_HAVE_GEOMETRY
         std::vector<std::string> notes;
         const PageList pageList = PageList::parse(job.pageList, notes);
         if (noInPlace || inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp() ||
@@ -804,10 +775,6 @@ struct BuildRun::Impl {
         passWarnings(doc, name, hooks.warn);
         inPlace = true;
         return std::move(p.pdf);
-#else
-        (void)kept;
-        return nullptr;
-#endif
     }
 
     // Overlays come before the page layout, which then applies to the combined pages.
@@ -1093,7 +1060,6 @@ int BuildRun::exportImages() {
             if (p.kind == Kind::Other) {
                 r.hooks.warn(name + " is neither a PDF nor an image; it has no images to export");
             } else if (p.kind == Kind::Image) {
-#ifdef PLAIT_HAVE_IMAGES
                 // The image as it would be placed on a page: a JPEG keeps its bytes, other
                 // formats come out as PNG.
                 QPDF scratch;
@@ -1110,7 +1076,6 @@ int BuildRun::exportImages() {
                                         index + 1);
                 }
                 anyOutOfRange = anyOutOfRange || outOfRange;
-#endif
             } else {
                 anyOutOfRange = anyOutOfRange || p.outOfRange;
                 for (int index : p.selected) {

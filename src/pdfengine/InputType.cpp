@@ -2,10 +2,7 @@
 
 #include "pdfengine/media/MediaPages.h"
 
-#if __has_include("pdfengine/images/ImagePages.h")
 #include "pdfengine/images/ImagePages.h"
-#define PLAIT_HAVE_IMAGES 1
-#endif
 
 namespace plait::pdf {
 namespace {
@@ -39,7 +36,6 @@ bool holdsNumberedObject(std::string_view text) {
 
 SniffedInput sniffInput(std::string_view head) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
-#ifdef PLAIT_HAVE_IMAGES
     switch (sniffInputKind(bytes, head.size())) {
     case InputKind::Jpeg:
     case InputKind::Png:
@@ -50,7 +46,6 @@ SniffedInput sniffInput(std::string_view head) {
     case InputKind::Unknown:
         break;
     }
-#endif
     // Where strict readers look first; a media signature at the very start outranks a
     // header found further on, which may be text inside the media.
     const std::size_t header = head.find("%PDF-");

@@ -4,12 +4,8 @@
 
 #include <algorithm>
 
-#if __has_include("pdfengine/geometry/Geometry.h")
 #include "pdfengine/geometry/Geometry.h"
 #define PLAIT_NUMBER(text) parseNumber(text)
-#else
-#define PLAIT_NUMBER(text) text::number(text)
-#endif
 
 namespace plait::pdf {
 

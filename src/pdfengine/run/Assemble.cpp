@@ -1,0 +1,272 @@
+// Assembling the output: pages, images and media in order, overlay, layout, outline,
+// description and imposition.
+#include "pdfengine/run/BuildRunImpl.h"
+
+namespace plait::pdf {
+
+std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
+    std::vector<std::string> notes;
+    const PageList pageList = PageList::parse(job.pageList, notes);
+    for (auto& n : notes)
+        hooks.warn(n);
+
+    QPDFPageDocumentHelper outPages(out);
+    std::unique_ptr<QPDFAcroFormDocumentHelper> outForms;
+    std::vector<OutlineNode> kept;
+    const bool keepOutlines = job.bookmarkKeep && job.bookmarkFile.empty();
+    bool anyOutOfRange = false;
+    std::set<QPDFObjGen> placedAnnotations; // so a page taken twice gets its own
+
+    Reader reader(*this, pageList, 1);
+    const int n = static_cast<int>(inputs.size());
+    for (int i = 0; i < n; ++i) {
+        checkCancel();
+        const std::string& path = inputs[static_cast<std::size_t>(i)];
+        const std::string name = baseName(path);
+        hooks.status("Reading " + name + " (" + std::to_string(i + 1) + " of " + std::to_string(n) + ")",
+                     i * 50 / n);
+        inputPages.push_back({name, static_cast<int>(out.getAllPages().size()), 0});
+        Prepared prepared = reader.take();
+        for (auto& w : prepared.warnings)
+            hooks.warn(std::move(w));
+        if (prepared.error) {
+            std::rethrow_exception(prepared.error);
+        }
+        if (prepared.kind == Kind::Other) {
+            if (addMedia(out, path, pageList, anyOutOfRange)) {
+                continue;
+            }
+            throw EngineError(BuildFailure::CannotParseInput, path,
+                              "the file is neither a PDF, a supported image nor an audio or video file");
+        }
+        if (prepared.kind == Kind::Image) {
+            addImage(out, path, pageList, anyOutOfRange);
+            continue;
+        }
+
+        if (prepared.noPages) {
+            hooks.warn(name + ": its page tree holds no pages; it adds nothing to the output");
+            if (emptyTree.empty())
+                emptyTree = path;
+        }
+        std::unique_ptr<QPDF> src = std::move(prepared.pdf);
+        std::vector<QPDFPageObjectHelper>& pages = prepared.pages;
+        const std::vector<int>& selected = prepared.selected;
+        anyOutOfRange = anyOutOfRange || prepared.outOfRange;
+        if (selected.size() >= PageList::kMaxPages) {
+            hooks.warn(name + ": the page list selects more than " + std::to_string(PageList::kMaxPages) +
+                       " pages; only the first " + std::to_string(PageList::kMaxPages) + " were taken");
+        }
+
+        std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms;
+        if (src->getRoot().getKey("/AcroForm").isDictionary()) {
+            srcForms = std::make_unique<QPDFAcroFormDocumentHelper>(*src);
+            if (!srcForms->hasAcroForm()) {
+                srcForms.reset();
+            } else if (!outForms) {
+                outForms = std::make_unique<QPDFAcroFormDocumentHelper>(out);
+            }
+        }
+        if (src->getRoot().hasKey("/StructTreeRoot")) {
+            hooks.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
+        }
+
+        PageMap pageMap;
+        std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> copied;
+        copied.reserve(selected.size());
+        try {
+            for (std::size_t k = 0; k < selected.size(); ++k) {
+                if ((k & 63) == 63) {
+                    checkCancel();
+                }
+                QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
+                outPages.addPage(page, false);
+                QPDFObjectHandle added = out.getAllPages().back();
+                if (srcForms) {
+                    outForms->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
+                }
+                geometry::ownAnnotations(added, placedAnnotations);
+                pageMap.emplace(page.getObjectHandle().getObjGen(), added);
+                copied.emplace_back(page.getObjectHandle(), added);
+            }
+            const int lostLinks = repairLinks(*src, copied, pageMap);
+            if (lostLinks > 0) {
+                hooks.warn(name + ": " + std::to_string(lostLinks) +
+                           " links point at pages that are not in the output; they were removed");
+            }
+            if (keepOutlines) {
+                int lost = 0;
+                auto nodes = keptOutline(*src, out, pageMap, lost);
+                if (lost > 0) {
+                    hooks.warn(name + ": " + std::to_string(lost) +
+                               " bookmarks point at pages that are not in the output; they jump nowhere");
+                }
+                for (auto& node : nodes)
+                    kept.push_back(std::move(node));
+            }
+        } catch (const QPDFExc& e) {
+            passWarnings(*src, name, hooks.warn);
+            throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
+        }
+        passWarnings(*src, name, hooks.warn);
+        sources.push_back(std::move(src));
+        sourceNames.push_back(name);
+    }
+    if (anyOutOfRange) {
+        hooks.warn("The page list names pages that some inputs do not have; those were skipped");
+    }
+    return kept;
+}
+
+bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList& pageList,
+                              bool& anyOutOfRange) {
+    std::string reason;
+    std::optional<std::string> read = engine::readRegularFile(path, kMaxMediaBytes, reason);
+    if (!read) {
+        throw EngineError(BuildFailure::CannotOpenInput, path, reason);
+    }
+    const std::string& data = *read;
+    const auto type =
+        sniffMediaType(reinterpret_cast<const unsigned char*>(data.data()), data.size(), baseName(path));
+    if (!type) {
+        return false;
+    }
+    bool outOfRange = false;
+    const int copies = static_cast<int>(pageList.resolve(1, &outOfRange).size());
+    anyOutOfRange = anyOutOfRange || outOfRange;
+    QPDFPageDocumentHelper outPages(out);
+    for (QPDFObjectHandle page : makeMediaPages(out, baseName(path), data, *type, job.media, copies)) {
+        outPages.addPage(QPDFPageObjectHelper(page), false);
+    }
+    return true;
+}
+
+void BuildRun::Impl::addImage(QPDF& out, const std::string& path, const PageList& pageList,
+                              bool& anyOutOfRange) {
+    std::vector<QPDFObjectHandle> frames;
+    try {
+        frames = makeImagePages(out, path);
+    } catch (const ImageLoadError& e) {
+        throw EngineError(BuildFailure::CannotParseInput, path, e.what());
+    }
+    bool outOfRange = false;
+    QPDFPageDocumentHelper outPages(out);
+    for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
+        QPDFObjectHandle frame = frames[static_cast<std::size_t>(index)];
+        // The same frame chosen twice becomes two pages of one content.
+        outPages.addPage(QPDFPageObjectHelper(frame.isIndirect() ? frame : out.makeIndirectObject(frame)),
+                         false);
+    }
+    anyOutOfRange = anyOutOfRange || outOfRange;
+}
+
+GeometryOptions BuildRun::Impl::geometryOptions() const {
+    const PageGeometry& g = job.geometry;
+    GeometryOptions options;
+    const auto box = [](const std::optional<BoxValues>& b) -> std::optional<PdfBox> {
+        if (!b)
+            return std::nullopt;
+        return PdfBox{(*b)[0], (*b)[1], (*b)[2], (*b)[3]};
+    };
+    options.mediaBox = box(g.mediaBox);
+    options.cropBox = box(g.cropBox);
+    options.bleedBox = box(g.bleedBox);
+    options.artBox = box(g.artBox);
+    options.trimBox = box(g.trimBox);
+    options.scalePercent = g.scalePercent;
+    options.down = g.down;
+    options.right = g.right;
+    options.angle = g.angle;
+    options.autoRotate = g.autoRotate;
+    options.center = g.center;
+    options.pageSize = g.pageSize;
+    options.scaleUp = g.scaleUp;
+    options.scaleDown = g.scaleDown;
+    return options;
+}
+
+void BuildRun::Impl::layOut(QPDF& out, std::vector<OutlineNode>& kept) {
+    const GeometryOptions options = geometryOptions();
+    if (options.isNoOp()) {
+        return;
+    }
+    std::vector<std::string> notes;
+    PageMoves moves;
+    applyGeometry(out, options, notes, &moves);
+    moveDestinations(out, kept, moves);
+    for (auto& n : notes)
+        hooks.warn(n);
+}
+
+void BuildRun::Impl::outline(QPDF& out, std::vector<OutlineNode> kept) {
+    if (!job.bookmarkFile.empty()) {
+        std::string markup;
+        if (auto it = job.fileData.find(job.bookmarkFile); it != job.fileData.end()) {
+            markup = it->second;
+        } else {
+            std::string reason;
+            std::optional<std::string> read =
+                engine::readRegularFile(job.bookmarkFile, kMaxMarkupBytes, reason);
+            if (!read) {
+                hooks.warn("The bookmark file " + job.bookmarkFile + " cannot be read (" + reason +
+                           "); the output has no bookmarks");
+                return;
+            }
+            markup = std::move(*read);
+        }
+        std::vector<std::string> notes;
+        auto nodes = outlineFromMarkup(markup, out, notes);
+        for (auto& n : notes)
+            hooks.warn(n);
+        writeOutline(out, nodes);
+        return;
+    }
+    if (!kept.empty()) {
+        writeOutline(out, kept);
+    }
+}
+
+void BuildRun::Impl::inheritDescription(QPDF& out) {
+    if (sources.empty() && !inPlace) {
+        return;
+    }
+    QPDF& first = inPlace ? out : *sources.front();
+    QPDFObjectHandle info = first.getTrailer().getKey("/Info");
+    if (info.isDictionary()) {
+        QPDFObjectHandle copy = QPDFObjectHandle::newDictionary();
+        for (const auto& key : info.getKeys()) {
+            QPDFObjectHandle v = info.getKey(key);
+            if (v.isString() || v.isName()) {
+                copy.replaceKey(key, v.shallowCopy());
+            }
+        }
+        out.getTrailer().replaceKey("/Info", out.makeIndirectObject(copy));
+    }
+    QPDFObjectHandle metadata = first.getRoot().getKey("/Metadata");
+    if (metadata.isStream() && !inPlace) {
+        out.getRoot().replaceKey("/Metadata", out.copyForeignObject(metadata));
+    }
+}
+
+void BuildRun::Impl::overlay(QPDF& out, std::vector<OutlineNode>& kept) {
+    std::vector<std::string> notes = mergeModeNotes(job.compose);
+    if (job.compose.overlay && !inPlace) {
+        std::vector<InputPages> spans = inputPages;
+        const int total = static_cast<int>(out.getAllPages().size());
+        for (std::size_t i = 0; i < spans.size(); ++i) {
+            spans[i].count = (i + 1 < spans.size() ? spans[i + 1].first : total) - spans[i].first;
+        }
+        overlayInputs(out, job.compose, spans, kept, notes);
+    }
+    for (auto& n : notes)
+        hooks.warn(n);
+}
+
+void BuildRun::Impl::impose(QPDF& out, std::vector<OutlineNode>& kept) {
+    std::vector<std::string> notes;
+    imposePages(out, job.compose, kept, notes);
+    for (auto& n : notes)
+        hooks.warn(n);
+}
+
+} // namespace plait::pdf

@@ -3,6 +3,7 @@
 // several hosts with GNU parallel. Outputs are checked with independent readers.
 
 #include "pdfengine/Fixtures.h"
+#include "support/StallHook.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -161,15 +162,6 @@ std::vector<std::string> unfinishedOutputs(const fs::path& dir) {
     return found;
 }
 
-// Sets the engine's stall hook (PLAIT_TEST_STALL) for the builds started while it lives.
-class ScopedStall {
-public:
-    explicit ScopedStall(const char* value) { ::setenv("PLAIT_TEST_STALL", value, 1); }
-    ~ScopedStall() { ::unsetenv("PLAIT_TEST_STALL"); }
-    ScopedStall(const ScopedStall&) = delete;
-    ScopedStall& operator=(const ScopedStall&) = delete;
-};
-
 // `plait settings INPUTS > file`: a settings file that lists the inputs.
 int plaitSettings(const fs::path& cwd, const std::vector<std::string>& inputs, const std::string& file) {
     std::string line = "cd " + quote(cwd.string()) + " && " + quote(PLAIT_CLI_PATH) + " settings";
@@ -319,7 +311,7 @@ TEST_F(Batch, AnInterruptedBatchLeavesNoPartialOutputAndTheNextRunContinues) {
         }
         writeFile(here.path("jobs.jsonl"), jobs);
 
-        auto stall = std::make_optional<ScopedStall>("cancellable:stall.pdf");
+        auto stall = std::make_optional<plait::test::ScopedStall>("cancellable:stall.pdf");
         BatchProcess batch({"jobs.jsonl", "--jobs", "1", "--report", "report.jsonl"}, here.root());
         ASSERT_GT(batch.pid(), 0);
         // The fifth build has started once its unfinished output exists; it then stays busy.
@@ -470,7 +462,7 @@ TEST_F(Batch, OutputsWrittenTwiceOrReadByAnyJobAreRefused) {
 TEST_F(Batch, ABuildIsStoppedAtItsTimeOrMemoryLimit) {
     // The engine's test hook makes the build that reads "stall.pdf" hang for good, as a parser
     // loop would.
-    const ScopedStall stall("stuck:stall.pdf");
+    const plait::test::ScopedStall stall("stuck:stall.pdf");
     const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 1);
     const std::string stalling = makeAgedPdf(dir.path("stall.pdf"), "stall", 1);
     writeFile(dir.path("jobs.jsonl"), jobLine("stuck.pdf", {a, stalling}) + jobLine("fine.pdf", {a}));

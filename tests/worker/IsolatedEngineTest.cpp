@@ -5,6 +5,8 @@
 #include "pdfengine/Fixtures.h"
 #include "worker/Channel.h"
 
+#include "support/StallHook.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -28,11 +30,7 @@ IsolatedEngine::Options options() {
 }
 
 // Makes the worker's reading of an input wait as the engine's test hook describes.
-class StallWorker {
-public:
-    explicit StallWorker(const char* mode) { ::setenv("PLAIT_TEST_STALL", mode, 1); }
-    ~StallWorker() { ::unsetenv("PLAIT_TEST_STALL"); }
-};
+using StallWorker = test::ScopedStall;
 
 std::vector<std::string> filesIn(const fs::path& folder) {
     std::vector<std::string> names;
@@ -114,22 +112,32 @@ TEST(IsolatedEngine, BuildsWhatTheEngineBuildsAndRelaysItsReport) {
     EXPECT_EQ(there.getTagParams("DESCR"), "Start");
 }
 
-TEST(IsolatedEngine, CancelStopsABuildStuckInTheLibraryAndRemovesItsOutput) {
+// A build of one input whose worker hangs while reading it, run on a thread of its own;
+// `interrupt` is called once the worker has started reading.
+struct StuckBuild {
     TempDir dir;
-    const auto in = makePdf(dir.path("a.pdf"), "a", 2);
-    StallWorker stall("stuck");
-    IsolatedEngine engine(options());
-    engine.call("setOutFile", {dir.path("out.pdf").string()});
-    engine.call("setInFile", {in});
+    StallWorker stall{"stuck"};
+    IsolatedEngine engine{options()};
     std::string result;
-    std::thread build([&] { result = engine.BuildPDF(); });
-    const bool started = reading(engine);
-    engine.setCancelBuild(1);
-    build.join();
-    ASSERT_TRUE(started);
-    EXPECT_EQ(result, "-6");
-    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("cancelled")));
-    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+    bool started = false;
+
+    template <typename Interrupt> void run(Interrupt interrupt) {
+        engine.call("setOutFile", {dir.path("out.pdf").string()});
+        engine.call("setInFile", {makePdf(dir.path("a.pdf"), "a", 2)});
+        std::thread build([&] { result = engine.BuildPDF(); });
+        started = reading(engine);
+        interrupt();
+        build.join();
+    }
+};
+
+TEST(IsolatedEngine, CancelStopsABuildStuckInTheLibraryAndRemovesItsOutput) {
+    StuckBuild b;
+    b.run([&] { b.engine.setCancelBuild(1); });
+    ASSERT_TRUE(b.started);
+    EXPECT_EQ(b.result, "-6");
+    EXPECT_THAT(b.engine.warnings(), Contains(HasSubstr("cancelled")));
+    EXPECT_THAT(filesIn(b.dir.root()), ::testing::ElementsAre("a.pdf"));
 }
 
 // Kills the workers this process started (its children named after the worker).
@@ -147,23 +155,15 @@ int killWorkers() {
 }
 
 TEST(IsolatedEngine, AWorkerThatDiesLeavesNothingBehindAndSaysSo) {
-    TempDir dir;
-    const auto in = makePdf(dir.path("a.pdf"), "a", 2);
-    StallWorker stall("stuck");
-    IsolatedEngine engine(options());
-    engine.call("setOutFile", {dir.path("out.pdf").string()});
-    engine.call("setInFile", {in});
-    std::string result;
-    std::thread build([&] { result = engine.BuildPDF(); });
-    const bool started = reading(engine);
-    const int killed = killWorkers();
-    build.join();
-    ASSERT_TRUE(started);
+    StuckBuild b;
+    int killed = 0;
+    b.run([&] { killed = killWorkers(); });
+    ASSERT_TRUE(b.started);
     ASSERT_EQ(killed, 1);
-    EXPECT_EQ(result, "-4");
-    EXPECT_THAT(engine.warnings(),
+    EXPECT_EQ(b.result, "-4");
+    EXPECT_THAT(b.engine.warnings(),
                 Contains(AllOf(HasSubstr("ended unexpectedly (signal 9)"), HasSubstr("Reading a.pdf"))));
-    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+    EXPECT_THAT(filesIn(b.dir.root()), ::testing::ElementsAre("a.pdf"));
 }
 
 TEST(IsolatedEngine, TheWatchdogStopsABuildThatRunsTooLong) {

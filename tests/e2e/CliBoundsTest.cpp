@@ -2,6 +2,7 @@
 // cancel, the time limit and the memory limit. Whatever ends it, nothing stays beside the
 // output.
 
+#include "e2e/PlaitProcess.h"
 #include "pdfengine/Fixtures.h"
 
 #include <gmock/gmock.h>
@@ -16,11 +17,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
 using namespace plait::pdf::testing;
+using plait::test::Plait;
+using plait::test::temporaryOutputAppears;
 using ::testing::HasSubstr;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -28,62 +29,6 @@ constexpr bool kSanitized = true; // plait sets no memory ceiling then
 #else
 constexpr bool kSanitized = false;
 #endif
-
-// A plait process started in `folder`, its standard error going to a file there.
-class Plait {
-public:
-    Plait(const fs::path& folder, const std::vector<std::string>& args, const std::string& stall = "")
-        : errFile_(folder / ".stderr") {
-        std::vector<std::string> argv = {PLAIT_CLI_PATH};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> cargv;
-        for (auto& a : argv) {
-            cargv.push_back(a.data());
-        }
-        cargv.push_back(nullptr);
-        std::vector<std::string> env;
-        for (char** e = environ; *e != nullptr; ++e) {
-            env.emplace_back(*e);
-        }
-        if (!stall.empty()) {
-            env.push_back("PLAIT_TEST_STALL=" + stall);
-        }
-        std::vector<char*> cenv;
-        for (auto& e : env) {
-            cenv.push_back(e.data());
-        }
-        cenv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        const fs::path previous = fs::current_path();
-        fs::current_path(folder);
-        const int rc = posix_spawn(&pid_, PLAIT_CLI_PATH, &actions, nullptr, cargv.data(), cenv.data());
-        fs::current_path(previous);
-        posix_spawn_file_actions_destroy(&actions);
-        EXPECT_EQ(rc, 0);
-    }
-    ~Plait() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            wait();
-        }
-    }
-    void signal(int s) const { kill(pid_, s); }
-    // Waits for the process to end; returns its wait status.
-    int wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = 0;
-        return status;
-    }
-    std::string errors() const { return readFile(errFile_); }
-
-private:
-    fs::path errFile_;
-    pid_t pid_ = 0;
-};
 
 // Files in `folder` other than the test's own: the inputs and the captured errors.
 std::vector<std::string> leftovers(const fs::path& folder, const std::vector<std::string>& own) {
@@ -95,19 +40,6 @@ std::vector<std::string> leftovers(const fs::path& folder, const std::vector<std
         }
     }
     return found;
-}
-
-// Waits (generously) until the build's hidden temporary output exists.
-bool temporaryOutputAppears(const fs::path& folder) {
-    for (int i = 0; i < 3000; ++i) {
-        for (const auto& e : fs::directory_iterator(folder)) {
-            if (e.path().filename().string().rfind(".out.pdf.plait-", 0) == 0) {
-                return true;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
 }
 
 class CliBounds : public ::testing::Test {

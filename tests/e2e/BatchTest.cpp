@@ -493,7 +493,10 @@ TEST_F(Batch, ABuildIsStoppedAtItsTimeOrMemoryLimit) {
 
 // The recipe of the documentation: GNU parallel hands parts of the jobs file to `plait batch -`
 // on several hosts and gathers the reports. A stand-in for ssh runs the "remote" commands here,
-// and ":" is GNU parallel's own name for the local host.
+// and ":" is GNU parallel's own name for the local host. The stand-in starts them as sshd
+// would, in the home folder with SHELL set: GNU parallel's remote wrapper runs the command with
+// $SHELL and, when it is unset, silently runs nothing. The test has a home folder of its own, so
+// GNU parallel's cache is not the user's.
 TEST_F(Batch, GnuParallelSpreadsAJobsFileOverHosts) {
     ASSERT_EQ(run("command -v parallel").exitCode, 0)
         << "GNU parallel is missing (scripts/setup.sh installs it)";
@@ -504,22 +507,24 @@ TEST_F(Batch, GnuParallelSpreadsAJobsFileOverHosts) {
         jobs += jobLine("out" + std::to_string(i) + ".pdf", {in, in});
     }
     writeFile(dir.path("jobs.jsonl"), jobs);
+    fs::create_directory(dir.path("home"));
     writeFile(dir.path("ssh"), "#!/bin/sh\n"
                                "while [ $# -gt 0 ]; do case \"$1\" in -*) shift;; *) break;; esac; done\n"
                                "echo \"$1\" >> \"$(dirname \"$0\")/hosts.log\"; shift\n"
                                "[ \"$1\" = -- ] && shift\n"
-                               "exec sh -c \"$*\"\n");
+                               "cd \"$HOME\" && SHELL=/bin/sh exec sh -c \"$*\"\n");
     fs::permissions(dir.path("ssh"), fs::perms::owner_all);
 
     ASSERT_EQ(runBatch({"--check", "jobs.jsonl"}, dir.root()).exitCode, 0);
     const std::string recipe =
-        "cd " + quote(dir.root().string()) + " && parallel --will-cite --pipe -N 3 --ssh " +
-        quote(dir.path("ssh").string()) + " --sshlogin 1/hostA,1/hostB,1/: --workdir . " +
+        "cd " + quote(dir.root().string()) + " && HOME=" + quote(dir.path("home").string()) +
+        " parallel --will-cite --pipe -N 3 --ssh " + quote(dir.path("ssh").string()) +
+        " --sshlogin 1/hostA,1/hostB,1/: --workdir . " +
         quote(quote(PLAIT_CLI_PATH) + " batch - --report -") + " < jobs.jsonl > report.jsonl";
     const auto result = run(recipe);
     ASSERT_EQ(result.exitCode, 0) << result.output;
     const auto report = readReport(readFile(dir.path("report.jsonl")));
-    ASSERT_EQ(report.size(), 12u);
+    ASSERT_EQ(report.size(), 12u) << result.output;
     for (int i = 0; i < 12; ++i) {
         const std::string out = "out" + std::to_string(i) + ".pdf";
         EXPECT_EQ(report.at(out)["status"], "ok") << out;

@@ -1,11 +1,12 @@
 #include "TextMarking.h"
 
+#include "SearchCopy.h"
+
 #include "TextReplace.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
 
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
 #include <poppler/Error.h>
@@ -13,8 +14,7 @@
 #include <poppler/PDFDoc.h>
 #include <poppler/Stream.h>
 #include <poppler/TextOutputDev.h>
-
-#include <qpdf/Buffer.hh>
+#include <poppler/goo/gfile.h>
 
 #include <algorithm>
 #include <atomic>
@@ -438,12 +438,10 @@ void initTextLibrary() {
 // out a few at a time and each page's matches are kept at its own place, so the result does not
 // depend on which worker took which page. Only the text of the page a worker is on is held.
 // Returns false when the bytes cannot be read as a PDF.
-bool searchPages(const Buffer& bytes, const std::string& find, const std::vector<PageFrame>& frames,
+bool searchPages(const SearchCopy& bytes, const std::string& find, const std::vector<PageFrame>& frames,
                  std::vector<std::vector<Quad>>& found) {
     initTextLibrary();
     const std::u32string needle = decodeUtf8(find);
-    auto* data = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes.getBuffer()));
-    const auto size = static_cast<Goffset>(bytes.getSize());
     const std::size_t pages = frames.size();
     found.assign(pages, {});
 
@@ -458,8 +456,9 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
     const auto work = [&] {
         try {
             CancelScope scope(cancelled);
-            // The document reads the bytes in place; they outlive it.
-            PDFDoc doc(new MemStream(data, 0, size, Object(objNull)));
+            // The document reads the copy in place; the copy outlives it, and so does its file.
+            std::unique_ptr<GooFile> file;
+            PDFDoc doc(bytes.open(file));
             if (!doc.isOk()) {
                 unreadable = true;
                 return;
@@ -495,23 +494,16 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
     return !unreadable;
 }
 
-// Where the text shows: the output is written to memory (never encrypted) and laid out page
-// by page as a reader does. Returns false when the output could not be read back.
+// Where the text shows: a copy of the output is laid out page by page as a reader does.
+// Returns false when the copy could not be read back.
 bool findText(QPDF& pdf, const std::string& find, std::vector<std::vector<Quad>>& found) {
-    QPDFWriter writer(pdf);
-    writer.setOutputMemory();
-    writer.setPreserveEncryption(false);
-    writer.registerProgressReporter(
-        std::make_shared<QPDFWriter::FunctionProgressReporter>([](int) { checkCancel(); }));
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-
+    const SearchCopy copy(pdf);
     std::vector<PageFrame> frames;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
         QPDFPageObjectHelper helper(page);
         frames.push_back({visibleBox(helper), rotationOf(helper)});
     }
-    return searchPages(*buffer, find, frames, found);
+    return searchPages(copy, find, frames, found);
 }
 
 } // namespace

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+
+class BaseStream;
+class Buffer;
+class GooFile;
+class QPDF;
+
+namespace plait::pdf {
+
+// The output as the text search reads it. It is written to an unnamed temporary file, so that
+// the bytes stay in the file system's cache rather than in the build's memory while the
+// search holds the text library's documents; where no such file can be made (or written), it
+// is written to memory instead. Never encrypted. A cancel during the write goes through.
+class SearchCopy {
+public:
+    explicit SearchCopy(QPDF& pdf);
+    ~SearchCopy();
+    SearchCopy(const SearchCopy&) = delete;
+    SearchCopy& operator=(const SearchCopy&) = delete;
+
+    // A stream over the bytes for one reader, owned by the document it is given to; `file`
+    // must outlive that document. Readers on several threads each open their own.
+    BaseStream* open(std::unique_ptr<GooFile>& file) const;
+
+private:
+    bool writeToFile(QPDF& pdf);
+
+    int fd_ = -1;
+    long long size_ = 0;
+    std::shared_ptr<Buffer> memory_;
+};
+
+} // namespace plait::pdf

@@ -132,29 +132,11 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
     std::optional<Clock::time_point> cancelledAt;
     while (future.wait_for(std::chrono::milliseconds(core::build::ProgressWindow::kTickMilliseconds)) !=
            std::future_status::ready) {
-        const auto now = Clock::now();
-        if (cancelledAt) {
-            if (now - *cancelledAt >= kGrace) {
-                endStuckBuild(engine);
-            }
-        } else if (gInterrupted.load()) {
-            cancelledAt = now;
-            progress.cancel(engine);
-            if (showProgress_) {
-                err_ << "\nplait: cancelling...\n";
-            }
-        } else if (limits_.seconds > 0 && now - start >= std::chrono::seconds(limits_.seconds)) {
-            cancelledAt = now;
-            timedOut_ = true;
-            err_ << (showProgress_ ? "\n" : "") << "plait: error: the build took longer than "
-                 << limits_.seconds << " seconds (--time-limit) at \"" << engine.stsMsg()
-                 << "\"; it was stopped\n";
-            progress.cancel(engine);
-        }
-        const bool cancelled = cancelledAt.has_value();
-        if (!cancelled && progress.loaded()) {
-            progress.tick(engine);
-            drawProgress(progress, false);
+        try {
+            watch(engine, progress, start, cancelledAt);
+        } catch (const std::bad_alloc&) {
+            // The build runs the process up to its memory ceiling, and a status copy made here
+            // meanwhile can fail: that tick is skipped, and the build reports the failure.
         }
     }
     if (!cancelledAt && progress.loaded()) {
@@ -164,6 +146,36 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
     std::string result = future.get();
     cancelled_ = result == engine::kCancelledResult;
     return result;
+}
+
+// One tick of a running build: a cancel asked for, the time limit, a build that does not stop
+// after its cancel, and the progress line.
+void TerminalHost::watch(engine::MergeEngine& engine, core::build::ProgressWindow& progress,
+                         std::chrono::steady_clock::time_point start,
+                         std::optional<std::chrono::steady_clock::time_point>& cancelledAt) {
+    const auto now = std::chrono::steady_clock::now();
+    if (cancelledAt) {
+        if (now - *cancelledAt >= kGrace) {
+            endStuckBuild(engine);
+        }
+    } else if (gInterrupted.load()) {
+        cancelledAt = now;
+        progress.cancel(engine);
+        if (showProgress_) {
+            err_ << "\nplait: cancelling...\n";
+        }
+    } else if (limits_.seconds > 0 && now - start >= std::chrono::seconds(limits_.seconds)) {
+        cancelledAt = now;
+        timedOut_ = true;
+        err_ << (showProgress_ ? "\n" : "") << "plait: error: the build took longer than " << limits_.seconds
+             << " seconds (--time-limit) at \"" << engine.stsMsg() << "\"; it was stopped\n";
+        progress.cancel(engine);
+    }
+    const bool cancelled = cancelledAt.has_value();
+    if (!cancelled && progress.loaded()) {
+        progress.tick(engine);
+        drawProgress(progress, false);
+    }
 }
 
 void TerminalHost::endStuckBuild(const engine::MergeEngine& engine) {

@@ -5,7 +5,10 @@
 #include "worker/ProcessLimits.h"
 
 #include <atomic>
+#include <chrono>
 #include <iosfwd>
+#include <new>
+#include <optional>
 #include <string>
 
 namespace plait::cli {
@@ -87,6 +90,9 @@ public:
 
 private:
     void drawProgress(const core::build::ProgressWindow& progress, bool last);
+    void watch(engine::MergeEngine& engine, core::build::ProgressWindow& progress,
+               std::chrono::steady_clock::time_point start,
+               std::optional<std::chrono::steady_clock::time_point>& cancelledAt);
     [[noreturn]] void endStuckBuild(const engine::MergeEngine& engine);
 
     std::ostream& err_;

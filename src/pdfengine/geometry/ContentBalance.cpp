@@ -1,12 +1,16 @@
 #include "pdfengine/geometry/ContentBalance.h"
 
+#include "pdfengine/Flate.h"
+
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plait::pdf::geometry {
 namespace {
@@ -53,13 +57,30 @@ private:
     StateBalance balance_;
 };
 
+// What each byte is to the scanner, looked up rather than compared: content is scanned byte by
+// byte, and a page of text is mostly strings and numbers.
+enum ByteClass : unsigned char { kRegular, kWhite, kDelimiter };
+
+struct ByteClasses {
+    ByteClass token[256]{}; // outside strings
+    bool inString[256]{};   // the bytes a string's end or nesting depends on
+    constexpr ByteClasses() {
+        for (unsigned char w : {'\0', '\t', '\n', '\f', '\r', ' '})
+            token[w] = kWhite;
+        for (unsigned char d : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'})
+            token[d] = kDelimiter;
+        for (unsigned char x : {'(', ')', '\\'})
+            inString[x] = true;
+    }
+};
+constexpr ByteClasses kBytes;
+
 bool isWhite(char c) {
-    return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+    return kBytes.token[static_cast<unsigned char>(c)] == kWhite;
 }
 
 bool isDelimiter(char c) {
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
-           c == '/' || c == '%';
+    return kBytes.token[static_cast<unsigned char>(c)] == kDelimiter;
 }
 
 } // namespace
@@ -70,7 +91,7 @@ StateBalance scanStates(std::string_view c) {
     const std::size_t n = c.size();
     std::size_t i = 0;
     const auto endOfWord = [&](std::size_t from) {
-        while (from < n && !isWhite(c[from]) && !isDelimiter(c[from])) {
+        while (from < n && kBytes.token[static_cast<unsigned char>(c[from])] == kRegular) {
             ++from;
         }
         return from;
@@ -86,6 +107,12 @@ StateBalance scanStates(std::string_view c) {
         } else if (ch == '(') { // a string: balanced parentheses, a backslash escapes the next byte
             int nesting = 1;
             for (++i; i < n && nesting > 0; ++i) {
+                while (i < n && !kBytes.inString[static_cast<unsigned char>(c[i])]) {
+                    ++i;
+                }
+                if (i == n) {
+                    break;
+                }
                 if (c[i] == '\\') {
                     ++i;
                 } else if (c[i] == '(') {
@@ -133,9 +160,43 @@ StateBalance scanStates(std::string_view c) {
     return found;
 }
 
+namespace {
+
+// Decoded content larger than this is left to qpdf's own decoding.
+constexpr std::size_t kMostInflated = 256u << 20;
+
+// The page's content decoded in one piece, when every stream of it is plain Flate (as nearly
+// all are): qpdf's filters set up a decoder per stream and decode in small steps, which on a
+// page of text costs twice as much. Streams follow each other with a newline between, as
+// they do for a reader. Empty when any stream needs qpdf's decoding.
+std::optional<std::string> flateContents(QPDFPageObjectHelper& page) {
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isArray()) {
+        streams = contents.getArrayAsVector();
+    } else {
+        streams.push_back(contents);
+    }
+    std::string all;
+    for (auto& stream : streams) {
+        std::optional<std::string> decoded = inflateWhole(stream, kMostInflated - all.size());
+        if (!decoded) {
+            return std::nullopt;
+        }
+        all += *decoded;
+        all += '\n';
+    }
+    return all;
+}
+
+} // namespace
+
 StateBalance countStates(QPDFPageObjectHelper page) {
     // The decoded bytes are scanned directly: the content tokenizer builds a token object for
     // every number and name, which costs ten times as much on a page of text.
+    if (std::optional<std::string> decoded = flateContents(page)) {
+        return scanStates(*decoded);
+    }
     Pl_Buffer buffer("page content");
     try {
         page.pipeContents(&buffer);

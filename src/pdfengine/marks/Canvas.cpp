@@ -483,17 +483,27 @@ void Canvas::paint() {
         xobjects = xobjects.isDictionary() ? xobjects.shallowCopy() : QPDFObjectHandle::newDictionary();
         resources.replaceKey("/XObject", xobjects);
         int suffix = 1;
+        // The page's content becomes [q] [under] content [Q over], set once.
+        std::vector<QPDFObjectHandle> contents;
         if (auto it = under_.find(i); it != under_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitUnder", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            page.addPageContents(wrapper("q " + name + " Do Q\n"), true);
+            contents.push_back(wrapper("q " + name + " Do Q\n"));
         }
+        QPDFObjectHandle last;
         if (auto it = over_.find(i); it != over_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitOver", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            page.addPageContents(wrapper("q\n"), true);
-            page.addPageContents(wrapper("\nQ q " + name + " Do Q\n"), false);
+            contents.insert(contents.begin(), wrapper("q\n"));
+            last = wrapper("\nQ q " + name + " Do Q\n");
         }
+        if (contents.empty() && !last.isInitialized())
+            continue;
+        for (auto& stream : page.getPageContents())
+            contents.push_back(stream);
+        if (last.isInitialized())
+            contents.push_back(last);
+        page.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newArray(contents));
     }
 }
 

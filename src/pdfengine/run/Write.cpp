@@ -138,6 +138,8 @@ void BuildRun::Impl::writeTo(OutputFile& output, QPDF& out) {
         if (std::fflush(output.stream()) != 0) {
             throw std::runtime_error("cannot write the output");
         }
+        // The disk starts on the rest while the written file is read back.
+        output.startWriteBack();
     } catch (const BuildCancelled&) {
         throw;
     } catch (const std::exception& e) {

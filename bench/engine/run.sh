@@ -41,7 +41,15 @@ want() { [[ $sections == *" $1 "* ]]; }
 hf() {
     local section=$1 args=()
     shift
-    while (($#)); do args+=(--command-name "$1" "$2"); shift 2; done
+    while (($#)); do
+        # A peer that is not installed (pdftk, say) is left out rather than ending the run.
+        if command -v "${2%% *}" > /dev/null; then
+            args+=(--command-name "$1" "$2")
+        else
+            echo "($1: ${2%% *} is not installed; left out)"
+        fi
+        shift 2
+    done
     hyperfine -N --warmup 1 --runs "$runs" --style basic --export-markdown "$out/$section.md" "${args[@]}" |
         grep -v "^Benchmark\|Range\|^ *$"
     cat "$out/$section.md"

@@ -61,6 +61,25 @@ TEST(Flate, WholeStreamsDecodeAsQpdfDecodesThem) {
     EXPECT_FALSE(inflateWhole(big, 1u << 20));
 }
 
+// An encrypted file's streams are decrypted before they are decoded.
+TEST(Flate, EncryptedStreamsDecodeAsQpdfDecodesThem) {
+    TempDir dir;
+    PdfSpec spec;
+    spec.pageTexts = {"secret words"};
+    spec.userPassword = "user";
+    spec.ownerPassword = "owner";
+    const std::string path = makePdf(dir.path("encrypted.pdf"), spec);
+    QPDF pdf;
+    pdf.processFile(path.c_str(), "user");
+    ASSERT_TRUE(pdf.isEncrypted());
+    QOH content = pageOf(pdf, 0).getKey("/Contents");
+    ASSERT_TRUE(content.isStream());
+    const auto whole = inflateWhole(content, kNoLimit);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(*whole, decodedByQpdf(content));
+    EXPECT_NE(whole->find("secret words"), std::string::npos);
+}
+
 TEST(Flate, StreamsNotWholeFlateAreLeftToQpdf) {
     QPDF pdf;
     pdf.emptyPDF();

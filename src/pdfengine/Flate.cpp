@@ -77,15 +77,14 @@ std::optional<std::string> inflateWhole(QOH stream, std::size_t limit) {
     const std::size_t in = raw->getSize();
     // Page content shrinks about fourfold; the buffer grows until the data fits.
     std::size_t room = std::min(limit, std::max<std::size_t>(4096, in * 8));
-    std::string out;
     while (true) {
-        out.resize(room);
+        // Not cleared first: libdeflate writes every byte it reports.
+        const auto out = std::make_unique_for_overwrite<char[]>(room);
         std::size_t used = 0, made = 0;
         const libdeflate_result r =
-            libdeflate_zlib_decompress_ex(d, raw->getBuffer(), in, out.data(), out.size(), &used, &made);
+            libdeflate_zlib_decompress_ex(d, raw->getBuffer(), in, out.get(), room, &used, &made);
         if (r == LIBDEFLATE_SUCCESS && used == in) {
-            out.resize(made);
-            return out;
+            return std::string(out.get(), made);
         }
         if (r != LIBDEFLATE_INSUFFICIENT_SPACE || room >= limit) {
             return std::nullopt; // damaged, cut short, followed by other bytes, or too large

@@ -177,6 +177,9 @@ std::optional<std::string> flateContents(QPDFPageObjectHelper& page) {
     } else {
         streams.push_back(contents);
     }
+    if (streams.size() == 1) {
+        return inflateWhole(streams.front(), kMostInflated);
+    }
     std::string all;
     for (auto& stream : streams) {
         std::optional<std::string> decoded = inflateWhole(stream, kMostInflated - all.size());

@@ -103,14 +103,15 @@ QPDFObjectHandle helvetica(QPDF& pdf, const char* baseFont) {
 }
 
 QPDFObjectHandle arrayOf(std::initializer_list<double> values) {
-    auto a = QPDFObjectHandle::newArray();
+    std::vector<QPDFObjectHandle> items;
+    items.reserve(values.size());
     for (double v : values) {
         // Whole numbers (most boxes and matrices hold only those) skip formatting.
         const bool whole = v == std::trunc(v) && std::fabs(v) < 1e9;
-        a.appendItem(whole ? QPDFObjectHandle::newInteger(static_cast<long long>(v))
-                           : QPDFObjectHandle::newReal(num(v)));
+        items.push_back(whole ? QPDFObjectHandle::newInteger(static_cast<long long>(v))
+                              : QPDFObjectHandle::newReal(num(v)));
     }
-    return a;
+    return QPDFObjectHandle::newArray(items);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "pdfengine/Flate.h"
 
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -162,14 +163,11 @@ StateBalance scanStates(std::string_view c) {
 
 namespace {
 
-// Decoded content larger than this is left to qpdf's own decoding.
-constexpr std::size_t kMostInflated = 256u << 20;
-
 // The page's content decoded in one piece, when every stream of it is plain Flate (as nearly
 // all are): qpdf's filters set up a decoder per stream and decode in small steps, which on a
 // page of text costs twice as much. Streams follow each other with a newline between, as
 // they do for a reader. Empty when any stream needs qpdf's decoding.
-std::optional<std::string> flateContents(QPDFPageObjectHelper& page) {
+std::optional<std::string> flateContents(QPDFPageObjectHelper& page, std::size_t most) {
     QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
     std::vector<QPDFObjectHandle> streams;
     if (contents.isArray()) {
@@ -178,12 +176,12 @@ std::optional<std::string> flateContents(QPDFPageObjectHelper& page) {
         streams.push_back(contents);
     }
     if (streams.size() == 1) {
-        return inflateWhole(streams.front(), kMostInflated);
+        return inflateWhole(streams.front(), most);
     }
     std::string all;
     for (auto& stream : streams) {
-        std::optional<std::string> decoded = inflateWhole(stream, kMostInflated - all.size());
-        if (!decoded) {
+        std::optional<std::string> decoded = inflateWhole(stream, most - all.size());
+        if (!decoded || decoded->size() >= most - all.size()) {
             return std::nullopt;
         }
         all += *decoded;
@@ -192,24 +190,51 @@ std::optional<std::string> flateContents(QPDFPageObjectHelper& page) {
     return all;
 }
 
+struct TooLarge : std::runtime_error {
+    TooLarge() : std::runtime_error("page content too large") {}
+};
+
+// Collects decoded content up to a limit.
+class BoundedCollect : public Pipeline {
+public:
+    explicit BoundedCollect(std::size_t most) : Pipeline("page content", nullptr), most_(most) {}
+    void write(unsigned char const* data, size_t len) override {
+        if (len > most_ - bytes.size()) {
+            throw TooLarge();
+        }
+        bytes.append(reinterpret_cast<const char*>(data), len);
+    }
+    void finish() override {}
+    std::string bytes;
+
+private:
+    std::size_t most_;
+};
+
 } // namespace
 
-StateBalance countStates(QPDFPageObjectHelper page) {
+StateBalance countStates(QPDFPageObjectHelper page, std::size_t mostBytes) {
     // The decoded bytes are scanned directly: the content tokenizer builds a token object for
     // every number and name, which costs ten times as much on a page of text.
-    if (std::optional<std::string> decoded = flateContents(page)) {
+    if (std::optional<std::string> decoded = flateContents(page, mostBytes)) {
         return scanStates(*decoded);
     }
-    Pl_Buffer buffer("page content");
+    // Stream by stream rather than qpdf's pipeContents, which gathers all of it before
+    // passing any on, past any limit.
+    BoundedCollect content(mostBytes);
     try {
-        page.pipeContents(&buffer);
+        for (QPDFObjectHandle& stream : page.getPageContents()) {
+            if (!stream.pipeStreamData(&content, 0, qpdf_dl_specialized)) {
+                return {};
+            }
+            content.write(reinterpret_cast<const unsigned char*>("\n"), 1);
+        }
     } catch (const QPDFExc&) {
         return {};
     } catch (const std::runtime_error&) {
-        return {};
+        return {}; // TooLarge among them
     }
-    auto data = buffer.getBufferSharedPointer();
-    return scanStates(std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+    return scanStates(content.bytes);
 }
 
 StateBalance balanceContents(QPDFPageObjectHelper page) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <future>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -153,17 +154,27 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
         }
         const bool cancelled = cancelledAt.has_value();
         if (!cancelled && progress.loaded()) {
-            progress.tick(engine);
-            drawProgress(progress, false);
+            showProgress(engine, progress, false);
         }
     }
     if (!cancelledAt && progress.loaded()) {
-        progress.tick(engine);
-        drawProgress(progress, true);
+        showProgress(engine, progress, true);
     }
     std::string result = future.get();
     cancelled_ = result == engine::kCancelledResult;
     return result;
+}
+
+void TerminalHost::showProgress(const engine::MergeEngine& engine, core::build::ProgressWindow& progress,
+                                bool last) {
+    // While the build holds all the memory its ceiling allows, showing its progress can fail to
+    // allocate: the progress goes unshown, and the build's own result (which says what it was
+    // doing when memory ran out) is waited for, not abandoned.
+    try {
+        progress.tick(engine);
+        drawProgress(progress, last);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void TerminalHost::endStuckBuild(const engine::MergeEngine& engine) {

@@ -87,6 +87,7 @@ public:
 
 private:
     void drawProgress(const core::build::ProgressWindow& progress, bool last);
+    void showProgress(const engine::MergeEngine& engine, core::build::ProgressWindow& progress, bool last);
     [[noreturn]] void endStuckBuild(const engine::MergeEngine& engine);
 
     std::ostream& err_;

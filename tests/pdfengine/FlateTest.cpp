@@ -64,11 +64,11 @@ TEST(Flate, WholeStreamsDecodeAsQpdfDecodesThem) {
 // An encrypted file's streams are decrypted before they are decoded.
 TEST(Flate, EncryptedStreamsDecodeAsQpdfDecodesThem) {
     TempDir dir;
-    PdfSpec spec;
-    spec.pageTexts = {"secret words"};
-    spec.userPassword = "user";
-    spec.ownerPassword = "owner";
-    const std::string path = makePdf(dir.path("encrypted.pdf"), spec);
+    PdfSpec layout;
+    layout.pageTexts = {"secret words"};
+    layout.userPassword = "user";
+    layout.ownerPassword = "owner";
+    const std::string path = makePdf(dir.path("encrypted.pdf"), layout);
     QPDF pdf;
     pdf.processFile(path.c_str(), "user");
     ASSERT_TRUE(pdf.isEncrypted());

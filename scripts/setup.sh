@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config clang-format
     # libraries
     qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libqt6svg6 libgl-dev
-    libqpdf-dev libpoppler-private-dev nlohmann-json3-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev fonts-dejavu-core
+    libqpdf-dev libpoppler-private-dev nlohmann-json3-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev libdeflate-dev fonts-dejavu-core
     libicu-dev libfontconfig-dev libharfbuzz-dev fonts-droid-fallback
     # tests: unit tests and independent PDF readers for the end-to-end checks
     googletest libgtest-dev libgmock-dev qpdf poppler-utils mupdf-tools xauth xvfb

@@ -1,5 +1,5 @@
-// Writes the benchmark inputs: many small PDFs, a few thousand-page PDFs with outlines, and
-// JPEG photos. Usage: make_inputs DIR
+// Writes the benchmark inputs: many small PDFs, a few thousand-page PDFs with outlines, JPEG
+// photos, and ready-made page numbers for a peer to overlay. Usage: make_inputs DIR
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
@@ -109,6 +109,24 @@ static void writeWordsPdf(const fs::path& path, int pages) {
     w.write();
 }
 
+// A thousand letter-size pages that show only "N of 1000" where a page number goes (Helvetica
+// 10 at 36, 36): what a peer overlays to number the pages of a thousand-page file.
+static void writeNumbersPdf(const fs::path& path, int pages) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
+    for (int p = 1; p <= pages; ++p) {
+        addTextPage(pdf, font,
+                    "0 g BT 36 36 Td /F1 10 Tf (" + std::to_string(p) + " of " + std::to_string(pages) +
+                        ") Tj ET\n");
+    }
+    QPDFWriter w(pdf, path.c_str());
+    w.setObjectStreamMode(qpdf_o_generate);
+    w.setCompressStreams(true);
+    w.write();
+}
+
 static void writeJpeg(const fs::path& path, unsigned seed) {
     const int width = 1600, height = 1200;
     jpeg_compress_struct cinfo;
@@ -153,6 +171,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "photos");
     fs::create_directories(dir / "text");
     writeWordsPdf(dir / "text" / "words.pdf", 1000);
+    writeNumbersPdf(dir / "text" / "numbers.pdf", 1000);
     char name[64];
     for (int i = 0; i < 500; ++i) {
         std::snprintf(name, sizeof name, "doc%03d.pdf", i);

@@ -14,7 +14,7 @@ data=$(realpath "$data")
 out="$data/out"
 mkdir -p "$out"
 
-if [ ! -f "$data/text/words.pdf" ]; then
+if [ ! -f "$data/text/numbers.pdf" ]; then
     g++ -O2 -std=c++20 bench/engine/make_inputs.cpp -o "$data/make_inputs" \
         $(pkg-config --cflags --libs libqpdf libjpeg) -DPOINTERHOLDER_TRANSITION=4
     "$data/make_inputs" "$data"
@@ -33,14 +33,23 @@ photos=("$data"/photos/*.jpg)
 q() { printf '%q ' "$@"; }
 
 runs=${RUNS:-5}
-# SECTIONS="small large encrypt photos memory one text startup" (the default) picks what to run.
-sections=" ${SECTIONS:-small large encrypt photos memory one text startup} "
+# SECTIONS="small large encrypt photos memory one numbers text startup" (the default) picks what
+# to run.
+sections=" ${SECTIONS:-small large encrypt photos memory one numbers text startup} "
 want() { [[ $sections == *" $1 "* ]]; }
 # hf SECTION NAME COMMAND [NAME COMMAND ...]: one hyperfine run, commands side by side.
 hf() {
     local section=$1 args=()
     shift
-    while (($#)); do args+=(--command-name "$1" "$2"); shift 2; done
+    while (($#)); do
+        # A peer that is not installed (pdftk, say) is left out rather than ending the run.
+        if command -v "${2%% *}" > /dev/null; then
+            args+=(--command-name "$1" "$2")
+        else
+            echo "($1: ${2%% *} is not installed; left out)"
+        fi
+        shift 2
+    done
     hyperfine -N --warmup 1 --runs "$runs" --style basic --export-markdown "$out/$section.md" "${args[@]}" |
         grep -v "^Benchmark\|Range\|^ *$"
     cat "$out/$section.md"
@@ -70,6 +79,9 @@ hl1="$out/highlight-once.plt"
 setfields "txthighlight=quantum marmalade" "picColor= 65535 " > "$hl1"
 hlmany="$out/highlight-many.plt"
 setfields "txthighlight=ledger" "picColor= 65535 " > "$hlmany"
+# Page numbers ("N of 1000", bottom left), as text/numbers.pdf holds them ready-made.
+numbers="$out/numbers.plt"
+setfields "chkKeepBM= 0 " "chkPage= 1 " > "$numbers"
 
 want small && echo "== 500 four-page PDFs" && hf small \
     "plait" "$(q "$plait" build -q -o "$out/plait.pdf" "${small[@]}")" \
@@ -113,6 +125,12 @@ want one && echo "== one-file jobs on a thousand-page PDF" && hf one \
     "qpdf rewrite" "$(q qpdf "$one" "$out/qpdf-one.pdf")" \
     "plait AES-256" "$(q "$plait" build -q --settings "$aes" -o "$out/plait-aes.pdf" "$one")" \
     "qpdf AES-256" "$(q qpdf --encrypt user owner 256 -- "$one" "$out/qpdf-aes.pdf")"
+
+want numbers && echo "== page numbers on a thousand-page PDF" && hf numbers \
+    "plait page numbers" "$(q "$plait" build -q --settings "$numbers" -o "$out/plait-numbers.pdf" "$one")" \
+    "qpdf overlay of ready-made numbers" \
+    "$(q qpdf "$one" --overlay "$data/text/numbers.pdf" -- "$out/qpdf-numbers.pdf")" \
+    "qpdf rewrite" "$(q qpdf "$one" "$out/qpdf-one.pdf")"
 
 two=("${small[@]:0:2}")
 want startup && echo "== start-up and a two-file merge" && hf startup \

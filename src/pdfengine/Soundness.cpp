@@ -20,8 +20,8 @@ long long checkedCount(QOH node, std::set<QPDFObjGen>& seen, int depth) {
     if (depth > 256 || !node.isIndirect() || !seen.insert(node.getObjGen()).second) {
         return -1;
     }
-    QOH kids = node.getKey("/Kids");
-    if (!kids.isArray()) {
+    QOH kids = node.hasKey("/Kids") ? node.getKey("/Kids") : QOH();
+    if (!kids.isInitialized() || !kids.isArray()) {
         return 1; // a page
     }
     long long total = 0;
@@ -79,17 +79,19 @@ std::vector<QOH> contentStreams(QPDF& doc, bool tidy = false, int* untidy = null
         if (contents.isStream()) {
             streams.push_back(contents);
         } else if (contents.isArray()) {
-            QOH kept = QOH::newArray();
+            const std::size_t before = streams.size();
             for (QOH item : contents.aitems()) {
-                if (item.isStream()) {
+                if (item.isStream())
                     streams.push_back(item);
-                    kept.appendItem(item);
-                }
             }
-            if (kept.getArrayNItems() != contents.getArrayNItems()) {
+            const std::size_t found = streams.size() - before;
+            if (found != static_cast<std::size_t>(contents.getArrayNItems())) {
                 ++odd;
-                if (tidy)
-                    page.replaceKey("/Contents", kept);
+                if (tidy) {
+                    page.replaceKey("/Contents",
+                                    QOH::newArray(std::vector<QOH>(streams.begin() + static_cast<long>(before),
+                                                                   streams.end())));
+                }
             }
         } else if (page.hasKey("/Contents")) {
             ++odd;

@@ -1,12 +1,17 @@
 #include "pdfengine/geometry/ContentBalance.h"
 
+#include "pdfengine/Flate.h"
+
+#include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plait::pdf::geometry {
 namespace {
@@ -53,13 +58,30 @@ private:
     StateBalance balance_;
 };
 
+// What each byte is to the scanner, looked up rather than compared: content is scanned byte by
+// byte, and a page of text is mostly strings and numbers.
+enum ByteClass : unsigned char { kRegular, kWhite, kDelimiter };
+
+struct ByteClasses {
+    ByteClass token[256]{}; // outside strings
+    bool inString[256]{};   // the bytes a string's end or nesting depends on
+    constexpr ByteClasses() {
+        for (unsigned char w : {'\0', '\t', '\n', '\f', '\r', ' '})
+            token[w] = kWhite;
+        for (unsigned char d : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'})
+            token[d] = kDelimiter;
+        for (unsigned char x : {'(', ')', '\\'})
+            inString[x] = true;
+    }
+};
+constexpr ByteClasses kBytes;
+
 bool isWhite(char c) {
-    return c == '\0' || c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+    return kBytes.token[static_cast<unsigned char>(c)] == kWhite;
 }
 
 bool isDelimiter(char c) {
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' ||
-           c == '/' || c == '%';
+    return kBytes.token[static_cast<unsigned char>(c)] == kDelimiter;
 }
 
 } // namespace
@@ -70,7 +92,7 @@ StateBalance scanStates(std::string_view c) {
     const std::size_t n = c.size();
     std::size_t i = 0;
     const auto endOfWord = [&](std::size_t from) {
-        while (from < n && !isWhite(c[from]) && !isDelimiter(c[from])) {
+        while (from < n && kBytes.token[static_cast<unsigned char>(c[from])] == kRegular) {
             ++from;
         }
         return from;
@@ -86,6 +108,12 @@ StateBalance scanStates(std::string_view c) {
         } else if (ch == '(') { // a string: balanced parentheses, a backslash escapes the next byte
             int nesting = 1;
             for (++i; i < n && nesting > 0; ++i) {
+                while (i < n && !kBytes.inString[static_cast<unsigned char>(c[i])]) {
+                    ++i;
+                }
+                if (i == n) {
+                    break;
+                }
                 if (c[i] == '\\') {
                     ++i;
                 } else if (c[i] == '(') {
@@ -133,19 +161,80 @@ StateBalance scanStates(std::string_view c) {
     return found;
 }
 
-StateBalance countStates(QPDFPageObjectHelper page) {
+namespace {
+
+// The page's content decoded in one piece, when every stream of it is plain Flate (as nearly
+// all are): qpdf's filters set up a decoder per stream and decode in small steps, which on a
+// page of text costs twice as much. Streams follow each other with a newline between, as
+// they do for a reader. Empty when any stream needs qpdf's decoding.
+std::optional<std::string> flateContents(QPDFPageObjectHelper& page, std::size_t most) {
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isArray()) {
+        streams = contents.getArrayAsVector();
+    } else {
+        streams.push_back(contents);
+    }
+    if (streams.size() == 1) {
+        return inflateWhole(streams.front(), most);
+    }
+    std::string all;
+    for (auto& stream : streams) {
+        std::optional<std::string> decoded = inflateWhole(stream, most - all.size());
+        if (!decoded || decoded->size() >= most - all.size()) {
+            return std::nullopt;
+        }
+        all += *decoded;
+        all += '\n';
+    }
+    return all;
+}
+
+struct TooLarge : std::runtime_error {
+    TooLarge() : std::runtime_error("page content too large") {}
+};
+
+// Collects decoded content up to a limit.
+class BoundedCollect : public Pipeline {
+public:
+    explicit BoundedCollect(std::size_t most) : Pipeline("page content", nullptr), most_(most) {}
+    void write(unsigned char const* data, size_t len) override {
+        if (len > most_ - bytes.size()) {
+            throw TooLarge();
+        }
+        bytes.append(reinterpret_cast<const char*>(data), len);
+    }
+    void finish() override {}
+    std::string bytes;
+
+private:
+    std::size_t most_;
+};
+
+} // namespace
+
+StateBalance countStates(QPDFPageObjectHelper page, std::size_t mostBytes) {
     // The decoded bytes are scanned directly: the content tokenizer builds a token object for
     // every number and name, which costs ten times as much on a page of text.
-    Pl_Buffer buffer("page content");
+    if (std::optional<std::string> decoded = flateContents(page, mostBytes)) {
+        return scanStates(*decoded);
+    }
+    // Stream by stream rather than qpdf's pipeContents, which gathers all of it before
+    // passing any on, past any limit.
+    BoundedCollect content(mostBytes);
     try {
-        page.pipeContents(&buffer);
+        for (QPDFObjectHandle& stream : page.getPageContents()) {
+            if (!stream.pipeStreamData(&content, 0, qpdf_dl_specialized)) {
+                return {};
+            }
+            content.write(reinterpret_cast<const unsigned char*>("\n"), 1);
+        }
     } catch (const QPDFExc&) {
         return {};
     } catch (const std::runtime_error&) {
-        return {};
+        return {}; // TooLarge among them
     }
-    auto data = buffer.getBufferSharedPointer();
-    return scanStates(std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+    return scanStates(content.bytes);
 }
 
 StateBalance balanceContents(QPDFPageObjectHelper page) {

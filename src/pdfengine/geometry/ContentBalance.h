@@ -2,6 +2,7 @@
 
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <cstddef>
 #include <string_view>
 
 namespace plait::pdf::geometry {
@@ -19,9 +20,13 @@ struct StateBalance {
 // are not mistaken for operators.
 StateBalance scanStates(std::string_view content);
 
-// The same for the decoded content of a page or form. A page whose content cannot be read
-// counts as balanced.
-StateBalance countStates(QPDFPageObjectHelper page);
+// Page content that decodes to more than this is not read: a small stream (a few kilobytes
+// of Flate can decode to gigabytes) must not make a build hold it all.
+inline constexpr std::size_t kMostContentBytes = std::size_t(256) << 20;
+
+// The same for the decoded content of a page or form. A page whose content cannot be read, or
+// decodes to more than `mostBytes`, counts as balanced.
+StateBalance countStates(QPDFPageObjectHelper page, std::size_t mostBytes = kMostContentBytes);
 
 // Makes the page's content restore everything it saves, so what is drawn before or after it
 // lands where it was placed. Left-open saves are closed by one small stream appended to the

@@ -2,6 +2,7 @@
 
 #include "FontFinder.h"
 #include "UnicodeFont.h"
+#include "pdfengine/Flate.h"
 #include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -102,10 +103,15 @@ QPDFObjectHandle helvetica(QPDF& pdf, const char* baseFont) {
 }
 
 QPDFObjectHandle arrayOf(std::initializer_list<double> values) {
-    auto a = QPDFObjectHandle::newArray();
-    for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(v, 4, true));
-    return a;
+    std::vector<QPDFObjectHandle> items;
+    items.reserve(values.size());
+    for (double v : values) {
+        // Whole numbers (most boxes and matrices hold only those) skip formatting.
+        const bool whole = v == std::trunc(v) && std::fabs(v) < 1e9;
+        items.push_back(whole ? QPDFObjectHandle::newInteger(static_cast<long long>(v))
+                              : QPDFObjectHandle::newReal(num(v)));
+    }
+    return QPDFObjectHandle::newArray(items);
 }
 
 } // namespace
@@ -423,16 +429,19 @@ QPDFObjectHandle Fonts::resources() {
 }
 
 QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content) {
-    auto dict = QPDFObjectHandle::newDictionary();
+    auto stream = newStream(content);
+    auto dict = stream.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
     dict.replaceKey("/BBox", arrayOf({0, 0, frame.width, frame.height}));
     const Matrix& m = frame.toUser;
     dict.replaceKey("/Matrix", arrayOf({m[0], m[1], m[2], m[3], m[4], m[5]}));
     dict.replaceKey("/Resources", fonts_.resources());
-    auto stream = QPDFObjectHandle::newStream(&pdf_, content);
-    stream.replaceDict(dict);
     return stream;
+}
+
+QPDFObjectHandle Canvas::newStream(const std::string& content) {
+    return compress_ ? newFlateStream(pdf_, content) : QPDFObjectHandle::newStream(&pdf_, content);
 }
 
 // The small streams that put a page's own content between q and Q and draw the marks' form
@@ -443,7 +452,7 @@ QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content
 QPDFObjectHandle Canvas::wrapper(const std::string& content) {
     auto [it, added] = wrappers_.try_emplace(content);
     if (added)
-        it->second = QPDFObjectHandle::newStream(&pdf_, content);
+        it->second = newStream(content);
     return it->second;
 }
 
@@ -475,17 +484,27 @@ void Canvas::paint() {
         xobjects = xobjects.isDictionary() ? xobjects.shallowCopy() : QPDFObjectHandle::newDictionary();
         resources.replaceKey("/XObject", xobjects);
         int suffix = 1;
+        // The page's content becomes [q] [under] content [Q over], set once.
+        std::vector<QPDFObjectHandle> contents;
         if (auto it = under_.find(i); it != under_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitUnder", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            page.addPageContents(wrapper("q " + name + " Do Q\n"), true);
+            contents.push_back(wrapper("q " + name + " Do Q\n"));
         }
+        QPDFObjectHandle last;
         if (auto it = over_.find(i); it != over_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitOver", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            page.addPageContents(wrapper("q\n"), true);
-            page.addPageContents(wrapper("\nQ q " + name + " Do Q\n"), false);
+            contents.insert(contents.begin(), wrapper("q\n"));
+            last = wrapper("\nQ q " + name + " Do Q\n");
         }
+        if (contents.empty() && !last.isInitialized())
+            continue;
+        for (auto& stream : page.getPageContents())
+            contents.push_back(stream);
+        if (last.isInitialized())
+            contents.push_back(last);
+        page.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newArray(contents));
     }
 }
 

@@ -94,7 +94,9 @@ private:
 // once, so a page with several marks is changed once.
 class Canvas {
 public:
-    Canvas(QPDF& pdf, Fonts& fonts) : pdf_(pdf), fonts_(fonts) {}
+    // With `compress`, the streams it adds are written compressed already (the writer would
+    // compress them anyway, at a higher cost per stream).
+    Canvas(QPDF& pdf, Fonts& fonts, bool compress = false) : pdf_(pdf), fonts_(fonts), compress_(compress) {}
     void over(int pageIndex, const std::string& content) { over_[pageIndex] += content; }
     void under(int pageIndex, const std::string& content) { under_[pageIndex] += content; }
     void paint();
@@ -102,8 +104,10 @@ public:
 private:
     QPDFObjectHandle form(const PageFrame& frame, const std::string& content);
     QPDFObjectHandle wrapper(const std::string& content);
+    QPDFObjectHandle newStream(const std::string& content);
     QPDF& pdf_;
     Fonts& fonts_;
+    bool compress_;
     std::map<int, std::string> over_, under_;
     std::map<std::string, QPDFObjectHandle> wrappers_; // see wrapper()
 };

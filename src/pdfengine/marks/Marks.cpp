@@ -82,7 +82,7 @@ void applyMarks(QPDF& pdf, const Job& job, std::vector<std::string>& notes) {
     if (!wantsMarks(job))
         return;
     marks::Fonts fonts(pdf);
-    marks::Canvas canvas(pdf, fonts);
+    marks::Canvas canvas(pdf, fonts, job.writer.compressStreams);
     marks::Context c{pdf, canvas, fonts, notes, static_cast<int>(pdf.getAllPages().size())};
     const MarkOptions& m = job.marks;
     if (!m.textAreaFile.empty()) {

@@ -46,15 +46,12 @@ void pageNumbers(Context& c, const MarkOptions& o) {
     bool lost = false;
     for (int i = 0; i < c.pageCount; ++i) {
         const Line line = c.fonts.prepare(formatted(format, i + 1, c.pageCount, style), Font::Regular, lost);
-        const PageFrame frame = pageFrame(c.pdf.getAllPages().at(static_cast<std::size_t>(i)));
         double x = left;
         char how = 'L';
-        if (align == "c") {
-            x = frame.width / 2;
-            how = 'C';
-        } else if (align == "r") {
-            x = frame.width - left;
-            how = 'R';
+        if (align == "c" || align == "r") {
+            const double width = pageFrame(c.pdf.getAllPages().at(static_cast<std::size_t>(i))).width;
+            x = align == "c" ? width / 2 : width - left;
+            how = align == "c" ? 'C' : 'R';
         }
         c.canvas.over(i, "0 g\n" + textBlock({line}, x, bottom, size, how, c.fonts));
     }

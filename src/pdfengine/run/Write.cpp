@@ -69,19 +69,27 @@ std::unique_ptr<QPDF> BuildRun::Impl::writeInPlace(std::vector<OutlineNode>& kep
         hooks.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
     }
     try {
-        PageMap same;
-        std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> pages;
+        // Links and bookmarks by name become explicit, as in a merge: the name tree goes. Only
+        // pages with annotations can hold links, and the page map is made only when needed.
+        std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> linked;
         for (auto& page : p.pages) {
-            same.emplace(page.getObjectHandle().getObjGen(), page.getObjectHandle());
-            pages.emplace_back(page.getObjectHandle(), page.getObjectHandle());
+            if (QPDFObjectHandle h = page.getObjectHandle(); h.hasKey("/Annots")) {
+                linked.emplace_back(h, h);
+            }
         }
-        // Links and bookmarks by name become explicit, as in a merge: the name tree goes.
-        const int lostLinks = repairLinks(doc, pages, same);
+        const bool keepOutline = job.bookmarkKeep && job.bookmarkFile.empty();
+        PageMap same;
+        if (!linked.empty() || keepOutline) {
+            for (auto& page : p.pages) {
+                same.emplace(page.getObjectHandle().getObjGen(), page.getObjectHandle());
+            }
+        }
+        const int lostLinks = linked.empty() ? 0 : repairLinks(doc, linked, same);
         if (lostLinks > 0) {
             hooks.warn(name + ": " + std::to_string(lostLinks) +
                        " links point at pages that are not in the output; they were removed");
         }
-        if (job.bookmarkKeep && job.bookmarkFile.empty()) {
+        if (keepOutline) {
             int lost = 0;
             kept = keptOutline(doc, doc, same, lost);
             if (lost > 0) {
@@ -130,6 +138,8 @@ void BuildRun::Impl::writeTo(OutputFile& output, QPDF& out) {
         if (std::fflush(output.stream()) != 0) {
             throw std::runtime_error("cannot write the output");
         }
+        // The disk starts on the rest while the written file is read back.
+        output.startWriteBack();
     } catch (const BuildCancelled&) {
         throw;
     } catch (const std::exception& e) {

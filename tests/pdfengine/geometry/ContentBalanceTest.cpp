@@ -3,6 +3,8 @@
 #include "pdfengine/geometry/ContentBalance.h"
 #include "../Fixtures.h"
 
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
@@ -103,6 +105,73 @@ TEST(ContentBalance, CountsOperatorsNotBytesThatLookLikeThem) {
         if (!std::isspace(static_cast<unsigned char>(c)) || (!rewritten.empty() && rewritten.back() != ' '))
             rewritten += std::isspace(static_cast<unsigned char>(c)) ? ' ' : c;
     EXPECT_EQ(rewritten, "(a) Tj q Q 0 0 1 rg q Q ");
+}
+
+// A stream of `pdf` holding `text` compressed by qpdf's own filter.
+QPDFObjectHandle flateStream(QPDF& pdf, const std::string& text) {
+    QPDFObjectHandle s = pdf.newStream();
+    Pl_Buffer out("deflated");
+    Pl_Flate deflate("deflate", &out, Pl_Flate::a_deflate);
+    deflate.write(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    deflate.finish();
+    auto b = out.getBufferSharedPointer();
+    s.replaceStreamData(std::string(reinterpret_cast<const char*>(b->getBuffer()), b->getSize()),
+                        QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+    return s;
+}
+
+QPDFPageObjectHelper pageWith(QPDF& pdf, const std::vector<QPDFObjectHandle>& streams) {
+    auto p = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 100 100] >>"));
+    p.replaceKey("/Contents", QPDFObjectHandle::newArray(streams));
+    return QPDFPageObjectHelper(p);
+}
+
+// Content in several streams is counted as one, with the streams apart as a reader keeps them,
+// whether each is decoded whole or through qpdf's filters; content that cannot be read counts as
+// balanced either way.
+TEST(ContentBalance, ContentInSeveralStreamsCountsAsOne) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    const auto flate = [&](const std::string& text) { return flateStream(pdf, text); };
+    const auto page = [&](std::vector<QPDFObjectHandle> streams) { return pageWith(pdf, streams); };
+    // "q" ends one stream and "q" starts the next: two saves, not the word "qq".
+    for (const auto& second : {flate("q Q"), pdf.newStream("q Q")}) {
+        const auto split = countStates(page({flate("1 0 0 1 5 5 cm q"), second}));
+        EXPECT_EQ(split.open, 1);
+        EXPECT_EQ(split.extra, 0);
+    }
+    const auto restored = countStates(page({flate("q 2 0 0 2 0 0 cm"), flate("Q Q")}));
+    EXPECT_EQ(restored.open, 0);
+    EXPECT_EQ(restored.extra, 1);
+    // A stream whose data does not decode: the page's content cannot be read.
+    QPDFObjectHandle broken = pdf.newStream();
+    broken.replaceStreamData("x\x9c garbage", QPDFObjectHandle::newName("/FlateDecode"),
+                             QPDFObjectHandle::newNull());
+    EXPECT_TRUE(countStates(page({flate("q q q"), broken})).balanced());
+}
+
+// Content that decodes to more than the limit is not held: it counts as unreadable, however it
+// is compressed and however many streams it is in.
+TEST(ContentBalance, ContentPastTheLimitIsNotRead) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    std::string saves;
+    for (int i = 0; i < 20000; ++i)
+        saves += "q ";
+    constexpr std::size_t kLimit = 64 * 1024;
+    const std::vector<std::pair<const char*, QPDFPageObjectHelper>> pages = {
+        {"one Flate stream", pageWith(pdf, {flateStream(pdf, saves + saves)})},
+        {"one plain stream", pageWith(pdf, {pdf.newStream(saves + saves)})},
+        {"two Flate streams", pageWith(pdf, {flateStream(pdf, saves), flateStream(pdf, saves)})},
+        {"Flate and plain", pageWith(pdf, {flateStream(pdf, saves), pdf.newStream(saves)})},
+    };
+    for (const auto& [what, page] : pages) {
+        EXPECT_EQ(countStates(page).open, 40000) << what;
+        EXPECT_TRUE(countStates(page, kLimit).balanced()) << what;
+    }
+    // Just within the limit, it is read.
+    EXPECT_EQ(countStates(pageWith(pdf, {flateStream(pdf, saves)}), saves.size() + 1).open, 20000);
+    EXPECT_EQ(countStates(pageWith(pdf, {pdf.newStream(saves)}), saves.size() + 1).open, 20000);
 }
 
 TEST(ContentBalance, MarksLandWhereAskedOnUnbalancedPages) {

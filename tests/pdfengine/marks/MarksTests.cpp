@@ -106,6 +106,37 @@ TEST(PageNumbers, FormatStylesAndAlignment) {
     EXPECT_NEAR((three->xMin + three->xMax) / 2, 306, 1.5);
 }
 
+// The drawings marks add are compressed as the rest of the output is, and left readable when
+// the output is written uncompressed.
+TEST(PageNumbers, DrawingsFollowTheOutputsCompression) {
+    for (const bool compress : {true, false}) {
+        MarkBuild m;
+        m.call("setCmds", {compress ? "deterministic" : "deterministic compress=no"});
+        m.call("setPageNum");
+        ASSERT_EQ(m.b.run(), "3");
+        EXPECT_TRUE(checks(m.out));
+        EXPECT_TRUE(has(pageTexts(m.out)[2], "3 of 3"));
+        QPDF pdf;
+        pdf.processFile(m.out.c_str());
+        QPDFObjectHandle forms = pageOf(pdf, 2).getKey("/Resources").getKey("/XObject");
+        ASSERT_TRUE(forms.isDictionary());
+        int drawings = 0;
+        for (const auto& key : forms.getKeys()) {
+            if (key.rfind("/PlaitOver", 0) != 0)
+                continue;
+            QPDFObjectHandle form = forms.getKey(key);
+            auto raw = form.getRawStreamData();
+            const std::string bytes(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize());
+            ++drawings;
+            EXPECT_EQ(form.getDict().getKey("/Filter").isNameAndEquals("/FlateDecode"), compress) << key;
+            if (!compress) {
+                EXPECT_TRUE(has(bytes, "(3 of 3) Tj")) << bytes;
+            }
+        }
+        EXPECT_EQ(drawings, 1);
+    }
+}
+
 TEST(PageNumbers, FollowRotatedPagesAndLeaveThePageStateAlone) {
     TempDir dir;
     // Page 2 is shown turned a quarter; page 1's content leaves a scaled, red graphics state.

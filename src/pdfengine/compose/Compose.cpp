@@ -3,13 +3,13 @@
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PageList.h"
+#include "pdfengine/PdfNumber.h"
 #include "pdfengine/geometry/Annotations.h"
 #include "pdfengine/geometry/ContentBalance.h"
 
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QUtil.hh>
 
 #include <algorithm>
 #include <array>
@@ -61,7 +61,7 @@ using Rect = QPDFObjectHandle::Rectangle;
 using PageRemap = std::map<QPDFObjGen, QPDFObjectHandle>;
 
 std::string num(double v) {
-    return QUtil::double_to_string(v, 4, true);
+    return pdfNumber(v, 4);
 }
 
 // The page's own resources, so that names added for one page do not show up on every page

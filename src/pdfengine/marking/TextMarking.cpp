@@ -3,10 +3,10 @@
 #include "TextReplace.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
+#include "pdfengine/PdfNumber.h"
 
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-#include <qpdf/QUtil.hh>
 
 #include <poppler/Error.h>
 #include <poppler/GlobalParams.h>
@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 #include <functional>
 #include <map>
@@ -49,16 +48,9 @@ std::optional<Rgb> parseColor(std::string s) {
     return Rgb{part(0), part(2), part(4)};
 }
 
+// Marks sit on the page to a thousandth of a point.
 std::string num(double v) {
-    if (std::fabs(v) < 0.0005)
-        v = 0;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string s = buf;
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.')
-        s.pop_back();
-    return s;
+    return pdfNumber(v, 3);
 }
 
 // A box on the displayed page: x right, y down.

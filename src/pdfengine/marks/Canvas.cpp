@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -104,7 +103,7 @@ QPDFObjectHandle helvetica(QPDF& pdf, const char* baseFont) {
 QPDFObjectHandle arrayOf(std::initializer_list<double> values) {
     auto a = QPDFObjectHandle::newArray();
     for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(v, 4, true));
+        a.appendItem(QPDFObjectHandle::newReal(num(v)));
     return a;
 }
 
@@ -165,19 +164,6 @@ PageFrame pageFrame(QPDFObjectHandle page) {
         break;
     }
     return f;
-}
-
-std::string num(double v) {
-    if (std::fabs(v) < 0.00005)
-        return "0";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4f", v);
-    std::string s = buf;
-    while (s.back() == '0')
-        s.pop_back();
-    if (s.back() == '.')
-        s.pop_back();
-    return s;
 }
 
 namespace {
@@ -422,17 +408,21 @@ QPDFObjectHandle Fonts::resources() {
     return resources_;
 }
 
-QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content) {
+QPDFObjectHandle formXObject(QPDF& pdf, Fonts& fonts, double width, double height, const Matrix& m,
+                             const std::string& content) {
     auto dict = QPDFObjectHandle::newDictionary();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    dict.replaceKey("/BBox", arrayOf({0, 0, frame.width, frame.height}));
-    const Matrix& m = frame.toUser;
+    dict.replaceKey("/BBox", arrayOf({0, 0, width, height}));
     dict.replaceKey("/Matrix", arrayOf({m[0], m[1], m[2], m[3], m[4], m[5]}));
-    dict.replaceKey("/Resources", fonts_.resources());
-    auto stream = QPDFObjectHandle::newStream(&pdf_, content);
+    dict.replaceKey("/Resources", fonts.resources());
+    auto stream = QPDFObjectHandle::newStream(&pdf, content);
     stream.replaceDict(dict);
     return stream;
+}
+
+QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content) {
+    return formXObject(pdf_, fonts_, frame.width, frame.height, frame.toUser, content);
 }
 
 // The small streams that put a page's own content between q and Q and draw the marks' form

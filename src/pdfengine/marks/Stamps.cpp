@@ -131,13 +131,6 @@ std::string cm(const Matrix& m) {
            num(m[5]) + " cm\n";
 }
 
-QPDFObjectHandle numbers(std::initializer_list<double> values) {
-    auto a = QPDFObjectHandle::newArray();
-    for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(v, 4, true));
-    return a;
-}
-
 } // namespace
 
 void stamp(Context& c, const StampPlacement& s) {
@@ -192,14 +185,7 @@ void stamp(Context& c, const StampPlacement& s) {
             urx = std::max(urx, p[0]);
             ury = std::max(ury, p[1]);
         }
-        auto appearance = QPDFObjectHandle::newStream(&c.pdf, d.content);
-        auto dict = appearance.getDict();
-        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-        dict.replaceKey("/BBox", numbers({0, 0, d.width, d.height}));
-        dict.replaceKey("/Matrix",
-                        numbers({toUser[0], toUser[1], toUser[2], toUser[3], toUser[4], toUser[5]}));
-        dict.replaceKey("/Resources", c.fonts.resources());
+        auto appearance = formXObject(c.pdf, c.fonts, d.width, d.height, toUser, d.content);
         auto ap = QPDFObjectHandle::newDictionary();
         ap.replaceKey("/N", appearance);
         std::string iconName;

@@ -1,18 +1,14 @@
 #include "ImageExport.h"
 
-#include "pdfengine/PendingOutputs.h"
+#include "pdfengine/TemporaryFile.h"
 #include "pdfengine/images/ImagePages.h"
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <fcntl.h>
+#include <optional>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -155,78 +151,6 @@ bool writePng(png_structp png, png_infop info, const Raster& raster, std::string
     return true;
 }
 
-// A hidden temporary file in the folder, removed unless it was given its name.
-class TempFile {
-public:
-    explicit TempFile(const fs::path& folder) {
-        std::string pattern = (folder / ".plait-image-XXXXXX").string();
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) {
-            throw std::runtime_error("cannot create a file in " + folder.string() + ": " +
-                                     std::strerror(errno));
-        }
-        path_ = pattern;
-        addPendingOutput(path_);
-    }
-    ~TempFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-            dropPendingOutput(path_);
-        }
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    void write(const std::string& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
-            done += static_cast<std::size_t>(n);
-        }
-        // Readable as a file the user made would be (mkstemp makes it private).
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
-        if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-            fd_ = -1;
-            throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
-        }
-        fd_ = -1;
-    }
-    // Gives the file `target` unless that name exists; false when it does.
-    bool publishAs(const fs::path& target) {
-        // link() fails when the name is taken, so two writers cannot replace each other's file.
-        if (::link(path_.c_str(), target.c_str()) == 0) {
-            ::unlink(path_.c_str());
-            dropPendingOutput(path_);
-            path_.clear();
-            return true;
-        }
-        if (errno == EEXIST)
-            return false;
-        // A file system without hard links: check, then rename.
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(target, ec)))
-            return false;
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
-        }
-        dropPendingOutput(path_);
-        path_.clear();
-        return true;
-    }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-};
-
 } // namespace
 
 bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bool& approximated) {
@@ -350,12 +274,27 @@ std::string encodePng(const Raster& raster) {
 
 fs::path writeNewFile(const fs::path& folder, const std::string& stem, const std::string& ext,
                       const std::string& bytes) {
-    TempFile temp(folder);
-    temp.write(bytes);
+    std::optional<TemporaryFile> temp;
+    try {
+        temp.emplace(folder, ".plait-image-");
+    } catch (const TemporaryFile::Failure& e) {
+        throw std::runtime_error("cannot create a file in " + folder.string() + ": " + e.reason());
+    }
+    const std::string tempPath = temp->path();
+    try {
+        temp->write(bytes);
+        temp->finish();
+    } catch (const TemporaryFile::Failure& e) {
+        throw std::runtime_error("cannot write " + tempPath + ": " + e.reason());
+    }
     for (int n = 1;; ++n) {
         const fs::path target = folder / (stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ext);
-        if (temp.publishAs(target)) {
-            return target;
+        try {
+            if (temp->publishNew(target)) {
+                return target;
+            }
+        } catch (const TemporaryFile::Failure& e) {
+            throw std::runtime_error("cannot write " + target.string() + ": " + e.reason());
         }
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <qpdf/QPDFObjectHandle.hh>
+
 #include <string>
 
 namespace plait::pdf {
@@ -10,5 +12,10 @@ namespace plait::pdf {
 // rounds to zero is "0". A value that is not finite (a division by a zero-size box) is written
 // as "0", the only number a reader would not take for a broken file.
 std::string pdfNumber(double value, int decimals);
+
+// The same number as a real object.
+inline QPDFObjectHandle pdfReal(double value, int decimals) {
+    return QPDFObjectHandle::newReal(pdfNumber(value, decimals));
+}
 
 } // namespace plait::pdf

@@ -167,7 +167,7 @@ int rotationOf(QPDFPageObjectHelper& page) {
 QPDFObjectHandle numberArray(const std::vector<double>& values) {
     auto a = QPDFObjectHandle::newArray();
     for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(num(v)));
+        a.appendItem(pdfReal(v, 3));
     return a;
 }
 
@@ -310,7 +310,7 @@ private:
         return shared;
     }
 
-    static QPDFObjectHandle real(double v) { return QPDFObjectHandle::newReal(num(v)); }
+    static QPDFObjectHandle real(double v) { return pdfReal(v, 3); }
 
     QPDF& pdf_;
     Style style_;

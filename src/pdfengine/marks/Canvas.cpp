@@ -103,7 +103,7 @@ QPDFObjectHandle helvetica(QPDF& pdf, const char* baseFont) {
 QPDFObjectHandle arrayOf(std::initializer_list<double> values) {
     auto a = QPDFObjectHandle::newArray();
     for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(num(v)));
+        a.appendItem(pdfReal(v, 4));
     return a;
 }
 

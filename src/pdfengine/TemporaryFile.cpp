@@ -94,7 +94,8 @@ void TemporaryFile::published() {
 }
 
 void TemporaryFile::fail(Step step) {
-    const int error = errno;
+    // A stream that failed earlier may have nothing left to say: call it an I/O error then.
+    const int error = errno != 0 ? errno : EIO;
     close();
     remove();
     throw Failure(step, error);

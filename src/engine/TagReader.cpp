@@ -189,35 +189,11 @@ public:
                 ++p;
                 std::string value;
                 if (p < text_.size() && (text_[p] == '"' || text_[p] == '\'')) {
-                    const char quote = text_[p];
-                    ++p;
-                    const std::size_t lineLimit = nextTagLine(p);
-                    std::size_t close = std::string_view::npos;
-                    if (tag.attributes.size() < kMaxCarefulAttributes) {
-                        std::vector<std::string_view> names;
-                        for (const auto& [k, v] : tag.attributes) {
-                            names.emplace_back(k);
-                        }
-                        names.emplace_back(key);
-                        close = carefulClosingQuote(p, quote, names, lineLimit);
-                    }
-                    if (close == std::string_view::npos) {
-                        close = quickClosingQuote(p, quote);
-                        if (close != std::string_view::npos && close >= lineLimit) {
-                            close = std::string_view::npos;
-                        }
-                    }
-                    if (close == std::string_view::npos) {
-                        // Unterminated value: it runs to the next '>', which ends the tag, or
-                        // to the line break before the next tag line.
-                        const std::size_t gt = std::min(text_.find('>', p), text_.size());
-                        const std::size_t end = std::min(gt, lineLimit);
-                        value.assign(text_.substr(p, end - p));
+                    const std::size_t tagEnd = quotedValue(p, tag, key, value);
+                    if (tagEnd != std::string_view::npos) {
                         tag.attributes.emplace_back(std::move(key), std::move(value));
-                        return gt < lineLimit ? gt + 1 : end;
+                        return tagEnd;
                     }
-                    value.assign(text_.substr(p, close - p));
-                    p = close + 1;
                 } else {
                     const std::size_t valueStart = p;
                     while (p < text_.size() && !isSpace(text_[p]) && text_[p] != '>') {
@@ -235,6 +211,41 @@ public:
     }
 
 private:
+    // Reads the value that starts with the quote at text_[p] into `value`. Returns npos with p
+    // past the closing quote; for a value that is never closed, returns where the tag ends.
+    std::size_t quotedValue(std::size_t& p, const TagReader::Tag& tag, const std::string& key,
+                            std::string& value) {
+        const char quote = text_[p];
+        ++p;
+        const std::size_t lineLimit = nextTagLine(p);
+        std::size_t close = std::string_view::npos;
+        if (tag.attributes.size() < kMaxCarefulAttributes) {
+            std::vector<std::string_view> names;
+            for (const auto& [k, v] : tag.attributes) {
+                names.emplace_back(k);
+            }
+            names.emplace_back(key);
+            close = carefulClosingQuote(p, quote, names, lineLimit);
+        }
+        if (close == std::string_view::npos) {
+            close = quickClosingQuote(p, quote);
+            if (close != std::string_view::npos && close >= lineLimit) {
+                close = std::string_view::npos;
+            }
+        }
+        if (close == std::string_view::npos) {
+            // Unterminated value: it runs to the next '>', which ends the tag, or to the line
+            // break before the next tag line.
+            const std::size_t gt = std::min(text_.find('>', p), text_.size());
+            const std::size_t end = std::min(gt, lineLimit);
+            value.assign(text_.substr(p, end - p));
+            return gt < lineLimit ? gt + 1 : end;
+        }
+        value.assign(text_.substr(p, close - p));
+        p = close + 1;
+        return std::string_view::npos;
+    }
+
     // The quote that ends a quoted value starting at `from`. Titles may hold quotes of
     // their own, so a quote only ends the value when the rest of the tag then reads as
     // well-formed attributes. npos when no candidate passes (or the budget is spent): the

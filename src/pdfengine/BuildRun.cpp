@@ -140,10 +140,10 @@ std::string BuildRun::listBookmarks() {
     }
 }
 
-int BuildRun::exportImages() {
-    Impl& r = *impl_;
-    r.resolveInputs();
-    std::string folderName = r.job.outFile;
+namespace {
+
+// The folder images are exported to, made when it is missing (but not its parent).
+fs::path exportFolder(std::string folderName) {
     while (folderName.size() > 1 && folderName.back() == '/') {
         folderName.pop_back(); // "images/" is the folder "images", not a name inside it
     }
@@ -157,17 +157,39 @@ int BuildRun::exportImages() {
             throw EngineError(BuildFailure::CannotCreateOutput, folder.string(),
                               "it is a file; images are exported to a folder");
         }
-    } else {
-        // Only the folder itself is made: a missing parent is more likely a typing error.
-        const fs::path parent = folder.parent_path();
-        if (!parent.empty() && !fs::is_directory(parent, ec)) {
-            throw EngineError(BuildFailure::CannotCreateOutput, folder.string(),
-                              "its parent folder does not exist");
-        }
-        if (!fs::create_directory(folder, ec) && !fs::is_directory(folder)) {
-            throw EngineError(BuildFailure::CannotCreateOutput, folder.string(), ec.message());
-        }
+        return folder;
     }
+    // Only the folder itself is made: a missing parent is more likely a typing error.
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && !fs::is_directory(parent, ec)) {
+        throw EngineError(BuildFailure::CannotCreateOutput, folder.string(),
+                          "its parent folder does not exist");
+    }
+    if (!fs::create_directory(folder, ec) && !fs::is_directory(folder)) {
+        throw EngineError(BuildFailure::CannotCreateOutput, folder.string(), ec.message());
+    }
+    return folder;
+}
+
+// The image as it would be placed on a page: a JPEG keeps its bytes, other formats come out
+// as PNG. Returns whether the page list named pages the image does not have.
+bool exportImageInput(ImageExporter& exporter, const std::string& path, const PageList& pageList) {
+    QPDF scratch;
+    scratch.emptyPDF();
+    const std::vector<QPDFObjectHandle> frames = imagePagesOf(scratch, path);
+    bool outOfRange = false;
+    for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
+        exporter.exportPage(QPDFPageObjectHelper(frames[static_cast<std::size_t>(index)]), index + 1);
+    }
+    return outOfRange;
+}
+
+} // namespace
+
+int BuildRun::exportImages() {
+    Impl& r = *impl_;
+    r.resolveInputs();
+    const fs::path folder = exportFolder(r.job.outFile);
     std::vector<std::string> notes;
     const PageList pageList = PageList::parse(r.job.pageList, notes);
     for (auto& n : notes)
@@ -194,22 +216,7 @@ int BuildRun::exportImages() {
             if (p.kind == Kind::Other) {
                 r.hooks.warn(name + " is neither a PDF nor an image; it has no images to export");
             } else if (p.kind == Kind::Image) {
-                // The image as it would be placed on a page: a JPEG keeps its bytes, other
-                // formats come out as PNG.
-                QPDF scratch;
-                scratch.emptyPDF();
-                std::vector<QPDFObjectHandle> frames;
-                try {
-                    frames = makeImagePages(scratch, path);
-                } catch (const ImageLoadError& e) {
-                    throw EngineError(BuildFailure::CannotParseInput, path, e.what());
-                }
-                bool outOfRange = false;
-                for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
-                    exporter.exportPage(QPDFPageObjectHelper(frames[static_cast<std::size_t>(index)]),
-                                        index + 1);
-                }
-                anyOutOfRange = anyOutOfRange || outOfRange;
+                anyOutOfRange = exportImageInput(exporter, path, pageList) || anyOutOfRange;
             } else {
                 anyOutOfRange = anyOutOfRange || p.outOfRange;
                 for (int index : p.selected) {

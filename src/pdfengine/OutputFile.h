@@ -1,13 +1,16 @@
 #pragma once
 
+#include "TemporaryFile.h"
+
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace plait::pdf {
 
-// The output under construction: a temporary file beside the target, so that the final
-// rename stays on one file system and is atomic. Until commit() succeeds, the target is
-// untouched; destroying an uncommitted OutputFile removes the temporary file.
+// The output under construction: a temporary file beside the target named
+// ".NAME.plait-XXXXXX" (see TemporaryFile). Until commit() succeeds, the target is untouched;
+// destroying an uncommitted OutputFile removes the temporary file.
 class OutputFile {
 public:
     // Creates the temporary file; throws EngineError(CannotCreateOutput) when the folder is
@@ -17,7 +20,7 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    std::FILE* stream() const { return file_; }
+    std::FILE* stream() const { return temp_->stream(); }
     const std::string& tempPath() const { return tempPath_; }
     const std::string& target() const { return target_; }
 
@@ -30,13 +33,10 @@ public:
     void commit();
 
 private:
-    void discard();
-
     std::string target_;
-    std::string tempPath_;
-    std::FILE* file_ = nullptr;
+    std::unique_ptr<TemporaryFile> temp_;
+    std::string tempPath_;      // kept after the temporary file took the target's name
     long long writtenBack_ = 0; // bytes handed to startWriteBack so far
-    bool committed_ = false;
 };
 
 } // namespace plait::pdf

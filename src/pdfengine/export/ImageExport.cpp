@@ -1,18 +1,14 @@
 #include "ImageExport.h"
 
-#include "pdfengine/PendingOutputs.h"
+#include "pdfengine/TemporaryFile.h"
 #include "pdfengine/images/ImagePages.h"
 
 #include <png.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <cstring>
-#include <fcntl.h>
+#include <optional>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -155,108 +151,48 @@ bool writePng(png_structp png, png_infop info, const Raster& raster, std::string
     return true;
 }
 
-// A hidden temporary file in the folder, removed unless it was given its name.
-class TempFile {
-public:
-    explicit TempFile(const fs::path& folder) {
-        std::string pattern = (folder / ".plait-image-XXXXXX").string();
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) {
-            throw std::runtime_error("cannot create a file in " + folder.string() + ": " +
-                                     std::strerror(errno));
-        }
-        path_ = pattern;
-        addPendingOutput(path_);
-    }
-    ~TempFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-            dropPendingOutput(path_);
-        }
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    void write(const std::string& bytes) {
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
-            done += static_cast<std::size_t>(n);
-        }
-        // Readable as a file the user made would be (mkstemp makes it private).
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd_, 0666 & ~mask);
-        if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
-            fd_ = -1;
-            throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
-        }
-        fd_ = -1;
-    }
-    // Gives the file `target` unless that name exists; false when it does.
-    bool publishAs(const fs::path& target) {
-        // link() fails when the name is taken, so two writers cannot replace each other's file.
-        if (::link(path_.c_str(), target.c_str()) == 0) {
-            ::unlink(path_.c_str());
-            dropPendingOutput(path_);
-            path_.clear();
-            return true;
-        }
-        if (errno == EEXIST)
-            return false;
-        // A file system without hard links: check, then rename.
-        std::error_code ec;
-        if (fs::exists(fs::symlink_status(target, ec)))
-            return false;
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
-        }
-        dropPendingOutput(path_);
-        path_.clear();
-        return true;
-    }
-
-private:
-    int fd_ = -1;
-    std::string path_;
-};
-
 } // namespace
 
-bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bool& approximated) {
-    QPDFObjectHandle dict = image.getDict();
+namespace {
+
+// What an image's dictionary says about its samples.
+struct SampleLayout {
+    unsigned long long width = 0, height = 0;
+    bool stencil = false;
+    ColourSpace cs;
+    int bits = 1;
+    bool invert = false; // a /Decode of [1 0] (per component), or a stencil mask
+};
+
+// The layout, or false with the reason when the samples cannot be turned into plain pixels.
+bool readLayout(QPDFObjectHandle dict, SampleLayout& layout, std::string& reason) {
     QPDFObjectHandle w = dict.getKey("/Width"), h = dict.getKey("/Height");
     if (!w.isInteger() || !h.isInteger() || w.getIntValue() <= 0 || h.getIntValue() <= 0) {
         reason = "it has no size";
         return false;
     }
-    const auto width = static_cast<unsigned long long>(w.getIntValue());
-    const auto height = static_cast<unsigned long long>(h.getIntValue());
-    if (width * height > kMaxImagePixels || width > 1'000'000 || height > 1'000'000) {
+    layout.width = static_cast<unsigned long long>(w.getIntValue());
+    layout.height = static_cast<unsigned long long>(h.getIntValue());
+    if (layout.width * layout.height > kMaxImagePixels || layout.width > 1'000'000 ||
+        layout.height > 1'000'000) {
         reason = "it is too large";
         return false;
     }
-    const bool stencil = dict.getKey("/ImageMask").isBool() && dict.getKey("/ImageMask").getBoolValue();
-    ColourSpace cs;
-    int bits = 1;
-    if (stencil) {
-        cs.family = ColourSpace::Gray;
+    layout.stencil = dict.getKey("/ImageMask").isBool() && dict.getKey("/ImageMask").getBoolValue();
+    if (layout.stencil) {
+        layout.cs.family = ColourSpace::Gray;
     } else {
-        cs = colourSpaceOf(dict.getKey("/ColorSpace"));
+        layout.cs = colourSpaceOf(dict.getKey("/ColorSpace"));
         QPDFObjectHandle bpc = dict.getKey("/BitsPerComponent");
-        bits = bpc.isInteger() ? bpc.getIntValueAsInt() : 0;
+        layout.bits = bpc.isInteger() ? bpc.getIntValueAsInt() : 0;
     }
+    const ColourSpace& cs = layout.cs;
     if (cs.family == ColourSpace::Unsupported) {
         reason = "its colour space " +
                  (cs.name.empty() ? std::string("is unknown") : cs.name + " is not supported");
         return false;
     }
+    const int bits = layout.bits;
     if (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16) {
         reason = "it has " + std::to_string(bits) + " bits a sample";
         return false;
@@ -265,7 +201,60 @@ bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bo
         reason = "its palette index has 16 bits";
         return false;
     }
+    // A /Decode of [1 0] (per component) inverts the samples; other ranges are rare.
+    layout.invert = layout.stencil;
+    QPDFObjectHandle decode = dict.getKey("/Decode");
+    if (decode.isArray() && decode.getArrayNItems() >= 2 && cs.family != ColourSpace::Indexed) {
+        QPDFObjectHandle d0 = decode.getArrayItem(0), d1 = decode.getArrayItem(1);
+        if (d0.isNumber() && d1.isNumber() && d0.getNumericValue() > d1.getNumericValue()) {
+            layout.invert = !layout.invert;
+        }
+    }
+    return true;
+}
 
+// The samples of one row, `rowBytes` long, as 8-bit grey or RGB pixels at `out`.
+void convertRow(const unsigned char* row, const SampleLayout& layout, ColourSpace::Family outFamily,
+                int outComponents, unsigned char* out) {
+    const ColourSpace& cs = layout.cs;
+    const unsigned maxValue = layout.bits == 16 ? 65535u : (1u << layout.bits) - 1;
+    const int baseComponents = componentsOf(outFamily);
+    unsigned char pixel[4] = {};
+    for (unsigned long long x = 0; x < layout.width; ++x) {
+        if (cs.family == ColourSpace::Indexed) {
+            const unsigned index =
+                std::min<unsigned>(sampleAt(row, x, layout.bits), static_cast<unsigned>(cs.hival));
+            for (int c = 0; c < baseComponents; ++c) {
+                const std::size_t at =
+                    index * static_cast<std::size_t>(baseComponents) + static_cast<std::size_t>(c);
+                pixel[c] = at < cs.lookup.size() ? static_cast<unsigned char>(cs.lookup[at]) : 0;
+            }
+        } else {
+            for (int c = 0; c < baseComponents; ++c) {
+                unsigned v =
+                    sampleAt(row, x * static_cast<std::size_t>(baseComponents) + static_cast<std::size_t>(c),
+                             layout.bits);
+                v = v * 255 / maxValue;
+                pixel[c] = static_cast<unsigned char>(layout.invert ? 255 - v : v);
+            }
+        }
+        if (outFamily == ColourSpace::Cmyk) {
+            cmykToRgb(pixel, out);
+        } else {
+            std::memcpy(out, pixel, static_cast<std::size_t>(baseComponents));
+        }
+        out += outComponents;
+    }
+}
+
+} // namespace
+
+bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bool& approximated) {
+    QPDFObjectHandle dict = image.getDict();
+    SampleLayout layout;
+    if (!readLayout(dict, layout, reason)) {
+        return false;
+    }
     std::shared_ptr<Buffer> data;
     try {
         data = image.getStreamData(qpdf_dl_all);
@@ -273,65 +262,27 @@ bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bo
         reason = "its compression (" + filterNames(dict) + ") cannot be decoded";
         return false;
     }
+    const ColourSpace& cs = layout.cs;
     const int inComponents = cs.family == ColourSpace::Indexed ? 1 : componentsOf(cs.family);
     const std::size_t samplesPerRow =
-        static_cast<std::size_t>(width) * static_cast<std::size_t>(inComponents);
-    const std::size_t rowBytes = (samplesPerRow * static_cast<std::size_t>(bits) + 7) / 8;
-    if (data->getSize() < rowBytes * height) {
+        static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(inComponents);
+    const std::size_t rowBytes = (samplesPerRow * static_cast<std::size_t>(layout.bits) + 7) / 8;
+    if (data->getSize() < rowBytes * layout.height) {
         reason = "its data is shorter than its size says";
         return false;
     }
 
-    // A /Decode of [1 0] (per component) inverts the samples; other ranges are rare.
-    bool invert = stencil;
-    QPDFObjectHandle decode = dict.getKey("/Decode");
-    if (decode.isArray() && decode.getArrayNItems() >= 2 && cs.family != ColourSpace::Indexed) {
-        QPDFObjectHandle d0 = decode.getArrayItem(0), d1 = decode.getArrayItem(1);
-        if (d0.isNumber() && d1.isNumber() && d0.getNumericValue() > d1.getNumericValue()) {
-            invert = !invert;
-        }
-    }
-
     const ColourSpace::Family outFamily = cs.family == ColourSpace::Indexed ? cs.base : cs.family;
-    raster.width = static_cast<unsigned>(width);
-    raster.height = static_cast<unsigned>(height);
+    raster.width = static_cast<unsigned>(layout.width);
+    raster.height = static_cast<unsigned>(layout.height);
     raster.components = outFamily == ColourSpace::Gray ? 1 : 3;
-    raster.samples.assign(
-        static_cast<std::size_t>(width * height) * static_cast<std::size_t>(raster.components), '\0');
+    const std::size_t stride =
+        static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(raster.components);
+    raster.samples.assign(stride * static_cast<std::size_t>(layout.height), '\0');
     approximated = outFamily == ColourSpace::Cmyk;
-
-    const unsigned maxValue = bits == 16 ? 65535u : (1u << bits) - 1;
-    const int baseComponents = componentsOf(outFamily);
     auto* out = reinterpret_cast<unsigned char*>(raster.samples.data());
-    std::vector<unsigned char> pixel(static_cast<std::size_t>(baseComponents));
-    for (unsigned long long y = 0; y < height; ++y) {
-        const unsigned char* row = data->getBuffer() + y * rowBytes;
-        for (unsigned long long x = 0; x < width; ++x) {
-            if (cs.family == ColourSpace::Indexed) {
-                const unsigned index =
-                    std::min<unsigned>(sampleAt(row, x, bits), static_cast<unsigned>(cs.hival));
-                for (int c = 0; c < baseComponents; ++c) {
-                    const std::size_t at =
-                        index * static_cast<std::size_t>(baseComponents) + static_cast<std::size_t>(c);
-                    pixel[static_cast<std::size_t>(c)] =
-                        at < cs.lookup.size() ? static_cast<unsigned char>(cs.lookup[at]) : 0;
-                }
-            } else {
-                for (int c = 0; c < baseComponents; ++c) {
-                    unsigned v = sampleAt(
-                        row, x * static_cast<std::size_t>(baseComponents) + static_cast<std::size_t>(c),
-                        bits);
-                    v = v * 255 / maxValue;
-                    pixel[static_cast<std::size_t>(c)] = static_cast<unsigned char>(invert ? 255 - v : v);
-                }
-            }
-            if (outFamily == ColourSpace::Cmyk) {
-                cmykToRgb(pixel.data(), out);
-            } else {
-                std::memcpy(out, pixel.data(), pixel.size());
-            }
-            out += raster.components;
-        }
+    for (unsigned long long y = 0; y < layout.height; ++y) {
+        convertRow(data->getBuffer() + y * rowBytes, layout, outFamily, raster.components, out + y * stride);
     }
     return true;
 }
@@ -350,12 +301,27 @@ std::string encodePng(const Raster& raster) {
 
 fs::path writeNewFile(const fs::path& folder, const std::string& stem, const std::string& ext,
                       const std::string& bytes) {
-    TempFile temp(folder);
-    temp.write(bytes);
+    std::optional<TemporaryFile> temp;
+    try {
+        temp.emplace(folder, ".plait-image-");
+    } catch (const TemporaryFile::Failure& e) {
+        throw std::runtime_error("cannot create a file in " + folder.string() + ": " + e.reason());
+    }
+    const std::string tempPath = temp->path();
+    try {
+        temp->write(bytes);
+        temp->finish();
+    } catch (const TemporaryFile::Failure& e) {
+        throw std::runtime_error("cannot write " + tempPath + ": " + e.reason());
+    }
     for (int n = 1;; ++n) {
         const fs::path target = folder / (stem + (n == 1 ? std::string() : "-" + std::to_string(n)) + ext);
-        if (temp.publishAs(target)) {
-            return target;
+        try {
+            if (temp->publishNew(target)) {
+                return target;
+            }
+        } catch (const TemporaryFile::Failure& e) {
+            throw std::runtime_error("cannot write " + target.string() + ": " + e.reason());
         }
     }
 }

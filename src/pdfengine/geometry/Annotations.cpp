@@ -1,4 +1,5 @@
 #include "pdfengine/geometry/Annotations.h"
+#include "pdfengine/PdfNumber.h"
 
 #include <qpdf/QPDF.hh>
 
@@ -17,8 +18,8 @@ QPDFObjectHandle transformPoints(QPDFObjectHandle points, const Affine& cm) {
         }
         double xp = 0, yp = 0;
         cm.apply(x, y, xp, yp);
-        out.appendItem(QPDFObjectHandle::newReal(xp, 4, true));
-        out.appendItem(QPDFObjectHandle::newReal(yp, 4, true));
+        out.appendItem(pdfReal(xp, 4));
+        out.appendItem(pdfReal(yp, 4));
     }
     return out;
 }

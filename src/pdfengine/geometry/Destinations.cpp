@@ -1,3 +1,4 @@
+#include "pdfengine/PdfNumber.h"
 #include "pdfengine/geometry/Geometry.h"
 
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -27,7 +28,7 @@ std::optional<double> numberAt(QOH array, int i) {
 }
 
 QOH numberOrNull(std::optional<double> v) {
-    return v ? QOH::newReal(*v, 4, true) : QOH::newNull();
+    return v ? pdfReal(*v, 4) : QOH::newNull();
 }
 
 bool near0(double v) {
@@ -84,11 +85,11 @@ QOH movedDest(QOH dest, const Affine& cm) {
             const bool nowHorizontal = horizontal == straight;
             items.push_back(
                 QOH::newName(nowHorizontal ? (boxed ? "/FitBH" : "/FitH") : (boxed ? "/FitBV" : "/FitV")));
-            items.push_back(QOH::newReal(nowHorizontal ? y(px, py) : x(px, py), 4, true));
+            items.push_back(pdfReal(nowHorizontal ? y(px, py) : x(px, py), 4));
         } else {
             items.push_back(QOH::newName("/XYZ"));
-            items.push_back(QOH::newReal(x(px, py), 4, true));
-            items.push_back(QOH::newReal(y(px, py), 4, true));
+            items.push_back(pdfReal(x(px, py), 4));
+            items.push_back(pdfReal(y(px, py), 4));
             items.push_back(QOH::newNull());
         }
         return QOH::newArray(items);
@@ -103,7 +104,7 @@ QOH movedDest(QOH dest, const Affine& cm) {
         items.push_back(QOH::newName("/FitR"));
         for (double v : {*std::min_element(xs, xs + 4), *std::min_element(ys, ys + 4),
                          *std::max_element(xs, xs + 4), *std::max_element(ys, ys + 4)}) {
-            items.push_back(QOH::newReal(v, 4, true));
+            items.push_back(pdfReal(v, 4));
         }
         return QOH::newArray(items);
     }

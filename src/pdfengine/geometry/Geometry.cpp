@@ -1,4 +1,5 @@
 #include "pdfengine/geometry/Geometry.h"
+#include "pdfengine/PdfNumber.h"
 #include "pdfengine/geometry/Affine.h"
 #include "pdfengine/geometry/Annotations.h"
 #include "pdfengine/geometry/ContentBalance.h"
@@ -218,7 +219,7 @@ void wrapContents(QPDF& pdf, QPDFPageObjectHelper& page, const Affine& cm) {
 }
 
 QPDFObjectHandle rectObject(const Rect& r) {
-    auto num = [](double v) { return QPDFObjectHandle::newReal(v, 4, true); };
+    auto num = [](double v) { return pdfReal(v, 4); };
     return QPDFObjectHandle::newArray({num(r.llx), num(r.lly), num(r.urx), num(r.ury)});
 }
 

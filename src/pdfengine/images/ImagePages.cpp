@@ -1,7 +1,6 @@
 #include "pdfengine/images/ImagePages.h"
+#include "pdfengine/PdfNumber.h"
 #include "pdfengine/images/ImageSupport.h"
-
-#include <qpdf/QUtil.hh>
 
 #include <cmath>
 #include <cstring>
@@ -40,7 +39,7 @@ std::string fileNameOf(const std::string& path) {
 }
 
 std::string num(double value) {
-    return QUtil::double_to_string(value, 4, true);
+    return pdfNumber(value, 4);
 }
 
 // A resolution outside this range is almost certainly a broken header; such files are shown

@@ -9,6 +9,8 @@
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/Pl_Flate.hh>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +29,26 @@ struct PageImage {
 
 // Throws ImageLoadError when width x height is zero or larger than kMaxImagePixels.
 void checkDimensions(unsigned long long width, unsigned long long height, const std::string& name);
+
+// Encoded bytes in memory, handed to a codec library a piece at a time.
+struct MemorySource {
+    explicit MemorySource(const std::string& bytes)
+        : data(reinterpret_cast<const unsigned char*>(bytes.data())), size(bytes.size()) {}
+    std::size_t left() const { return pos < size ? size - pos : 0; }
+    // Copies up to `length` bytes to `out` and moves past them; returns how many.
+    std::size_t read(void* out, std::size_t length) {
+        const std::size_t n = std::min(length, left());
+        if (n > 0) {
+            std::memcpy(out, data + pos, n);
+            pos += n;
+        }
+        return n;
+    }
+
+    const unsigned char* data;
+    std::size_t size;
+    std::size_t pos = 0; // may lie past the end after a seek
+};
 
 // The page that shows `image` at its resolution, filling the page. Made indirect in `pdf`.
 QPDFObjectHandle makePageForImage(QPDF& pdf, const PageImage& image);

@@ -10,23 +10,16 @@ namespace plait::pdf::images {
 
 namespace {
 
-struct PngSource {
-    const unsigned char* data;
-    std::size_t size;
-    std::size_t pos;
-};
-
 struct PngErrorText {
     char text[256];
 };
 
 extern "C" void pngReadFromMemory(png_structp png, png_bytep out, png_size_t length) {
-    auto* src = static_cast<PngSource*>(png_get_io_ptr(png));
-    if (length > src->size - src->pos) {
+    auto* src = static_cast<MemorySource*>(png_get_io_ptr(png));
+    if (length > src->left()) {
         png_error(png, "unexpected end of file");
     }
-    std::memcpy(out, src->data + src->pos, length);
-    src->pos += length;
+    src->read(out, length);
 }
 
 extern "C" void pngErrorExit(png_structp png, png_const_charp message) {
@@ -58,39 +51,25 @@ struct PngHandle {
     return std::fabs(dpi - whole) < 0.02 ? whole : dpi;
 }
 
-} // namespace
+// The decoded layout, after the reader's transformations.
+struct PngLayout {
+    png_uint_32 width = 0, height = 0;
+    int channels = 0;   // samples a pixel as decoded
+    int components = 0; // colour samples a pixel (1 or 3), alpha aside
+    bool hasAlpha = false;
+    std::size_t rowBytes = 0;
+    int passes = 1;
+};
 
-std::vector<PageImage> readPng(QPDF& pdf, const std::string& data, const std::string& name) {
-    // Everything with a destructor lives before setjmp: a longjmp out of libpng must not skip
-    // one. Only libpng calls can jump, and they jump back to the setjmp below.
-    PngSource source{reinterpret_cast<const unsigned char*>(data.data()), data.size(), 0};
-    PngErrorText err{};
-    PngHandle handle;
-    std::vector<unsigned char> pixels; // one row, or the whole image when interlaced
-    std::vector<png_bytep> rows;
-    std::vector<unsigned char> colour, alpha;
-    std::unique_ptr<RasterBuilder> builder;
-    PageImage page;
-
-    handle.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &err, pngErrorExit, pngWarning);
-    if (!handle.png) {
-        throw ImageLoadError(name + ": cannot start the PNG reader");
-    }
-    handle.info = png_create_info_struct(handle.png);
-    if (!handle.info) {
-        throw ImageLoadError(name + ": cannot start the PNG reader");
-    }
-    png_structp png = handle.png;
-    png_infop info = handle.info;
-    if (setjmp(png_jmpbuf(png))) {
-        throw ImageLoadError(name + ": damaged PNG (" + err.text + ")");
-    }
-    png_set_read_fn(png, &source, pngReadFromMemory);
+// Reads the header and resolution and asks for plain 8-bit samples. libpng may jump out of
+// here to the reader's setjmp, so nothing here has a destructor to skip.
+[[gnu::noinline]] PngLayout readLayout(png_structp png, png_infop info, PageImage& page,
+                                       const std::string& name) {
     png_read_info(png, info);
-
-    const png_uint_32 width = png_get_image_width(png, info);
-    const png_uint_32 height = png_get_image_height(png, info);
-    checkDimensions(width, height, name);
+    PngLayout layout;
+    layout.width = png_get_image_width(png, info);
+    layout.height = png_get_image_height(png, info);
+    checkDimensions(layout.width, layout.height, name);
 
     png_uint_32 resX = 0, resY = 0;
     int resUnit = 0;
@@ -103,60 +82,101 @@ std::vector<PageImage> readPng(QPDF& pdf, const std::string& data, const std::st
     // are reduced to 8, which every viewer reads.
     png_set_expand(png);
     png_set_strip_16(png);
-    const int passes = png_set_interlace_handling(png);
+    layout.passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
-    const int channels = png_get_channels(png, info);
-    const bool hasAlpha = channels == 2 || channels == 4;
-    const int components = hasAlpha ? channels - 1 : channels;
-    if (components != 1 && components != 3) {
+    layout.channels = png_get_channels(png, info);
+    layout.hasAlpha = layout.channels == 2 || layout.channels == 4;
+    layout.components = layout.hasAlpha ? layout.channels - 1 : layout.channels;
+    layout.rowBytes = png_get_rowbytes(png, info);
+    if ((layout.components != 1 && layout.components != 3) ||
+        layout.rowBytes !=
+            static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.channels)) {
         throw ImageLoadError(name + ": unexpected PNG layout");
     }
-    const std::size_t rowBytes = png_get_rowbytes(png, info);
-    if (rowBytes != static_cast<std::size_t>(width) * static_cast<std::size_t>(channels)) {
-        throw ImageLoadError(name + ": unexpected PNG layout");
+    return layout;
+}
+
+// What the reader holds while libpng runs. Everything with a destructor lives here, made
+// before setjmp: a longjmp out of libpng must not skip one.
+struct PngRead {
+    explicit PngRead(const std::string& data) : source(data) {}
+    MemorySource source;
+    PngErrorText err{};
+    PngHandle handle;
+    std::vector<unsigned char> pixels; // one row, or the whole image when interlaced
+    std::vector<png_bytep> rows;
+    std::vector<unsigned char> colour, alpha;
+    std::unique_ptr<RasterBuilder> builder;
+    PageImage page;
+};
+
+// Hands one decoded row to the builder, its alpha split off.
+void addRow(PngRead& r, const PngLayout& layout, const unsigned char* row) {
+    if (!layout.hasAlpha) {
+        r.builder->addRow(row, nullptr);
+        return;
     }
+    const auto components = static_cast<std::size_t>(layout.components);
+    for (png_uint_32 x = 0; x < layout.width; ++x) {
+        const unsigned char* px =
+            row + static_cast<std::size_t>(x) * static_cast<std::size_t>(layout.channels);
+        std::memcpy(&r.colour[x * components], px, components);
+        r.alpha[x] = px[components];
+    }
+    r.builder->addRow(r.colour.data(), r.alpha.data());
+}
 
-    builder = std::make_unique<RasterBuilder>(width, height, components, hasAlpha);
-    colour.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(components));
-    alpha.resize(hasAlpha ? width : 0);
-
-    auto emitRow = [&](const unsigned char* row) {
-        if (!hasAlpha) {
-            builder->addRow(row, nullptr);
-            return;
-        }
-        for (png_uint_32 x = 0; x < width; ++x) {
-            const unsigned char* px = row + static_cast<std::size_t>(x) * channels;
-            std::memcpy(&colour[static_cast<std::size_t>(x) * components], px, components);
-            alpha[x] = px[components];
-        }
-        builder->addRow(colour.data(), alpha.data());
-    };
-
-    if (passes > 1) {
+// Decodes the rows into the builder. libpng may jump out of here, as in readLayout.
+[[gnu::noinline]] void readRows(png_structp png, PngRead& r, const PngLayout& layout) {
+    if (layout.passes > 1) {
         // Interlaced rows arrive in several passes, so the whole image is needed first.
-        pixels.resize(rowBytes * height);
-        rows.resize(height);
-        for (png_uint_32 y = 0; y < height; ++y) {
-            rows[y] = pixels.data() + rowBytes * y;
+        r.pixels.resize(layout.rowBytes * layout.height);
+        r.rows.resize(layout.height);
+        for (png_uint_32 y = 0; y < layout.height; ++y) {
+            r.rows[y] = r.pixels.data() + layout.rowBytes * y;
         }
-        png_read_image(png, rows.data());
-        for (png_uint_32 y = 0; y < height; ++y) {
-            emitRow(rows[y]);
+        png_read_image(png, r.rows.data());
+        for (png_uint_32 y = 0; y < layout.height; ++y) {
+            addRow(r, layout, r.rows[y]);
         }
-    } else {
-        pixels.resize(rowBytes);
-        for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, pixels.data(), nullptr);
-            emitRow(pixels.data());
-        }
+        return;
     }
+    r.pixels.resize(layout.rowBytes);
+    for (png_uint_32 y = 0; y < layout.height; ++y) {
+        png_read_row(png, r.pixels.data(), nullptr);
+        addRow(r, layout, r.pixels.data());
+    }
+}
 
-    page.width = width;
-    page.height = height;
-    page.xobject = builder->finish(pdf);
-    return {page};
+} // namespace
+
+std::vector<PageImage> readPng(QPDF& pdf, const std::string& data, const std::string& name) {
+    PngRead r(data);
+    r.handle.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.err, pngErrorExit, pngWarning);
+    if (!r.handle.png) {
+        throw ImageLoadError(name + ": cannot start the PNG reader");
+    }
+    r.handle.info = png_create_info_struct(r.handle.png);
+    if (!r.handle.info) {
+        throw ImageLoadError(name + ": cannot start the PNG reader");
+    }
+    png_structp png = r.handle.png;
+    if (setjmp(png_jmpbuf(png))) {
+        throw ImageLoadError(name + ": damaged PNG (" + r.err.text + ")");
+    }
+    png_set_read_fn(png, &r.source, pngReadFromMemory);
+    const PngLayout layout = readLayout(png, r.handle.info, r.page, name);
+    r.builder =
+        std::make_unique<RasterBuilder>(layout.width, layout.height, layout.components, layout.hasAlpha);
+    r.colour.resize(static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.components));
+    r.alpha.resize(layout.hasAlpha ? layout.width : 0);
+    readRows(png, r, layout);
+
+    r.page.width = layout.width;
+    r.page.height = layout.height;
+    r.page.xobject = r.builder->finish(pdf);
+    return {r.page};
 }
 
 } // namespace plait::pdf::images

@@ -2,6 +2,7 @@
 
 #include "pdfengine/images/ImageSupport.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -12,22 +13,17 @@ namespace plait::pdf::images {
 
 namespace {
 
-struct TiffSource {
-    const unsigned char* data;
-    std::size_t size;
-    std::size_t pos;
+struct TiffSource : MemorySource {
+    using MemorySource::MemorySource;
     std::string error; // the first error libtiff reported
 };
 
 extern "C" tmsize_t tiffRead(thandle_t handle, void* out, tmsize_t length) {
-    auto* src = static_cast<TiffSource*>(handle);
-    if (length <= 0 || src->pos >= src->size) {
+    if (length <= 0) {
         return 0;
     }
-    const std::size_t n = std::min(static_cast<std::size_t>(length), src->size - src->pos);
-    std::memcpy(out, src->data + src->pos, n);
-    src->pos += n;
-    return static_cast<tmsize_t>(n);
+    return static_cast<tmsize_t>(
+        static_cast<TiffSource*>(handle)->read(out, static_cast<std::size_t>(length)));
 }
 
 extern "C" tmsize_t tiffWrite(thandle_t, void*, tmsize_t) {
@@ -106,6 +102,83 @@ void unpremultiply(unsigned char* c, unsigned alpha) {
     *c = static_cast<unsigned char>(v > 255 ? 255 : v);
 }
 
+// The directory's pixels as RGBA, top row first.
+std::vector<uint32_t> readPixels(TIFF* tif, uint32_t width, uint32_t height, TiffSource& source,
+                                 const std::string& where) {
+    std::vector<uint32_t> raster;
+    try {
+        raster.resize(static_cast<std::size_t>(width) * height);
+    } catch (const std::bad_alloc&) {
+        throw ImageLoadError(where + ": not enough memory for the image");
+    }
+    source.error.clear();
+    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1)) {
+        throw ImageLoadError(where + ": damaged TIFF (" +
+                             (source.error.empty() ? "cannot decode" : source.error) + ")");
+    }
+    return raster;
+}
+
+// The resolution; one stated alone stands for both.
+void readResolution(TIFF* tif, PageImage& page) {
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    page.dpiX = resolutionDpi(tif, TIFFTAG_XRESOLUTION, unit);
+    page.dpiY = resolutionDpi(tif, TIFFTAG_YRESOLUTION, unit);
+    if (page.dpiX > 0 && page.dpiY == 0) {
+        page.dpiY = page.dpiX;
+    } else if (page.dpiY > 0 && page.dpiX == 0) {
+        page.dpiX = page.dpiY;
+    }
+}
+
+// Scans stay one bit a pixel (white is 1 in DeviceGray whatever the file's convention).
+QPDFObjectHandle bilevelImage(QPDF& pdf, const std::vector<uint32_t>& raster, uint32_t width,
+                              uint32_t height) {
+    RasterBuilder builder(width, height, 1, false, 1);
+    std::vector<unsigned char> row((width + 7) / 8);
+    for (uint32_t y = 0; y < height; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        const uint32_t* line = &raster[static_cast<std::size_t>(y) * width];
+        for (uint32_t x = 0; x < width; ++x) {
+            if (TIFFGetR(line[x]) >= 128) {
+                row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+            }
+        }
+        builder.addRow(row.data(), nullptr);
+    }
+    return builder.finish(pdf);
+}
+
+// Grey (components 1) or RGB (3), with a soft mask when `withAlpha`.
+QPDFObjectHandle colourImage(QPDF& pdf, const std::vector<uint32_t>& raster, uint32_t width, uint32_t height,
+                             int components, bool withAlpha) {
+    RasterBuilder builder(width, height, components, withAlpha);
+    std::vector<unsigned char> colour(static_cast<std::size_t>(width) * components);
+    std::vector<unsigned char> alpha(width);
+    for (uint32_t y = 0; y < height; ++y) {
+        const uint32_t* line = &raster[static_cast<std::size_t>(y) * width];
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t px = line[x];
+            const unsigned a = TIFFGetA(px);
+            unsigned char* out = &colour[static_cast<std::size_t>(x) * components];
+            out[0] = static_cast<unsigned char>(TIFFGetR(px));
+            if (components == 3) {
+                out[1] = static_cast<unsigned char>(TIFFGetG(px));
+                out[2] = static_cast<unsigned char>(TIFFGetB(px));
+            }
+            if (withAlpha) {
+                for (int i = 0; i < components; ++i) {
+                    unpremultiply(&out[i], a);
+                }
+                alpha[x] = static_cast<unsigned char>(a);
+            }
+        }
+        builder.addRow(colour.data(), withAlpha ? alpha.data() : nullptr);
+    }
+    return builder.finish(pdf);
+}
+
 PageImage readDirectory(QPDF& pdf, TIFF* tif, TiffSource& source, const std::string& where) {
     uint32_t width = 0, height = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
@@ -127,89 +200,23 @@ PageImage readDirectory(QPDF& pdf, TIFF* tif, TiffSource& source, const std::str
                       samples - extraCount == 1;
     const bool bilevel = grey && bits == 1 && samples == 1;
 
-    std::vector<uint32_t> raster;
-    try {
-        raster.resize(static_cast<std::size_t>(width) * height);
-    } catch (const std::bad_alloc&) {
-        throw ImageLoadError(where + ": not enough memory for the image");
-    }
-    source.error.clear();
-    if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 1)) {
-        throw ImageLoadError(where + ": damaged TIFF (" +
-                             (source.error.empty() ? "cannot decode" : source.error) + ")");
-    }
-
-    bool anyAlpha = false;
-    for (uint32_t px : raster) {
-        if (TIFFGetA(px) != 255) {
-            anyAlpha = true;
-            break;
-        }
-    }
+    const std::vector<uint32_t> raster = readPixels(tif, width, height, source, where);
+    const bool anyAlpha =
+        std::any_of(raster.begin(), raster.end(), [](uint32_t px) { return TIFFGetA(px) != 255; });
 
     PageImage page;
     page.width = width;
     page.height = height;
-    uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    page.dpiX = resolutionDpi(tif, TIFFTAG_XRESOLUTION, unit);
-    page.dpiY = resolutionDpi(tif, TIFFTAG_YRESOLUTION, unit);
-    if (page.dpiX > 0 && page.dpiY == 0) {
-        page.dpiY = page.dpiX;
-    } else if (page.dpiY > 0 && page.dpiX == 0) {
-        page.dpiX = page.dpiY;
-    }
-
-    if (bilevel && !anyAlpha) {
-        // Scans stay one bit a pixel (white is 1 in DeviceGray whatever the file's convention).
-        RasterBuilder builder(width, height, 1, false, 1);
-        std::vector<unsigned char> row((width + 7) / 8);
-        for (uint32_t y = 0; y < height; ++y) {
-            std::fill(row.begin(), row.end(), 0);
-            const uint32_t* line = &raster[static_cast<std::size_t>(y) * width];
-            for (uint32_t x = 0; x < width; ++x) {
-                if (TIFFGetR(line[x]) >= 128) {
-                    row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
-                }
-            }
-            builder.addRow(row.data(), nullptr);
-        }
-        page.xobject = builder.finish(pdf);
-        return page;
-    }
-
-    const int components = grey ? 1 : 3;
-    RasterBuilder builder(width, height, components, anyAlpha);
-    std::vector<unsigned char> colour(static_cast<std::size_t>(width) * components);
-    std::vector<unsigned char> alpha(width);
-    for (uint32_t y = 0; y < height; ++y) {
-        const uint32_t* line = &raster[static_cast<std::size_t>(y) * width];
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint32_t px = line[x];
-            const unsigned a = TIFFGetA(px);
-            unsigned char* out = &colour[static_cast<std::size_t>(x) * components];
-            out[0] = static_cast<unsigned char>(TIFFGetR(px));
-            if (components == 3) {
-                out[1] = static_cast<unsigned char>(TIFFGetG(px));
-                out[2] = static_cast<unsigned char>(TIFFGetB(px));
-            }
-            if (anyAlpha) {
-                for (int i = 0; i < components; ++i) {
-                    unpremultiply(&out[i], a);
-                }
-                alpha[x] = static_cast<unsigned char>(a);
-            }
-        }
-        builder.addRow(colour.data(), anyAlpha ? alpha.data() : nullptr);
-    }
-    page.xobject = builder.finish(pdf);
+    readResolution(tif, page);
+    page.xobject = bilevel && !anyAlpha ? bilevelImage(pdf, raster, width, height)
+                                        : colourImage(pdf, raster, width, height, grey ? 1 : 3, anyAlpha);
     return page;
 }
 
 } // namespace
 
 std::vector<PageImage> readTiff(QPDF& pdf, const std::string& data, const std::string& name) {
-    TiffSource source{reinterpret_cast<const unsigned char*>(data.data()), data.size(), 0, {}};
+    TiffSource source(data);
     TiffHandle handle;
     handle.options = TIFFOpenOptionsAlloc();
     if (!handle.options) {

@@ -5,9 +5,9 @@
 #include "TextReplace.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
+#include "pdfengine/PdfNumber.h"
 
 #include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QUtil.hh>
 
 #include <poppler/Error.h>
 #include <poppler/GlobalParams.h>
@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <exception>
 #include <functional>
 #include <map>
@@ -49,16 +48,9 @@ std::optional<Rgb> parseColor(std::string s) {
     return Rgb{part(0), part(2), part(4)};
 }
 
+// Marks sit on the page to a thousandth of a point.
 std::string num(double v) {
-    if (std::fabs(v) < 0.0005)
-        v = 0;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.3f", v);
-    std::string s = buf;
-    s.erase(s.find_last_not_of('0') + 1);
-    if (s.back() == '.')
-        s.pop_back();
-    return s;
+    return pdfNumber(v, 3);
 }
 
 // A box on the displayed page: x right, y down.
@@ -175,7 +167,7 @@ int rotationOf(QPDFPageObjectHelper& page) {
 QPDFObjectHandle numberArray(const std::vector<double>& values) {
     auto a = QPDFObjectHandle::newArray();
     for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(num(v)));
+        a.appendItem(pdfReal(v, 3));
     return a;
 }
 
@@ -318,7 +310,7 @@ private:
         return shared;
     }
 
-    static QPDFObjectHandle real(double v) { return QPDFObjectHandle::newReal(num(v)); }
+    static QPDFObjectHandle real(double v) { return pdfReal(v, 3); }
 
     QPDF& pdf_;
     Style style_;

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -108,8 +107,7 @@ QPDFObjectHandle arrayOf(std::initializer_list<double> values) {
     for (double v : values) {
         // Whole numbers (most boxes and matrices hold only those) skip formatting.
         const bool whole = v == std::trunc(v) && std::fabs(v) < 1e9;
-        items.push_back(whole ? QPDFObjectHandle::newInteger(static_cast<long long>(v))
-                              : QPDFObjectHandle::newReal(num(v)));
+        items.push_back(whole ? QPDFObjectHandle::newInteger(static_cast<long long>(v)) : pdfReal(v, 4));
     }
     return QPDFObjectHandle::newArray(items);
 }
@@ -171,19 +169,6 @@ PageFrame pageFrame(QPDFObjectHandle page) {
         break;
     }
     return f;
-}
-
-std::string num(double v) {
-    if (std::fabs(v) < 0.00005)
-        return "0";
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4f", v);
-    std::string s = buf;
-    while (s.back() == '0')
-        s.pop_back();
-    if (s.back() == '.')
-        s.pop_back();
-    return s;
 }
 
 namespace {
@@ -428,16 +413,20 @@ QPDFObjectHandle Fonts::resources() {
     return resources_;
 }
 
-QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content) {
-    auto stream = newStream(content);
+QPDFObjectHandle formXObject(QPDF& pdf, Fonts& fonts, double width, double height, const Matrix& m,
+                             const std::string& content, bool compress) {
+    auto stream = compress ? newFlateStream(pdf, content) : QPDFObjectHandle::newStream(&pdf, content);
     auto dict = stream.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    dict.replaceKey("/BBox", arrayOf({0, 0, frame.width, frame.height}));
-    const Matrix& m = frame.toUser;
+    dict.replaceKey("/BBox", arrayOf({0, 0, width, height}));
     dict.replaceKey("/Matrix", arrayOf({m[0], m[1], m[2], m[3], m[4], m[5]}));
-    dict.replaceKey("/Resources", fonts_.resources());
+    dict.replaceKey("/Resources", fonts.resources());
     return stream;
+}
+
+QPDFObjectHandle Canvas::form(const PageFrame& frame, const std::string& content) {
+    return formXObject(pdf_, fonts_, frame.width, frame.height, frame.toUser, content, compress_);
 }
 
 QPDFObjectHandle Canvas::newStream(const std::string& content) {

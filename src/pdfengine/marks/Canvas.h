@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdfengine/PdfNumber.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -29,8 +31,10 @@ struct PageFrame {
 };
 PageFrame pageFrame(QPDFObjectHandle page);
 
-// Numbers written compactly for content streams ("12", "0.5", "-3.25").
-std::string num(double v);
+// Numbers written compactly for content streams ("12", "0.5", "-3.25"), to 4 decimals.
+inline std::string num(double v) {
+    return pdfNumber(v, 4);
+}
 
 // Text converted for a simple font in WinAnsiEncoding: UTF-8 (or, when the bytes are not
 // UTF-8, Latin-1) in, one byte a character out. Characters the encoding lacks become '?' and
@@ -111,6 +115,12 @@ private:
     std::map<int, std::string> over_, under_;
     std::map<std::string, QPDFObjectHandle> wrappers_; // see wrapper()
 };
+
+// A form XObject that draws `content` in the box from (0, 0) to (width, height), placed on
+// the page by `matrix`, with the marks' fonts as its resources; with `compress`, its stream is
+// written compressed already.
+QPDFObjectHandle formXObject(QPDF& pdf, Fonts& fonts, double width, double height, const Matrix& matrix,
+                             const std::string& content, bool compress = false);
 
 // Operators that draw `lines`: each line's baseline starts at x (left), is centred on x ('C')
 // or ends at x ('R'); the first baseline is at y and each following one 1.2 * size lower.

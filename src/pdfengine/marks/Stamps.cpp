@@ -131,11 +131,35 @@ std::string cm(const Matrix& m) {
            num(m[5]) + " cm\n";
 }
 
-QPDFObjectHandle numbers(std::initializer_list<double> values) {
-    auto a = QPDFObjectHandle::newArray();
-    for (double v : values)
-        a.appendItem(QPDFObjectHandle::newReal(v, 4, true));
-    return a;
+// The annotation that shows the stamp, drawn through `toUser`, on `page`; its rectangle
+// holds the drawing however it is turned.
+QPDFObjectHandle stampAnnotation(Context& c, QPDFObjectHandle page, const Drawing& d, const Matrix& toUser,
+                                 const std::string& name, const std::string& text) {
+    double llx = 1e300, lly = 1e300, urx = -1e300, ury = -1e300;
+    for (auto [x, y] : {std::pair{0.0, 0.0}, {d.width, 0.0}, {0.0, d.height}, {d.width, d.height}}) {
+        const auto p = apply(toUser, x, y);
+        llx = std::min(llx, p[0]);
+        lly = std::min(lly, p[1]);
+        urx = std::max(urx, p[0]);
+        ury = std::max(ury, p[1]);
+    }
+    auto ap = QPDFObjectHandle::newDictionary();
+    ap.replaceKey("/N", formXObject(c.pdf, c.fonts, d.width, d.height, toUser, d.content));
+    std::string iconName;
+    for (char ch : name)
+        if (std::isalnum(static_cast<unsigned char>(ch)))
+            iconName += ch;
+    auto annot = QPDFObjectHandle::newDictionary();
+    annot.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
+    annot.replaceKey("/Subtype", QPDFObjectHandle::newName("/Stamp"));
+    annot.replaceKey("/Rect", QPDFObjectHandle::newFromRectangle({llx, lly, urx, ury}));
+    annot.replaceKey("/Name", QPDFObjectHandle::newName("/" + (iconName.empty() ? "Draft" : iconName)));
+    annot.replaceKey("/Contents",
+                     QPDFObjectHandle::newUnicodeString(text.empty() ? name : name + ": " + text));
+    annot.replaceKey("/F", QPDFObjectHandle::newInteger(4)); // printed with the page
+    annot.replaceKey("/AP", ap);
+    annot.replaceKey("/P", page);
+    return annot;
 }
 
 } // namespace
@@ -166,7 +190,7 @@ void stamp(Context& c, const StampPlacement& s) {
     const Line line2 = noText ? Line{} : c.fonts.prepare(s.text, Font::Regular, lost);
     if (lost)
         c.notes.push_back("setStampText: characters no font has are drawn as \"?\"");
-    if (!s.text.empty() && (lowerName == "check" || lowerName == "cross" || lowerName == "sign here"))
+    if (!s.text.empty() && noText)
         c.notes.push_back("setStampText: the " + name + " stamp carries no text; ignored");
     const Drawing d = draw(lowerName, title, line2, scale, c.fonts);
     const double angle = s.angle.value_or(0);
@@ -183,45 +207,13 @@ void stamp(Context& c, const StampPlacement& s) {
             c.canvas.under(i, "q " + cm(m) + d.content + "Q\n");
             continue;
         }
-        const Matrix toUser = multiply(m, frame.toUser);
-        double llx = 1e300, lly = 1e300, urx = -1e300, ury = -1e300;
-        for (auto [x, y] : {std::pair{0.0, 0.0}, {d.width, 0.0}, {0.0, d.height}, {d.width, d.height}}) {
-            const auto p = apply(toUser, x, y);
-            llx = std::min(llx, p[0]);
-            lly = std::min(lly, p[1]);
-            urx = std::max(urx, p[0]);
-            ury = std::max(ury, p[1]);
-        }
-        auto appearance = QPDFObjectHandle::newStream(&c.pdf, d.content);
-        auto dict = appearance.getDict();
-        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-        dict.replaceKey("/BBox", numbers({0, 0, d.width, d.height}));
-        dict.replaceKey("/Matrix",
-                        numbers({toUser[0], toUser[1], toUser[2], toUser[3], toUser[4], toUser[5]}));
-        dict.replaceKey("/Resources", c.fonts.resources());
-        auto ap = QPDFObjectHandle::newDictionary();
-        ap.replaceKey("/N", appearance);
-        std::string iconName;
-        for (char ch : name)
-            if (std::isalnum(static_cast<unsigned char>(ch)))
-                iconName += ch;
-        auto annot = QPDFObjectHandle::newDictionary();
-        annot.replaceKey("/Type", QPDFObjectHandle::newName("/Annot"));
-        annot.replaceKey("/Subtype", QPDFObjectHandle::newName("/Stamp"));
-        annot.replaceKey("/Rect", QPDFObjectHandle::newFromRectangle({llx, lly, urx, ury}));
-        annot.replaceKey("/Name", QPDFObjectHandle::newName("/" + (iconName.empty() ? "Draft" : iconName)));
-        annot.replaceKey("/Contents",
-                         QPDFObjectHandle::newUnicodeString(s.text.empty() ? name : name + ": " + s.text));
-        annot.replaceKey("/F", QPDFObjectHandle::newInteger(4)); // printed with the page
-        annot.replaceKey("/AP", ap);
-        annot.replaceKey("/P", page);
         QPDFObjectHandle annots = page.getKey("/Annots");
         if (!annots.isArray()) {
             annots = QPDFObjectHandle::newArray();
             page.replaceKey("/Annots", annots);
         }
-        annots.appendItem(c.pdf.makeIndirectObject(annot));
+        annots.appendItem(
+            c.pdf.makeIndirectObject(stampAnnotation(c, page, d, multiply(m, frame.toUser), name, s.text)));
     }
 }
 

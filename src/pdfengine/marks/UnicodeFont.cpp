@@ -2,6 +2,7 @@
 
 #include "Canvas.h"
 #include "FontFinder.h"
+#include "pdfengine/PdfNumber.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -160,9 +161,9 @@ QPDFObjectHandle UnicodeFont::object(QPDF& pdf) {
     descriptor.replaceKey(
         "/FontBBox", QPDFObjectHandle::parse("[" + num(bbox_[0] * scale) + " " + num(bbox_[1] * scale) + " " +
                                              num(bbox_[2] * scale) + " " + num(bbox_[3] * scale) + "]"));
-    descriptor.replaceKey("/Ascent", QPDFObjectHandle::newReal(ascent_ * scale, 2, true));
-    descriptor.replaceKey("/Descent", QPDFObjectHandle::newReal(descent_ * scale, 2, true));
-    descriptor.replaceKey("/CapHeight", QPDFObjectHandle::newReal(ascent_ * scale, 2, true));
+    descriptor.replaceKey("/Ascent", pdfReal(ascent_ * scale, 2));
+    descriptor.replaceKey("/Descent", pdfReal(descent_ * scale, 2));
+    descriptor.replaceKey("/CapHeight", pdfReal(ascent_ * scale, 2));
     descriptor.replaceKey("/FontFile2", file_);
     cidFont_ = pdf.makeIndirectObject(
         QPDFObjectHandle::parse("<< /Type /Font /Subtype /CIDFontType2 /CIDSystemInfo "
@@ -198,7 +199,7 @@ void UnicodeFont::finish(QPDF& pdf) {
     for (const auto& [gid, cp] : used_) {
         widths.appendItem(QPDFObjectHandle::newInteger(gid));
         auto w = QPDFObjectHandle::newArray();
-        w.appendItem(QPDFObjectHandle::newReal(advance(gid), 1, true));
+        w.appendItem(pdfReal(advance(gid), 1));
         widths.appendItem(w);
         char buf[64];
         if (cp > 0xFFFF) {

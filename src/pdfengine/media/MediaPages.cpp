@@ -158,14 +158,11 @@ std::optional<MediaType> sniffMediaType(const unsigned char* d, std::size_t size
     return byExtension(fileName);
 }
 
-std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileName, const std::string& data,
-                                             const MediaType& type, const MediaOptions& options, int copies) {
-    std::vector<QOH> pages;
-    if (copies <= 0)
-        return pages;
-    const double width = 792, height = 612, margin = 36;
+namespace {
 
-    // The file once, under a name not yet used by another embedded file.
+// The file embedded once, under a name no other embedded file uses yet; returns its file
+// specification.
+QOH embedOnce(QPDF& pdf, const std::string& fileName, const std::string& data, const MediaType& type) {
     QPDFEmbeddedFileDocumentHelper files(pdf);
     std::set<std::string> used;
     for (const auto& [key, _] : files.getEmbeddedFiles())
@@ -181,6 +178,56 @@ std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileN
     if (!specObj.isIndirect())
         specObj = pdf.makeIndirectObject(specObj);
     files.replaceEmbeddedFile(key, QPDFFileSpecObjectHelper(specObj));
+    return specObj;
+}
+
+// The screen annotation that plays the file on `page`, started by a click and by the
+// triggers the options choose.
+QOH screenAnnotation(QPDF& pdf, QOH page, const std::string& rect, QOH appearance, QOH specObj,
+                     const std::string& fileName, const MediaType& type, const MediaOptions& options) {
+    QOH annot =
+        pdf.makeIndirectObject(QOH::parse("<< /Type /Annot /Subtype /Screen /F 4 /Rect " + rect + " >>"));
+    annot.replaceKey("/P", page);
+    annot.replaceKey("/T", QOH::newUnicodeString(fileName));
+    annot.replaceKey("/Contents", QOH::newUnicodeString(type.label + ": " + fileName));
+    annot.replaceKey("/AP", QOH::parse("<< >>"));
+    annot.getKey("/AP").replaceKey("/N", appearance);
+
+    QOH rendition = QOH::parse("<< /Type /Rendition /S /MR /C << /Type /MediaClip /S /MCD /P << /TF "
+                               "(TEMPACCESS) >> >> /P << /BE << >> >> >>");
+    rendition.getKey("/C").replaceKey("/CT", QOH::newString(type.mime));
+    rendition.getKey("/C").replaceKey("/D", specObj);
+    rendition.getKey("/C").replaceKey("/N", QOH::newUnicodeString(fileName));
+    // /RC 0 loops forever; 1 plays once.
+    rendition.getKey("/P").getKey("/BE").replaceKey("/RC", QOH::newInteger(options.repeat ? 0 : 1));
+    rendition.replaceKey("/N", QOH::newUnicodeString(fileName));
+
+    QOH action = pdf.makeIndirectObject(QOH::parse("<< /Type /Action /S /Rendition /OP 0 >>"));
+    action.replaceKey("/AN", annot);
+    action.replaceKey("/R", rendition);
+    annot.replaceKey("/A", action);
+
+    QOH triggers = QOH::newDictionary();
+    if (options.onPageOpen)
+        triggers.replaceKey("/PO", action);
+    if (options.onPageVisible)
+        triggers.replaceKey("/PV", action);
+    if (options.onMouseEnter)
+        triggers.replaceKey("/E", action);
+    if (!triggers.getKeys().empty())
+        annot.replaceKey("/AA", triggers);
+    return annot;
+}
+
+} // namespace
+
+std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileName, const std::string& data,
+                                             const MediaType& type, const MediaOptions& options, int copies) {
+    std::vector<QOH> pages;
+    if (copies <= 0)
+        return pages;
+    const double width = 792, height = 612, margin = 36;
+    const QOH specObj = embedOnce(pdf, fileName, data, type);
 
     // Screen area: everything below the title.
     const double x0 = margin, y0 = margin, x1 = width - margin, y1 = height - 3 * margin;
@@ -207,39 +254,7 @@ std::vector<QPDFObjectHandle> makeMediaPages(QPDF& pdf, const std::string& fileN
         QOH page = pdf.makeIndirectObject(QOH::parse("<< /Type /Page /MediaBox [0 0 792 612] >>"));
         page.replaceKey("/Resources", resources.shallowCopy());
         page.replaceKey("/Contents", QOH::newStream(&pdf, content));
-
-        QOH annot =
-            pdf.makeIndirectObject(QOH::parse("<< /Type /Annot /Subtype /Screen /F 4 /Rect " + rect + " >>"));
-        annot.replaceKey("/P", page);
-        annot.replaceKey("/T", QOH::newUnicodeString(fileName));
-        annot.replaceKey("/Contents", QOH::newUnicodeString(type.label + ": " + fileName));
-        annot.replaceKey("/AP", QOH::parse("<< >>"));
-        annot.getKey("/AP").replaceKey("/N", appearance);
-
-        QOH rendition = QOH::parse("<< /Type /Rendition /S /MR /C << /Type /MediaClip /S /MCD /P << /TF "
-                                   "(TEMPACCESS) >> >> /P << /BE << >> >> >>");
-        rendition.getKey("/C").replaceKey("/CT", QOH::newString(type.mime));
-        rendition.getKey("/C").replaceKey("/D", specObj);
-        rendition.getKey("/C").replaceKey("/N", QOH::newUnicodeString(fileName));
-        // /RC 0 loops forever; 1 plays once.
-        rendition.getKey("/P").getKey("/BE").replaceKey("/RC", QOH::newInteger(options.repeat ? 0 : 1));
-        rendition.replaceKey("/N", QOH::newUnicodeString(fileName));
-
-        QOH action = pdf.makeIndirectObject(QOH::parse("<< /Type /Action /S /Rendition /OP 0 >>"));
-        action.replaceKey("/AN", annot);
-        action.replaceKey("/R", rendition);
-        annot.replaceKey("/A", action);
-
-        QOH triggers = QOH::newDictionary();
-        if (options.onPageOpen)
-            triggers.replaceKey("/PO", action);
-        if (options.onPageVisible)
-            triggers.replaceKey("/PV", action);
-        if (options.onMouseEnter)
-            triggers.replaceKey("/E", action);
-        if (!triggers.getKeys().empty())
-            annot.replaceKey("/AA", triggers);
-
+        QOH annot = screenAnnotation(pdf, page, rect, appearance, specObj, fileName, type, options);
         page.replaceKey("/Annots", QOH::newArray({annot}));
         pages.push_back(page);
     }

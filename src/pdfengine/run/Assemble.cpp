@@ -4,19 +4,101 @@
 
 namespace plait::pdf {
 
+namespace {
+
+// Copies the selected pages of PDF inputs into the output, one input after another, with
+// their form fields, their links and, when the job keeps them, their outlines.
+class PageCopier {
+public:
+    PageCopier(QPDF& out, const RunHooks& hooks, std::function<void()> checkCancel, bool keepOutlines)
+        : out_(out), outPages_(out), hooks_(hooks), checkCancel_(std::move(checkCancel)),
+          keepOutlines_(keepOutlines) {}
+
+    // Throws QPDFExc when the input turns out to be damaged.
+    void copy(QPDF& src, std::vector<QPDFPageObjectHelper>& pages, const std::vector<int>& selected,
+              const std::string& name) {
+        std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms = formsOf(src);
+        if (src.getRoot().hasKey("/StructTreeRoot")) {
+            hooks_.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
+        }
+        PageMap pageMap;
+        std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> copied;
+        copied.reserve(selected.size());
+        for (std::size_t k = 0; k < selected.size(); ++k) {
+            if ((k & 63) == 63) {
+                checkCancel_();
+            }
+            QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
+            outPages_.addPage(page, false);
+            QPDFObjectHandle added = out_.getAllPages().back();
+            if (srcForms) {
+                outForms_->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
+            }
+            geometry::ownAnnotations(added, placedAnnotations_);
+            pageMap.emplace(page.getObjectHandle().getObjGen(), added);
+            copied.emplace_back(page.getObjectHandle(), added);
+        }
+        const int lostLinks = repairLinks(src, copied, pageMap);
+        if (lostLinks > 0) {
+            hooks_.warn(name + ": " + std::to_string(lostLinks) +
+                        " links point at pages that are not in the output; they were removed");
+        }
+        if (keepOutlines_) {
+            keepOutline(src, pageMap, name);
+        }
+    }
+
+    // The kept outlines, one list per input, in input order.
+    std::vector<OutlineNode> takeOutline() { return std::move(kept_); }
+
+private:
+    // The input's form, when it has one; the output gets one of its own then.
+    std::unique_ptr<QPDFAcroFormDocumentHelper> formsOf(QPDF& src) {
+        if (!src.getRoot().getKey("/AcroForm").isDictionary()) {
+            return nullptr;
+        }
+        auto srcForms = std::make_unique<QPDFAcroFormDocumentHelper>(src);
+        if (!srcForms->hasAcroForm()) {
+            return nullptr;
+        }
+        if (!outForms_) {
+            outForms_ = std::make_unique<QPDFAcroFormDocumentHelper>(out_);
+        }
+        return srcForms;
+    }
+
+    void keepOutline(QPDF& src, const PageMap& pageMap, const std::string& name) {
+        int lost = 0;
+        auto nodes = keptOutline(src, out_, pageMap, lost);
+        if (lost > 0) {
+            hooks_.warn(name + ": " + std::to_string(lost) +
+                        " bookmarks point at pages that are not in the output; they jump nowhere");
+        }
+        for (auto& node : nodes)
+            kept_.push_back(std::move(node));
+    }
+
+    QPDF& out_;
+    QPDFPageDocumentHelper outPages_;
+    std::unique_ptr<QPDFAcroFormDocumentHelper> outForms_;
+    const RunHooks& hooks_;
+    std::function<void()> checkCancel_;
+    const bool keepOutlines_;
+    std::vector<OutlineNode> kept_;
+    std::set<QPDFObjGen> placedAnnotations_; // so a page taken twice gets its own
+};
+
+} // namespace
+
 std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
     std::vector<std::string> notes;
     const PageList pageList = PageList::parse(job.pageList, notes);
     for (auto& n : notes)
         hooks.warn(n);
 
-    QPDFPageDocumentHelper outPages(out);
-    std::unique_ptr<QPDFAcroFormDocumentHelper> outForms;
-    std::vector<OutlineNode> kept;
-    const bool keepOutlines = job.bookmarkKeep && job.bookmarkFile.empty();
+    PageCopier copier(
+        out, hooks, [this] { checkCancel(); }, job.bookmarkKeep && job.bookmarkFile.empty());
     bool anyOutOfRange = false;
-    std::set<QPDFObjGen> placedAnnotations; // so a page taken twice gets its own
-
     Reader reader(*this, pageList, 1);
     const int n = static_cast<int>(inputs.size());
     for (int i = 0; i < n; ++i) {
@@ -43,67 +125,19 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
             addImage(out, path, pageList, anyOutOfRange);
             continue;
         }
-
         if (prepared.noPages) {
             hooks.warn(name + ": its page tree holds no pages; it adds nothing to the output");
             if (emptyTree.empty())
                 emptyTree = path;
         }
-        std::unique_ptr<QPDF> src = std::move(prepared.pdf);
-        std::vector<QPDFPageObjectHelper>& pages = prepared.pages;
-        const std::vector<int>& selected = prepared.selected;
         anyOutOfRange = anyOutOfRange || prepared.outOfRange;
-        if (selected.size() >= PageList::kMaxPages) {
+        if (prepared.selected.size() >= PageList::kMaxPages) {
             hooks.warn(name + ": the page list selects more than " + std::to_string(PageList::kMaxPages) +
                        " pages; only the first " + std::to_string(PageList::kMaxPages) + " were taken");
         }
-
-        std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms;
-        if (src->getRoot().getKey("/AcroForm").isDictionary()) {
-            srcForms = std::make_unique<QPDFAcroFormDocumentHelper>(*src);
-            if (!srcForms->hasAcroForm()) {
-                srcForms.reset();
-            } else if (!outForms) {
-                outForms = std::make_unique<QPDFAcroFormDocumentHelper>(out);
-            }
-        }
-        if (src->getRoot().hasKey("/StructTreeRoot")) {
-            hooks.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
-        }
-
-        PageMap pageMap;
-        std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> copied;
-        copied.reserve(selected.size());
+        std::unique_ptr<QPDF> src = std::move(prepared.pdf);
         try {
-            for (std::size_t k = 0; k < selected.size(); ++k) {
-                if ((k & 63) == 63) {
-                    checkCancel();
-                }
-                QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
-                outPages.addPage(page, false);
-                QPDFObjectHandle added = out.getAllPages().back();
-                if (srcForms) {
-                    outForms->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
-                }
-                geometry::ownAnnotations(added, placedAnnotations);
-                pageMap.emplace(page.getObjectHandle().getObjGen(), added);
-                copied.emplace_back(page.getObjectHandle(), added);
-            }
-            const int lostLinks = repairLinks(*src, copied, pageMap);
-            if (lostLinks > 0) {
-                hooks.warn(name + ": " + std::to_string(lostLinks) +
-                           " links point at pages that are not in the output; they were removed");
-            }
-            if (keepOutlines) {
-                int lost = 0;
-                auto nodes = keptOutline(*src, out, pageMap, lost);
-                if (lost > 0) {
-                    hooks.warn(name + ": " + std::to_string(lost) +
-                               " bookmarks point at pages that are not in the output; they jump nowhere");
-                }
-                for (auto& node : nodes)
-                    kept.push_back(std::move(node));
-            }
+            copier.copy(*src, prepared.pages, prepared.selected, name);
         } catch (const QPDFExc& e) {
             passWarnings(*src, name, hooks.warn);
             throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
@@ -115,7 +149,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
     if (anyOutOfRange) {
         hooks.warn("The page list names pages that some inputs do not have; those were skipped");
     }
-    return kept;
+    return copier.takeOutline();
 }
 
 bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList& pageList,
@@ -141,14 +175,17 @@ bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList
     return true;
 }
 
-void BuildRun::Impl::addImage(QPDF& out, const std::string& path, const PageList& pageList,
-                              bool& anyOutOfRange) {
-    std::vector<QPDFObjectHandle> frames;
+std::vector<QPDFObjectHandle> imagePagesOf(QPDF& pdf, const std::string& path) {
     try {
-        frames = makeImagePages(out, path);
+        return makeImagePages(pdf, path);
     } catch (const ImageLoadError& e) {
         throw EngineError(BuildFailure::CannotParseInput, path, e.what());
     }
+}
+
+void BuildRun::Impl::addImage(QPDF& out, const std::string& path, const PageList& pageList,
+                              bool& anyOutOfRange) {
+    const std::vector<QPDFObjectHandle> frames = imagePagesOf(out, path);
     bool outOfRange = false;
     QPDFPageDocumentHelper outPages(out);
     for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {

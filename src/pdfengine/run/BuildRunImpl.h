@@ -52,6 +52,10 @@ inline std::string baseName(const std::string& path) {
 
 using Kind = InputType;
 
+// The pages an image input makes, one for each of its pages; an image that cannot be read is
+// a failure naming the file.
+std::vector<QPDFObjectHandle> imagePagesOf(QPDF& pdf, const std::string& path);
+
 // The largest audio or video file embedded in an output; it is held in memory while the
 // output is built.
 inline constexpr std::uint64_t kMaxMediaBytes = 512ull * 1024 * 1024;

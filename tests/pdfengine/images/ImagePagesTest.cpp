@@ -296,6 +296,19 @@ TEST(GifPages, FirstFrameWithTransparency) {
     EXPECT_TRUE(isWhite(pngPixel(png, 16, 8)));
 }
 
+TEST(GifPages, InterlacedRowsLandWhereTheyBelong) {
+    TempDir dir;
+    // Rows 0-3 red, 4-7 blue, 8-11 green, 12-15 white: each pass of the interlace holds some of each.
+    writeFile(dir.file("interlaced.gif"),
+              makeGif(8, 16, -1, true, 1, [](unsigned, unsigned y) { return static_cast<int>(y / 4); }));
+    const std::string out = dir.file("out.pdf");
+    writePdf({dir.file("interlaced.gif")}, out);
+    const std::string png = render(dir, out, 1);
+    EXPECT_TRUE(isRed(pngPixel(png, 4, 1)));
+    EXPECT_TRUE(isBlue(pngPixel(png, 4, 6)));
+    EXPECT_TRUE(isWhite(pngPixel(png, 4, 14)));
+}
+
 TEST(TiffPages, EveryPageAtItsResolutionThumbnailsSkipped) {
     TempDir dir;
     writeTiff(dir.file("multi.tif"), {

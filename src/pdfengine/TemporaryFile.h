@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace plait::pdf {
+
+// A file written under a hidden temporary name in the folder it is meant for and given its
+// real name only when complete, so that nobody ever sees half of it and a failure leaves the
+// folder as it was. Staying in the folder keeps the final rename on one file system, where it
+// is atomic. The temporary file is announced as a pending output (PendingOutputs.h) while it
+// exists, so that a process ending on a signal removes it; destroying a TemporaryFile that
+// was not given its name removes it too.
+class TemporaryFile {
+public:
+    // What failed, for the caller's message; errorNumber is errno (0 when there is none).
+    enum class Step { Create, Open, Write, Sync, Rename };
+    class Failure : public std::runtime_error {
+    public:
+        Failure(Step step, int errorNumber);
+        Step step() const { return step_; }
+        int errorNumber() const { return errorNumber_; }
+        // strerror of errorNumber.
+        std::string reason() const;
+
+    private:
+        Step step_;
+        int errorNumber_;
+    };
+
+    // Creates `folder`/`hiddenPrefix`XXXXXX, the X's chosen so that nobody else holds the
+    // name. The file gets the permissions of `permissionsOf` when that exists, else those a
+    // new file usually gets (0666 less the umask). Throws Failure (Create, Open).
+    TemporaryFile(const std::filesystem::path& folder, const std::string& hiddenPrefix,
+                  const std::string& permissionsOf = {});
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    std::FILE* stream() const { return file_; }
+    const std::string& path() const { return path_; }
+
+    // Throws Failure (Write).
+    void write(const std::string& bytes);
+    // Flushes what was written, syncs it to disk and closes the file; throws Failure (Write,
+    // Sync) after removing the file, also when any earlier write to stream() failed.
+    void finish();
+    // Renames the finished file over `target`, whatever that held, and makes the rename
+    // durable; throws Failure (Rename) after removing the file, leaving `target` as it was.
+    void replace(const std::string& target);
+    // Gives the finished file the name `target` unless that name exists; false when it does.
+    // Two writers can never replace each other's file. Throws Failure (Rename).
+    bool publishNew(const std::filesystem::path& target);
+
+private:
+    [[noreturn]] void fail(Step step);
+    void close();
+    void remove();
+    void published();
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
+
+} // namespace plait::pdf

@@ -6,6 +6,10 @@
 
 namespace plait::engine {
 
+// The largest file taken whole into an output (an audio or video file, an image, an
+// attachment); it is held in memory while the output is built.
+inline constexpr std::uint64_t kMaxEmbeddedFileBytes = 512ull * 1024 * 1024;
+
 // Reads a whole regular file of at most `maxBytes` bytes. A device, a pipe, a socket or a
 // folder is refused without reading from it (a pipe does not block the open), and so is a
 // file larger than the bound, even one that grows while it is read. On failure `reason`

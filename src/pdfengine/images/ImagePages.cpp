@@ -1,4 +1,5 @@
 #include "pdfengine/images/ImagePages.h"
+#include "engine/RegularFile.h"
 #include "pdfengine/PdfNumber.h"
 #include "pdfengine/images/ImageSupport.h"
 
@@ -17,21 +18,15 @@ bool startsWith(const unsigned char* data, std::size_t size, const char* magic, 
     return size >= magicSize && std::memcmp(data, magic, magicSize) == 0;
 }
 
-// Reads a whole regular file. Devices and pipes are refused: reading them could block forever.
+// Reads a whole regular file, up to the bound of a file taken into an output. Devices and
+// pipes are refused: reading them could block forever.
 std::string readWholeFile(const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        throw ImageLoadError(path + ": not a readable file");
+    std::string reason;
+    std::optional<std::string> data = engine::readRegularFile(path, engine::kMaxEmbeddedFileBytes, reason);
+    if (!data) {
+        throw ImageLoadError(path + ": " + reason);
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw ImageLoadError(path + ": cannot open the file");
-    }
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        throw ImageLoadError(path + ": read error");
-    }
-    return data;
+    return std::move(*data);
 }
 
 std::string fileNameOf(const std::string& path) {

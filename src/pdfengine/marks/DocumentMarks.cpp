@@ -1,5 +1,6 @@
 #include "MarkSteps.h"
 
+#include "engine/RegularFile.h"
 #include "engine/TagReader.h"
 #include "pdfengine/Text.h"
 
@@ -9,8 +10,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 
 namespace plait::pdf::marks {
@@ -133,15 +132,11 @@ void attachments(Context& c, const std::string& markup) {
         src = std::string(text::trim(src));
         if (src.empty())
             continue;
-        std::error_code ec;
-        std::ifstream in;
-        if (std::filesystem::is_regular_file(src, ec))
-            in.open(src, std::ios::binary);
-        std::string data;
-        if (in.is_open())
-            data.assign(std::istreambuf_iterator<char>(in), {});
-        if (!in.is_open() || in.bad()) {
-            c.notes.push_back("Attachment " + src + " cannot be read; it was left out");
+        std::string reason;
+        const std::optional<std::string> data =
+            engine::readRegularFile(src, engine::kMaxEmbeddedFileBytes, reason);
+        if (!data) {
+            c.notes.push_back("Attachment " + src + " cannot be read (" + reason + "); it was left out");
             continue;
         }
         const std::string name = std::filesystem::path(src).filename().string();
@@ -149,7 +144,7 @@ void attachments(Context& c, const std::string& markup) {
         for (int n = 2; used.count(key); ++n)
             key = name + " (" + std::to_string(n) + ")";
         used.insert(key);
-        auto stream = QPDFEFStreamObjectHelper::createEFStream(c.pdf, data);
+        auto stream = QPDFEFStreamObjectHelper::createEFStream(c.pdf, *data);
         auto fileSpec = QPDFFileSpecObjectHelper::createFileSpec(c.pdf, key, stream);
         if (!descr.empty())
             fileSpec.setDescription(descr);

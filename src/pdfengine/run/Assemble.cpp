@@ -155,7 +155,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
 bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList& pageList,
                               bool& anyOutOfRange) {
     std::string reason;
-    std::optional<std::string> read = engine::readRegularFile(path, kMaxMediaBytes, reason);
+    std::optional<std::string> read = engine::readRegularFile(path, engine::kMaxEmbeddedFileBytes, reason);
     if (!read) {
         throw EngineError(BuildFailure::CannotOpenInput, path, reason);
     }

@@ -56,9 +56,6 @@ using Kind = InputType;
 // a failure naming the file.
 std::vector<QPDFObjectHandle> imagePagesOf(QPDF& pdf, const std::string& path);
 
-// The largest audio or video file embedded in an output; it is held in memory while the
-// output is built.
-inline constexpr std::uint64_t kMaxMediaBytes = 512ull * 1024 * 1024;
 // The largest bookmark markup file read.
 inline constexpr std::uint64_t kMaxMarkupBytes = 64ull * 1024 * 1024;
 

@@ -7,6 +7,8 @@
 
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace plait::pdf::testing {
 namespace {
 
@@ -300,18 +302,25 @@ TEST(Notes, EveryReaderDrawsTheIconInTheSamePlace) {
     }
 }
 
-TEST(Attachments, EmbeddedWithDescriptionsAndMissingFilesNoted) {
+// Missing files, a pipe (which would block a reader) and a file past the size bound (sparse
+// here, so it costs nothing) are each left out with a note, without reading them.
+TEST(Attachments, EmbeddedWithDescriptionsAndUnreadableFilesNoted) {
     MarkBuild m;
     writeFile(m.dir.path("data.csv"), "a,b\n1,2\n");
     fs::create_directory(m.dir.path("sub"));
     writeFile(m.dir.path("sub/data.csv"), "other");
-    const std::string markup = "<EMBED SRC=\"" + m.dir.path("data.csv").string() + "\" DESCR=\"Figures\">" +
-                               "<EMBED SRC=\"" + m.dir.path("missing.txt").string() + "\" DESCR=\"\">" +
-                               "<EMBED SRC=\"" + m.dir.path("sub/data.csv").string() + "\" DESCR=\"\">";
+    ASSERT_EQ(::mkfifo(m.dir.path("pipe").c_str(), 0600), 0);
+    writeFile(m.dir.path("huge.bin"), "");
+    fs::resize_file(m.dir.path("huge.bin"), 600ull << 20);
+    std::string markup = "<EMBED SRC=\"" + m.dir.path("data.csv").string() + "\" DESCR=\"Figures\">";
+    for (const char* name : {"missing.txt", "sub/data.csv", "pipe", "huge.bin"})
+        markup += "<EMBED SRC=\"" + m.dir.path(name).string() + "\" DESCR=\"\">";
     m.call("setFileDataS", {"attach", markup}).call("setEmbedFile", {"attach"});
     ASSERT_EQ(m.b.run(), "3");
     EXPECT_TRUE(checks(m.out));
     EXPECT_TRUE(m.b.warned("missing.txt cannot be read"));
+    EXPECT_TRUE(m.b.warned("pipe cannot be read"));
+    EXPECT_TRUE(m.b.warned("huge.bin cannot be read"));
     const auto listed = run("pdfdetach -list " + quote(m.out)).output;
     EXPECT_TRUE(has(listed, "2 embedded files")) << listed;
     QPDF pdf;

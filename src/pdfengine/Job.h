@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Values.h"
 #include "WriterOptions.h"
 #include "pdfengine/compose/ComposeOptions.h"
 #include "pdfengine/media/MediaOptions.h"
@@ -38,20 +39,31 @@ struct StampPlacement {
     std::string text, pages;
 };
 
-// Marks put on the finished pages and document (marks/Marks.h); texts as the program sent them.
+// Marks put on the finished pages and document (marks/Marks.h).
 struct MarkOptions {
+    enum class Align { Left, Center, Right };
+    enum class NumberStyle { Arabic, Roman, LowerRoman };
+
     bool pageNumbers = false;
-    std::string pageNumAlign, pageLMargin, pageBMargin, pageFmt, pageNumStyle, fontSize;
+    Align pageNumAlign = Align::Left;
+    double pageLMargin = 36, pageBMargin = 36; // points
+    std::string pageFmt = "%1 of %2";          // %1 the page, %2 the page count
+    NumberStyle pageNumStyle = NumberStyle::Arabic;
+    double fontSize = 10;                            // points, above 0
     std::string textAreaFile, notesFile, attachFile; // pseudo names (setFileDataS) or paths
     bool print = false, mail = false;
 };
 
-// Text to mark wherever it shows on the output pages (marking/TextMarking.h); texts as sent.
+// Text to mark wherever it shows on the output pages (marking/TextMarking.h).
 struct TextMarking {
+    // The annotation each occurrence gets: "HI-R" (or none) /Highlight, "OL" /Square, "UL"
+    // /Underline, "CO" /StrikeOut.
+    enum class Style { Highlight, Outline, Underline, StrikeOut };
+
     std::string find;
     std::optional<std::string> change; // setStringChange: replace instead of marking
-    std::string mode;                  // "HI-R", "OL", "UL", "CO"; empty highlights
-    std::string color;                 // RRGGBB; empty is yellow
+    Style style = Style::Highlight;
+    Rgb color{1, 1, 0}; // yellow unless setStringColor says otherwise
 };
 
 struct Security {
@@ -72,9 +84,10 @@ struct Description {
     std::vector<std::pair<std::string, std::string>> attributes; // custom keys, in call order
 };
 
-// Everything one build is asked to do, filled by the set-operations and read by the run.
-// It holds texts as the caller gave them where the run needs the file system to make sense
-// of them (input names, page lists), and parsed values everywhere else.
+// Everything one build is asked to do, filled by the set-operations (JobBuilder) and read by
+// the run. It holds texts as the caller gave them where the run needs the inputs to make
+// sense of them (input names, passwords, page lists, markup), and checked values everywhere
+// else.
 struct Job {
     std::string outFile;
     std::string inFileText; // the raw comma-joined list; split at run time
@@ -100,8 +113,8 @@ struct Job {
     bool imageExport = false; // setImgDir: the output is a folder that gets the inputs' images
     WriterOptions writer;
 
-    // Notes made while the job was filled (values that could not be read, options that are
-    // not built yet); the run publishes them as warnings.
+    // Notes made while the job was filled (values that could not be read or used); the run
+    // publishes them as warnings before its own.
     std::vector<std::string> notes;
 
     bool memBuild() const { return outFile == "membuild"; }

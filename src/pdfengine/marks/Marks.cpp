@@ -2,7 +2,7 @@
 
 #include "MarkSteps.h"
 #include "pdfengine/PageList.h"
-#include "pdfengine/geometry/Geometry.h"
+#include "pdfengine/Values.h"
 
 #include "engine/RegularFile.h"
 

@@ -1,4 +1,4 @@
-#include "pdfengine/geometry/Geometry.h"
+#include "pdfengine/Values.h"
 
 #include <gtest/gtest.h>
 
@@ -55,4 +55,50 @@ TEST(GeometryUnits, UnitNamesAndConversions) {
     EXPECT_DOUBLE_EQ(toPoints(2.54, Unit::Centimeters), 72);
     EXPECT_DOUBLE_EQ(toPoints(210, Unit::Millimeters), 595.2755905511812);
     EXPECT_DOUBLE_EQ(toPoints(5, Unit::Points), 5);
+}
+
+TEST(Values, NumbersWrittenByProgramsTakeThePointOnly) {
+    EXPECT_EQ(parseNumber("12.5", DecimalMark::Point), 12.5);
+    EXPECT_EQ(parseNumber(" -3 ", DecimalMark::Point), -3);
+    EXPECT_EQ(parseNumber("12,5", DecimalMark::Point), std::nullopt);
+    EXPECT_EQ(parseNumber("+-1", DecimalMark::Point), std::nullopt);
+    EXPECT_EQ(parseNumber("inf", DecimalMark::Point), std::nullopt);
+    EXPECT_EQ(parseNumber("nan"), std::nullopt);
+    EXPECT_EQ(parseNumber("1" + std::string(400, '0')), std::nullopt) << "out of range is no number";
+}
+
+TEST(Values, UnitCodesAloneAndLengths) {
+    EXPECT_EQ(parseUnit("inches"), Unit::Inches);
+    EXPECT_EQ(parseUnit("Points"), Unit::Points);
+    EXPECT_EQ(parseUnit("inches", UnitNames::Codes), std::nullopt);
+    EXPECT_EQ(parseUnit("points", UnitNames::Codes), std::nullopt);
+    EXPECT_EQ(parseUnit(" MM ", UnitNames::Codes), Unit::Millimeters);
+    EXPECT_EQ(parseUnit("", UnitNames::Codes), Unit::Points);
+
+    EXPECT_DOUBLE_EQ(*parseLength("1,5", Unit::Inches), 108);
+    EXPECT_EQ(parseLength("12pt", Unit::Points), std::nullopt);
+    EXPECT_EQ(parseLength("", Unit::Centimeters), std::nullopt);
+}
+
+TEST(Values, ColoursAreSixHexDigits) {
+    EXPECT_EQ(parseColor("FF8000"), (Rgb{1, 128 / 255.0, 0}));
+    EXPECT_EQ(parseColor(" #00ff00 "), (Rgb{0, 1, 0}));
+    EXPECT_EQ(parseColor("000000"), (Rgb{0, 0, 0}));
+    for (const char* bad : {"", "#", "red", "FFF", "FF80000", "GG0000", "#-1234F", "0x1234"}) {
+        EXPECT_EQ(parseColor(bad), std::nullopt) << '"' << bad << '"';
+    }
+}
+
+TEST(Values, SwitchesAndBlanks) {
+    for (const char* yes : {"", "y", "Yes", "1", "on", " TRUE "}) {
+        EXPECT_EQ(parseSwitch(yes), true) << yes;
+    }
+    for (const char* no : {"n", "NO", "0", "off", "false"}) {
+        EXPECT_EQ(parseSwitch(no), false) << no;
+    }
+    for (const char* neither : {"2", "yess", "maybe"}) {
+        EXPECT_EQ(parseSwitch(neither), std::nullopt) << neither;
+    }
+    EXPECT_TRUE(isBlank(" \t\r\n"));
+    EXPECT_FALSE(isBlank(" x "));
 }

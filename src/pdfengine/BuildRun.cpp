@@ -168,10 +168,7 @@ int BuildRun::exportImages() {
             throw EngineError(BuildFailure::CannotCreateOutput, folder.string(), ec.message());
         }
     }
-    std::vector<std::string> notes;
-    const PageList pageList = PageList::parse(r.job.pageList, notes);
-    for (auto& n : notes)
-        r.hooks.warn(n);
+    const PageList& pageList = r.job.pageList;
 
     ImageExporter exporter(folder, r.hooks.warn, [&r] { r.checkCancel(); });
     bool anyOutOfRange = false;

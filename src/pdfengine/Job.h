@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageList.h"
 #include "Values.h"
 #include "WriterOptions.h"
 #include "pdfengine/compose/ComposeOptions.h"
@@ -36,7 +37,8 @@ struct StampPlacement {
     std::optional<double> angle, scalePercent;
     double down = 0, right = 0;
     bool placed = false; // an offset was given: down/right place it instead of the default corner
-    std::string text, pages;
+    std::string text;
+    PageList pages; // output pages that get the stamp (setOverlayPages after setStamp)
 };
 
 // Marks put on the finished pages and document (marks/Marks.h).
@@ -86,14 +88,14 @@ struct Description {
 
 // Everything one build is asked to do, filled by the set-operations (JobBuilder) and read by
 // the run. It holds texts as the caller gave them where the run needs the inputs to make
-// sense of them (input names, passwords, page lists, markup), and checked values everywhere
-// else.
+// sense of them (input names, markup), and checked values everywhere else; page
+// lists are read, and are resolved against each input's page count by the run.
 struct Job {
     std::string outFile;
-    std::string inFileText; // the raw comma-joined list; split at run time
-    char sort = 0;          // 0 list order, or 'f', 'n', 'b', 'd'
-    std::string pageList;
-    std::string passwordList;
+    std::string inFileText;             // the raw comma-joined list; split at run time
+    char sort = 0;                      // 0 list order, or 'f', 'n', 'b', 'd'
+    PageList pageList;                  // pages taken from each input
+    std::vector<std::string> passwords; // setPwdList, in the order they are tried
 
     Security security;
     Description description;

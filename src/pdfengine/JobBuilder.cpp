@@ -1,5 +1,6 @@
 #include "JobBuilder.h"
 
+#include "InputFiles.h"
 #include "Text.h"
 #include "engine/MergeEngine.h"
 #include "engine/Operations.h"
@@ -151,11 +152,21 @@ void setAutoScale(State& s, Args a) {
     }
 }
 
+// A page list, with the list's notes under the name of what it chooses pages for.
+PageList pageList(State& s, std::string_view text, const char* what) {
+    std::vector<std::string> notes;
+    PageList list = PageList::parse(text, notes);
+    for (auto& n : notes) {
+        note(s, what ? what + (": " + n) : std::move(n));
+    }
+    return list;
+}
+
 void setOverlayPages(State& s, Args a) {
     if (s.stampMode) {
-        s.job.stamp->pages = a[0];
+        s.job.stamp->pages = pageList(s, a[0], "Stamp");
     } else {
-        s.job.compose.overlayPages = std::string(text::trim(a[0]));
+        s.job.compose.overlayPages = pageList(s, a[0], "Overlay pages");
     }
 }
 
@@ -296,9 +307,9 @@ const Entry kHandlers[] = {
     // files and the run
     {"setOutFile", [](State& s, Args a) { s.job.outFile = a[0]; }},
     {"setInFile", [](State& s, Args a) { s.job.inFileText = a[0]; }},
-    {"setPwdList", [](State& s, Args a) { s.job.passwordList = a[0]; }},
+    {"setPwdList", [](State& s, Args a) { s.job.passwords = parsePasswordList(a[0]); }},
     {"setSort", setSort},
-    {"setPages", [](State& s, Args a) { s.job.pageList = a[0]; }},
+    {"setPages", [](State& s, Args a) { s.job.pageList = pageList(s, a[0], nullptr); }},
     {"setFileDataS", [](State& s, Args a) { s.job.fileData[a[0]] = a[1]; }},
     {"setCmds",
      [](State& s, Args a) {

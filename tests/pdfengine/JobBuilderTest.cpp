@@ -171,6 +171,25 @@ TEST(JobBuilderWarnings, PageNumberValuesAreReadWhenTheyArrive) {
     EXPECT_EQ(roman.job.marks.pageNumStyle, Marks::NumberStyle::Roman);
 }
 
+// Page lists are read when they arrive; an overlay list after setStamp is the stamp's.
+TEST(JobBuilderWarnings, PageListItemsThatCannotBeReadAreNotedUnderTheirList) {
+    Built b;
+    b.call("setPages", {"1,x"}).call("setOverlayPages", {" 2, 0 "});
+    b.call("setStamp", {"Draft"}).call("setOverlayPages", {"odd,?"});
+    EXPECT_THAT(b.job.notes, ElementsAre("Page list item \"x\" cannot be read; ignored",
+                                         "Overlay pages: Page list item \"0\" cannot be read; ignored",
+                                         "Stamp: Page list item \"?\" cannot be read; ignored"));
+    EXPECT_EQ(b.job.pageList.resolve(3), (std::vector<int>{0}));
+    EXPECT_EQ(b.job.compose.overlayPages.resolve(3), (std::vector<int>{1}));
+    ASSERT_TRUE(b.job.stamp);
+    EXPECT_EQ(b.job.stamp->pages.resolve(4), (std::vector<int>{0, 2}));
+
+    Built blank;
+    blank.call("setPages", {" "}).call("setOverlayPages", {""});
+    EXPECT_TRUE(blank.job.pageList.selectsAll());
+    EXPECT_TRUE(blank.job.compose.overlayPages.selectsAll());
+}
+
 TEST(JobBuilderWarnings, MarkingModesAndColoursFallBackToAYellowHighlight) {
     using Style = plait::pdf::TextMarking::Style;
     Built b;

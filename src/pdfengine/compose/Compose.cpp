@@ -48,7 +48,7 @@ std::vector<std::string> mergeModeNotes(const ComposeOptions& options) {
     if (options.blends()) {
         notes.push_back("Transparency (setTransparency) has nothing to blend with in a merge; ignored");
     }
-    if (!options.overlayPages.empty()) {
+    if (!options.overlayPages.selectsAll()) {
         notes.push_back("Overlay pages (setOverlayPages) apply to an overlay only; ignored");
     }
     return notes;
@@ -378,10 +378,7 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
     }
 
     // Base pages that receive overlays, each once, in the order listed.
-    std::vector<std::string> listNotes;
-    const PageList list = PageList::parse(options.overlayPages, listNotes);
-    for (auto& n : listNotes)
-        notes.push_back("Overlay pages: " + n);
+    const PageList& list = options.overlayPages;
     bool outOfRange = false;
     std::vector<int> receiving;
     std::set<int> seen;

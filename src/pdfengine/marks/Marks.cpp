@@ -17,6 +17,10 @@ std::vector<int> pagesOf(Context& c, std::string_view list, const std::string& w
     const PageList pages = PageList::parse(list, listNotes);
     for (auto& n : listNotes)
         c.notes.push_back(what + ": " + n);
+    return pagesOf(c, pages, what);
+}
+
+std::vector<int> pagesOf(Context& c, const PageList& pages, const std::string& what) {
     bool outOfRange = false;
     std::vector<int> result = pages.resolve(c.pageCount, &outOfRange);
     if (outOfRange) {

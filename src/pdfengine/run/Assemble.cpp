@@ -5,10 +5,7 @@
 namespace plait::pdf {
 
 std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
-    std::vector<std::string> notes;
-    const PageList pageList = PageList::parse(job.pageList, notes);
-    for (auto& n : notes)
-        hooks.warn(n);
+    const PageList& pageList = job.pageList;
 
     QPDFPageDocumentHelper outPages(out);
     std::unique_ptr<QPDFAcroFormDocumentHelper> outForms;

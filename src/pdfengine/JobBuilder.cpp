@@ -38,23 +38,16 @@ std::optional<double> length(State& s, std::string_view op, const std::string& t
     return n ? std::optional(toPoints(*n, s.unit)) : std::nullopt;
 }
 
-// A number with a default: blank is the default, and so, with a note, is a text that is not a
-// number or, where `positive`, a number that is not above 0.
+// A number with a default (Values.h numberOr); where `positive`, a number not above 0 is the
+// default too, with a note.
 double numberOr(State& s, std::string_view op, const std::string& text, double fallback,
                 const char* fallbackText, bool positive = false) {
-    if (!given(text)) {
-        return fallback;
-    }
-    const auto n = parseNumber(text);
-    if (!n) {
-        note(s, std::string(op) + ": \"" + text + "\" is not a number; " + fallbackText + " is used");
-        return fallback;
-    }
-    if (positive && *n <= 0) {
+    const double n = pdf::numberOr(text, fallback, fallbackText, op, s.job.notes);
+    if (positive && n <= 0) {
         note(s, std::string(op) + ": a size must be above 0; " + fallbackText + " is used");
         return fallback;
     }
-    return *n;
+    return n;
 }
 
 void box(State& s, std::optional<BoxValues>& target, std::string_view op, Args a) {

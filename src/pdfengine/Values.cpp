@@ -118,4 +118,17 @@ bool isBlank(std::string_view text) {
     return text::trim(text).empty();
 }
 
+double numberOr(std::string_view text, double fallback, std::string_view fallbackText, std::string_view what,
+                std::vector<std::string>& notes) {
+    if (isBlank(text)) {
+        return fallback;
+    }
+    if (auto n = parseNumber(text)) {
+        return *n;
+    }
+    notes.push_back(std::string(what) + ": \"" + std::string(text) + "\" is not a number; " +
+                    std::string(fallbackText) + " is used");
+    return fallback;
+}
+
 } // namespace plait::pdf

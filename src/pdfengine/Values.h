@@ -1,7 +1,9 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace plait::pdf {
 
@@ -50,5 +52,10 @@ std::optional<bool> parseSwitch(std::string_view text);
 
 // A text with nothing but blanks in it stands for "not given".
 bool isBlank(std::string_view text);
+
+// A number with a default: blank text gives the default, and so does a text that is not a
+// number, with the note `<what>: "<text>" is not a number; <fallbackText> is used`.
+double numberOr(std::string_view text, double fallback, std::string_view fallbackText, std::string_view what,
+                std::vector<std::string>& notes);
 
 } // namespace plait::pdf

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <string>
+#include <vector>
 
 using namespace plait::pdf;
 
-TEST(GeometryUnits, NumbersAreReadTheSameInEveryLocale) {
+TEST(Values, NumbersAreReadTheSameInEveryLocale) {
     // A comma-decimal locale must not change how "12.5" is read.
     const char* previous = std::setlocale(LC_NUMERIC, nullptr);
     const std::string saved = previous ? previous : "C";
@@ -42,7 +44,7 @@ TEST(GeometryUnits, NumbersAreReadTheSameInEveryLocale) {
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
-TEST(GeometryUnits, UnitNamesAndConversions) {
+TEST(Values, UnitNamesAndConversions) {
     EXPECT_EQ(parseUnit(""), Unit::Points);
     EXPECT_EQ(parseUnit("pt"), Unit::Points);
     EXPECT_EQ(parseUnit(" IN "), Unit::Inches);
@@ -101,4 +103,13 @@ TEST(Values, SwitchesAndBlanks) {
     }
     EXPECT_TRUE(isBlank(" \t\r\n"));
     EXPECT_FALSE(isBlank(" x "));
+}
+
+TEST(Values, NumbersWithADefaultSayWhenTheDefaultStandsInForAText) {
+    std::vector<std::string> notes;
+    EXPECT_EQ(numberOr(" 2,5 ", 12, "12", "Size", notes), 2.5);
+    EXPECT_EQ(numberOr(" \t", 12, "12", "Size", notes), 12);
+    EXPECT_TRUE(notes.empty()) << "blank is the default, without a note";
+    EXPECT_EQ(numberOr("big", 12, "12", "Size", notes), 12);
+    EXPECT_EQ(notes, std::vector<std::string>{"Size: \"big\" is not a number; 12 is used"});
 }

@@ -31,13 +31,7 @@ std::vector<int> pagesOf(Context& c, const PageList& pages, const std::string& w
 }
 
 double numberOr(Context& c, std::string_view text, double fallback, const std::string& what) {
-    if (text.find_first_not_of(" \t") == std::string_view::npos)
-        return fallback;
-    if (auto n = parseNumber(text))
-        return *n;
-    c.notes.push_back(what + ": \"" + std::string(text) + "\" is not a number; " + num(fallback) +
-                      " is used");
-    return fallback;
+    return pdf::numberOr(text, fallback, num(fallback), what, c.notes);
 }
 
 std::string roman(int n) {

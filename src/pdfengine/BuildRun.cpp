@@ -190,10 +190,7 @@ int BuildRun::exportImages() {
     Impl& r = *impl_;
     r.resolveInputs();
     const fs::path folder = exportFolder(r.job.outFile);
-    std::vector<std::string> notes;
-    const PageList pageList = PageList::parse(r.job.pageList, notes);
-    for (auto& n : notes)
-        r.hooks.warn(n);
+    const PageList& pageList = r.job.pageList;
 
     ImageExporter exporter(folder, r.hooks.warn, [&r] { r.checkCancel(); });
     bool anyOutOfRange = false;

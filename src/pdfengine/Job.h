@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PageList.h"
+#include "Values.h"
 #include "WriterOptions.h"
 #include "pdfengine/compose/ComposeOptions.h"
 #include "pdfengine/media/MediaOptions.h"
@@ -35,23 +37,35 @@ struct StampPlacement {
     std::optional<double> angle, scalePercent;
     double down = 0, right = 0;
     bool placed = false; // an offset was given: down/right place it instead of the default corner
-    std::string text, pages;
+    std::string text;
+    PageList pages; // output pages that get the stamp (setOverlayPages after setStamp)
 };
 
-// Marks put on the finished pages and document (marks/Marks.h); texts as the program sent them.
+// Marks put on the finished pages and document (marks/Marks.h).
 struct MarkOptions {
+    enum class Align { Left, Center, Right };
+    enum class NumberStyle { Arabic, Roman, LowerRoman };
+
     bool pageNumbers = false;
-    std::string pageNumAlign, pageLMargin, pageBMargin, pageFmt, pageNumStyle, fontSize;
+    Align pageNumAlign = Align::Left;
+    double pageLMargin = 36, pageBMargin = 36; // points
+    std::string pageFmt = "%1 of %2";          // %1 the page, %2 the page count
+    NumberStyle pageNumStyle = NumberStyle::Arabic;
+    double fontSize = 10;                            // points, above 0
     std::string textAreaFile, notesFile, attachFile; // pseudo names (setFileDataS) or paths
     bool print = false, mail = false;
 };
 
-// Text to mark wherever it shows on the output pages (marking/TextMarking.h); texts as sent.
+// Text to mark wherever it shows on the output pages (marking/TextMarking.h).
 struct TextMarking {
+    // The annotation each occurrence gets: "HI-R" (or none) /Highlight, "OL" /Square, "UL"
+    // /Underline, "CO" /StrikeOut.
+    enum class Style { Highlight, Outline, Underline, StrikeOut };
+
     std::string find;
     std::optional<std::string> change; // setStringChange: replace instead of marking
-    std::string mode;                  // "HI-R", "OL", "UL", "CO"; empty highlights
-    std::string color;                 // RRGGBB; empty is yellow
+    Style style = Style::Highlight;
+    Rgb color{1, 1, 0}; // yellow unless setStringColor says otherwise
 };
 
 struct Security {
@@ -72,15 +86,16 @@ struct Description {
     std::vector<std::pair<std::string, std::string>> attributes; // custom keys, in call order
 };
 
-// Everything one build is asked to do, filled by the set-operations and read by the run.
-// It holds texts as the caller gave them where the run needs the file system to make sense
-// of them (input names, page lists), and parsed values everywhere else.
+// Everything one build is asked to do, filled by the set-operations (JobBuilder) and read by
+// the run. It holds texts as the caller gave them where the run needs the inputs to make
+// sense of them (input names, markup), and checked values everywhere else; page
+// lists are read, and are resolved against each input's page count by the run.
 struct Job {
     std::string outFile;
-    std::string inFileText; // the raw comma-joined list; split at run time
-    char sort = 0;          // 0 list order, or 'f', 'n', 'b', 'd'
-    std::string pageList;
-    std::string passwordList;
+    std::string inFileText;             // the raw comma-joined list; split at run time
+    char sort = 0;                      // 0 list order, or 'f', 'n', 'b', 'd'
+    PageList pageList;                  // pages taken from each input
+    std::vector<std::string> passwords; // setPwdList, in the order they are tried
 
     Security security;
     Description description;
@@ -100,8 +115,8 @@ struct Job {
     bool imageExport = false; // setImgDir: the output is a folder that gets the inputs' images
     WriterOptions writer;
 
-    // Notes made while the job was filled (values that could not be read, options that are
-    // not built yet); the run publishes them as warnings.
+    // Notes made while the job was filled (values that could not be read or used); the run
+    // publishes them as warnings before its own.
     std::vector<std::string> notes;
 
     bool memBuild() const { return outFile == "membuild"; }

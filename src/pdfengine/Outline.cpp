@@ -3,6 +3,7 @@
 #include "OutlineItems.h"
 #include "PageTree.h"
 #include "Text.h"
+#include "Values.h"
 #include "engine/TagReader.h"
 
 #include <qpdf/QPDF.hh>
@@ -226,7 +227,7 @@ std::vector<OutlineNode> outlineFromMarkup(std::string_view markup, QPDF& out,
             }
             return std::string();
         };
-        int level = static_cast<int>(text::number(param("LEVEL")).value_or(1));
+        int level = static_cast<int>(parseNumber(param("LEVEL"), DecimalMark::Point).value_or(1));
         level = std::clamp(level, 1, kMaxDepth);
         if (level > static_cast<int>(levels.size())) {
             // A level deeper than the one before it has no parent of its own: it goes under
@@ -257,7 +258,7 @@ std::vector<OutlineNode> outlineFromMarkup(std::string_view markup, QPDF& out,
         }
         const std::string page = std::string(text::trim(param("PAGE")));
         if (!page.empty()) {
-            const auto number = text::number(page);
+            const auto number = parseNumber(page, DecimalMark::Point);
             if (number && *number >= 1 && *number <= static_cast<double>(outPages.size()) &&
                 *number == static_cast<int>(*number)) {
                 node.dest = QPDFObjectHandle::newArray(std::vector<QPDFObjectHandle>{

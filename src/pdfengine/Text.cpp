@@ -1,8 +1,6 @@
 #include "Text.h"
 
 #include <cctype>
-#include <charconv>
-#include <cmath>
 
 namespace plait::pdf::text {
 
@@ -23,22 +21,6 @@ std::string lower(std::string_view s) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return out;
-}
-
-std::optional<double> number(std::string_view s) {
-    s = trim(s);
-    if (!s.empty() && s.front() == '+') {
-        s.remove_prefix(1);
-    }
-    if (s.empty()) {
-        return std::nullopt;
-    }
-    double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, std::chars_format::fixed);
-    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 std::vector<std::string> splitEscaped(std::string_view s, char separator) {

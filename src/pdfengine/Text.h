@@ -10,10 +10,6 @@ namespace plait::pdf::text {
 std::string_view trim(std::string_view s);
 std::string lower(std::string_view s);
 
-// A decimal number as users type it ("12", "-3.5", " 7 "); the decimal point is always
-// ".", whatever the locale. nullopt for anything else, including "inf" and "nan".
-std::optional<double> number(std::string_view s);
-
 // Splits at `separator`; a backslash makes the next character literal ("\," is a comma,
 // "\\" a backslash). Pieces are not trimmed.
 std::vector<std::string> splitEscaped(std::string_view s, char separator);

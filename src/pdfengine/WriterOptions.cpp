@@ -1,15 +1,16 @@
 #include "WriterOptions.h"
 
 #include "Text.h"
+#include "Values.h"
 
 namespace plait::pdf {
 namespace {
 
 bool yes(const std::string& v) {
-    return v.empty() || v == "y" || v == "yes" || v == "1" || v == "on" || v == "true";
+    return parseSwitch(v) == true;
 }
 bool no(const std::string& v) {
-    return v == "n" || v == "no" || v == "0" || v == "off" || v == "false";
+    return parseSwitch(v) == false;
 }
 
 } // namespace
@@ -77,7 +78,7 @@ std::vector<std::string> parseWriterOptions(std::string_view textIn, WriterOptio
             ok = yes(value) || no(value);
             options.compressStreams = !no(value);
         } else if (name == "min-version" || name == "pdfversion") {
-            const auto v = text::number(value);
+            const auto v = parseNumber(value, DecimalMark::Point);
             ok = v && *v >= 1.0 && *v <= 2.0 && value.size() == 3 && value[1] == '.';
             if (ok) {
                 options.minVersion = value;

@@ -1,10 +1,12 @@
 #include "pdfengine/JobBuilder.h"
+#include "engine/MergeEngine.h"
 #include "engine/Operations.h"
 #include "pdfengine/Job.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -111,9 +113,18 @@ TEST(JobBuilderWarnings, AttributesNeedANameAndMediaFlagsAreKnownLetters) {
     EXPECT_TRUE(b.job.media.onPageOpen);
 }
 
-// Every operation of the protocol is one the builder knows: none of them falls through to
-// the catch-all note, whatever its (blank) arguments.
-TEST(JobBuilderWarnings, EveryOperationOfTheTableIsHandled) {
+// The builder has one handler for every operation of the engine's table, and none besides;
+// a name or an argument count the table does not allow is refused, not noted and ignored.
+TEST(JobBuilderTable, CoversTheEngineOperationTableExactly) {
+    std::vector<std::string_view> engine;
+    for (const auto& op : plait::engine::operationTable()) {
+        engine.push_back(op.name);
+    }
+    auto builder = JobBuilder::operations();
+    std::sort(engine.begin(), engine.end());
+    std::sort(builder.begin(), builder.end());
+    EXPECT_EQ(builder, engine);
+
     for (const auto& op : plait::engine::operationTable()) {
         Built b;
         b.call(op.name, std::vector<std::string>(static_cast<std::size_t>(op.arity), ""));
@@ -122,8 +133,74 @@ TEST(JobBuilderWarnings, EveryOperationOfTheTableIsHandled) {
         }
     }
     Built unknown;
-    unknown.call("setNothing");
-    EXPECT_THAT(unknown.job.notes, ElementsAre(HasSubstr("setNothing")));
+    try {
+        unknown.call("setNothing");
+        ADD_FAILURE() << "an unknown operation was taken";
+    } catch (const plait::engine::EngineCallError& e) {
+        EXPECT_THAT(e.what(), HasSubstr("setNothing"));
+    }
+    EXPECT_THROW(unknown.call("setPageSize", {"1"}), plait::engine::EngineCallError);
+    EXPECT_THAT(unknown.job.notes, IsEmpty());
+}
+
+TEST(JobBuilderWarnings, PageNumberValuesAreReadWhenTheyArrive) {
+    Built b;
+    b.call("setPageNumAlign", {" r "})
+        .call("setPageLMargin", {"2,5"})
+        .call("setPageBMargin", {"low"})
+        .call("setPageFmt", {""})
+        .call("setPageNumStyle", {"Greek"})
+        .call("setFontSize", {"-3"});
+    EXPECT_THAT(b.job.notes, ElementsAre("setPageBMargin: \"low\" is not a number; 36 is used",
+                                         "setPageNumStyle: unknown style \"Greek\"; Arabic numbers are used",
+                                         "setFontSize: a size must be above 0; 10 is used"));
+    using Marks = plait::pdf::MarkOptions;
+    EXPECT_EQ(b.job.marks.pageNumAlign, Marks::Align::Right);
+    EXPECT_EQ(b.job.marks.pageLMargin, 2.5);
+    EXPECT_EQ(b.job.marks.pageBMargin, 36);
+    EXPECT_EQ(b.job.marks.pageFmt, "%1 of %2");
+    EXPECT_EQ(b.job.marks.pageNumStyle, Marks::NumberStyle::Arabic);
+    EXPECT_EQ(b.job.marks.fontSize, 10);
+
+    // "roman" is lower case; any other spelling of it upper case. Blank sizes are the default.
+    Built roman;
+    roman.call("setPageNumStyle", {" roman "}).call("setFontSize", {"x"}).call("setFontSize", {" "});
+    EXPECT_EQ(roman.job.marks.pageNumStyle, Marks::NumberStyle::LowerRoman);
+    EXPECT_THAT(roman.job.notes, ElementsAre("setFontSize: \"x\" is not a number; 10 is used"));
+    roman.call("setPageNumStyle", {"ROMAN"});
+    EXPECT_EQ(roman.job.marks.pageNumStyle, Marks::NumberStyle::Roman);
+}
+
+// Page lists are read when they arrive; an overlay list after setStamp is the stamp's.
+TEST(JobBuilderWarnings, PageListItemsThatCannotBeReadAreNotedUnderTheirList) {
+    Built b;
+    b.call("setPages", {"1,x"}).call("setOverlayPages", {" 2, 0 "});
+    b.call("setStamp", {"Draft"}).call("setOverlayPages", {"odd,?"});
+    EXPECT_THAT(b.job.notes, ElementsAre("Page list item \"x\" cannot be read; ignored",
+                                         "Overlay pages: Page list item \"0\" cannot be read; ignored",
+                                         "Stamp: Page list item \"?\" cannot be read; ignored"));
+    EXPECT_EQ(b.job.pageList.resolve(3), (std::vector<int>{0}));
+    EXPECT_EQ(b.job.compose.overlayPages.resolve(3), (std::vector<int>{1}));
+    ASSERT_TRUE(b.job.stamp);
+    EXPECT_EQ(b.job.stamp->pages.resolve(4), (std::vector<int>{0, 2}));
+
+    Built blank;
+    blank.call("setPages", {" "}).call("setOverlayPages", {""});
+    EXPECT_TRUE(blank.job.pageList.selectsAll());
+    EXPECT_TRUE(blank.job.compose.overlayPages.selectsAll());
+}
+
+TEST(JobBuilderWarnings, MarkingModesAndColoursFallBackToAYellowHighlight) {
+    using Style = plait::pdf::TextMarking::Style;
+    Built b;
+    b.call("setStringColorMode", {"UL"}).call("setStringColor", {"#0000FF"});
+    EXPECT_EQ(b.job.textMarking.style, Style::Underline);
+    EXPECT_EQ(b.job.textMarking.color, (plait::pdf::Rgb{0, 0, 1}));
+    b.call("setStringColorMode", {" XX "}).call("setStringColor", {" red "});
+    EXPECT_THAT(b.job.notes, ElementsAre("setStringColorMode: unknown mode \"XX\"; the text is highlighted",
+                                         "setStringColor: \"red\" is not an RRGGBB colour; yellow is used"));
+    EXPECT_EQ(b.job.textMarking.style, Style::Highlight);
+    EXPECT_EQ(b.job.textMarking.color, (plait::pdf::Rgb{1, 1, 0}));
 }
 
 } // namespace

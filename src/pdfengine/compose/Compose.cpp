@@ -49,7 +49,7 @@ std::vector<std::string> mergeModeNotes(const ComposeOptions& options) {
     if (options.blends()) {
         notes.push_back("Transparency (setTransparency) has nothing to blend with in a merge; ignored");
     }
-    if (!options.overlayPages.empty()) {
+    if (!options.overlayPages.selectsAll()) {
         notes.push_back("Overlay pages (setOverlayPages) apply to an overlay only; ignored");
     }
     return notes;
@@ -252,10 +252,7 @@ void dropOverlayPages(QPDF& out, const std::vector<QPDFObjectHandle>& pages) {
 // The base pages that receive overlays, each once, in the order the list gives.
 std::vector<int> receivingPages(const ComposeOptions& options, std::size_t basePages,
                                 std::vector<std::string>& notes) {
-    std::vector<std::string> listNotes;
-    const PageList list = PageList::parse(options.overlayPages, listNotes);
-    for (auto& n : listNotes)
-        notes.push_back("Overlay pages: " + n);
+    const PageList& list = options.overlayPages;
     bool outOfRange = false;
     std::vector<int> receiving;
     std::set<int> seen;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdfengine/PageList.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,7 +17,7 @@ struct ComposeOptions {
     // Percent of transparency of the layer drawn on top: 0 opaque, 100 invisible.
     double transparency = 0;
     std::string blend = "Normal"; // a PDF blend mode name, without the slash
-    std::string overlayPages;     // base pages that receive the overlay (page list); empty: all
+    PageList overlayPages;        // base pages that receive the overlay; blank: all
 
     enum class Imposition { None, TwoUp, OnePageScaled, OnePageFullSize };
     Imposition imposition = Imposition::None;

@@ -19,7 +19,7 @@ namespace plait::pdf {
 //
 // Directions are as the reader sees the page on screen, after its /Rotate: "down" is towards
 // the bottom edge of the displayed page, "width" is the displayed width. Lengths are points
-// (1/72 inch); the caller converts other units with toPoints.
+// (1/72 inch); the caller converts other units with toPoints (Values.h).
 //
 // Per page, in this order:
 //  1. Auto rotate: a page whose displayed orientation (portrait or landscape) differs from the
@@ -95,20 +95,5 @@ void applyGeometry(QPDF& pdf, const GeometryOptions& options, std::vector<std::s
 // when the content turned a quarter; /FitR becomes the box around its turned corners. A
 // destination on a page that did not move is left as it is.
 void moveDestinations(QPDF& pdf, std::vector<OutlineNode>& outline, const PageMoves& moves);
-
-enum class Unit { Points, Inches, Centimeters, Millimeters };
-
-// "in", "cm", "mm", "pt" or "" (points), any case, spaces around ignored; also "inch",
-// "inches", "points". nullopt for anything else.
-std::optional<Unit> parseUnit(std::string_view text);
-
-// Locale-independent: "12.5", "-3", "+4", ".5", "7." and, for users whose decimal mark is a
-// comma, "12,5" (one comma and no point is read as the decimal mark; "1,234.5" is refused
-// rather than guessed). Spaces around are ignored. No exponents, no units, no thousands
-// separators. nullopt for empty text or anything else.
-std::optional<double> parseNumber(std::string_view text);
-
-// "in" = 72 pt, "cm" = 72/2.54 pt, "mm" = 72/25.4 pt.
-double toPoints(double value, Unit unit);
 
 } // namespace plait::pdf

@@ -33,20 +33,7 @@ namespace {
 // Corners of marked text in user space: upper-left, upper-right, lower-left, lower-right (x, y each).
 using Quad = std::array<double, 8>;
 
-enum class Style { Highlight, Outline, Underline, StrikeOut };
-
-struct Rgb {
-    double r, g, b;
-};
-
-std::optional<Rgb> parseColor(std::string s) {
-    if (!s.empty() && s.front() == '#')
-        s.erase(0, 1);
-    if (s.size() != 6 || s.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        return std::nullopt;
-    const auto part = [&](std::size_t i) { return std::stoi(s.substr(i, 2), nullptr, 16) / 255.0; };
-    return Rgb{part(0), part(2), part(4)};
-}
+using Style = TextMarking::Style;
 
 // Marks sit on the page to a thousandth of a point.
 std::string num(double v) {
@@ -526,25 +513,8 @@ int markText(QPDF& pdf, const TextMarking& marking, std::vector<std::string>& no
         return replaced;
     }
 
-    Style style = Style::Highlight;
-    if (marking.mode == "OL")
-        style = Style::Outline;
-    else if (marking.mode == "UL")
-        style = Style::Underline;
-    else if (marking.mode == "CO")
-        style = Style::StrikeOut;
-    else if (!marking.mode.empty() && marking.mode != "HI-R")
-        notes.push_back("setStringColorMode: unknown mode \"" + marking.mode + "\"; the text is highlighted");
-    Rgb color{1, 1, 0};
-    if (!marking.color.empty()) {
-        if (auto c = parseColor(marking.color))
-            color = *c;
-        else
-            notes.push_back("setStringColor: \"" + marking.color +
-                            "\" is not an RRGGBB colour; yellow is used");
-    }
     std::vector<QPDFObjectHandle> pages = pdf.getAllPages();
-    Marker marker(pdf, style, color, marking.find);
+    Marker marker(pdf, marking.style, marking.color, marking.find);
     CancelPoll poll(64);
     for (std::size_t i = 0; i < found.size() && i < pages.size(); ++i) {
         for (const Quad& q : found[i]) {

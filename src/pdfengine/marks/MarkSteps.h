@@ -22,6 +22,7 @@ struct Context {
 
 // 0-based pages of the output a page list names (empty: all); `what` names the mark in notes.
 std::vector<int> pagesOf(Context& c, std::string_view list, const std::string& what);
+std::vector<int> pagesOf(Context& c, const PageList& pages, const std::string& what);
 // A number as users type it; empty text gives `fallback` silently, anything unreadable gives
 // it with a note.
 double numberOr(Context& c, std::string_view text, double fallback, const std::string& what);

@@ -2,7 +2,7 @@
 
 #include "MarkSteps.h"
 #include "pdfengine/PageList.h"
-#include "pdfengine/geometry/Geometry.h"
+#include "pdfengine/Values.h"
 
 #include "engine/RegularFile.h"
 
@@ -17,6 +17,10 @@ std::vector<int> pagesOf(Context& c, std::string_view list, const std::string& w
     const PageList pages = PageList::parse(list, listNotes);
     for (auto& n : listNotes)
         c.notes.push_back(what + ": " + n);
+    return pagesOf(c, pages, what);
+}
+
+std::vector<int> pagesOf(Context& c, const PageList& pages, const std::string& what) {
     bool outOfRange = false;
     std::vector<int> result = pages.resolve(c.pageCount, &outOfRange);
     if (outOfRange) {
@@ -27,13 +31,7 @@ std::vector<int> pagesOf(Context& c, std::string_view list, const std::string& w
 }
 
 double numberOr(Context& c, std::string_view text, double fallback, const std::string& what) {
-    if (text.find_first_not_of(" \t") == std::string_view::npos)
-        return fallback;
-    if (auto n = parseNumber(text))
-        return *n;
-    c.notes.push_back(what + ": \"" + std::string(text) + "\" is not a number; " + num(fallback) +
-                      " is used");
-    return fallback;
+    return pdf::numberOr(text, fallback, num(fallback), what, c.notes);
 }
 
 std::string roman(int n) {

@@ -5,15 +5,17 @@
 namespace plait::pdf::marks {
 namespace {
 
-std::string styled(int n, const std::string& style) {
-    if (style == "roman")
+using NumberStyle = MarkOptions::NumberStyle;
+
+std::string styled(int n, NumberStyle style) {
+    if (style == NumberStyle::LowerRoman)
         return text::lower(roman(n));
-    if (text::lower(style) == "roman")
+    if (style == NumberStyle::Roman)
         return roman(n);
     return std::to_string(n);
 }
 
-std::string formatted(const std::string& format, int page, int count, const std::string& style) {
+std::string formatted(const std::string& format, int page, int count, NumberStyle style) {
     std::string out;
     for (std::size_t i = 0; i < format.size(); ++i) {
         if (format[i] == '%' && i + 1 < format.size() && (format[i + 1] == '1' || format[i + 1] == '2')) {
@@ -29,31 +31,21 @@ std::string formatted(const std::string& format, int page, int count, const std:
 } // namespace
 
 void pageNumbers(Context& c, const MarkOptions& o) {
-    const std::string style(text::trim(o.pageNumStyle));
-    if (!style.empty() && text::lower(style) != "roman" && text::lower(style) != "arabic") {
-        c.notes.push_back("setPageNumStyle: unknown style \"" + o.pageNumStyle +
-                          "\"; Arabic numbers are used");
-    }
-    double size = numberOr(c, o.fontSize, 10, "setFontSize");
-    if (size <= 0) {
-        c.notes.push_back("setFontSize: a size must be above 0; 10 is used");
-        size = 10;
-    }
-    const double left = numberOr(c, o.pageLMargin, 36, "setPageLMargin");
-    const double bottom = numberOr(c, o.pageBMargin, 36, "setPageBMargin");
-    const std::string align = text::lower(text::trim(o.pageNumAlign));
-    const std::string format = o.pageFmt.empty() ? "%1 of %2" : o.pageFmt;
+    const double left = o.pageLMargin;
     bool lost = false;
     for (int i = 0; i < c.pageCount; ++i) {
-        const Line line = c.fonts.prepare(formatted(format, i + 1, c.pageCount, style), Font::Regular, lost);
+        const Line line =
+            c.fonts.prepare(formatted(o.pageFmt, i + 1, c.pageCount, o.pageNumStyle), Font::Regular, lost);
         double x = left;
         char how = 'L';
-        if (align == "c" || align == "r") {
+        // The page is measured only where the number is placed from its right edge or centre.
+        if (o.pageNumAlign != MarkOptions::Align::Left) {
             const double width = pageFrame(c.pdf.getAllPages().at(static_cast<std::size_t>(i))).width;
-            x = align == "c" ? width / 2 : width - left;
-            how = align == "c" ? 'C' : 'R';
+            const bool centre = o.pageNumAlign == MarkOptions::Align::Center;
+            x = centre ? width / 2 : width - left;
+            how = centre ? 'C' : 'R';
         }
-        c.canvas.over(i, "0 g\n" + textBlock({line}, x, bottom, size, how, c.fonts));
+        c.canvas.over(i, "0 g\n" + textBlock({line}, x, o.pageBMargin, o.fontSize, how, c.fonts));
     }
     if (lost) {
         c.notes.push_back("setPageFmt: characters no font has are drawn as \"?\"");

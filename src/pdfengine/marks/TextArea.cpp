@@ -2,6 +2,7 @@
 
 #include "engine/TagReader.h"
 #include "pdfengine/Text.h"
+#include "pdfengine/Values.h"
 
 #include <cctype>
 
@@ -54,34 +55,10 @@ std::vector<std::string> splitLines(std::string_view text) {
     return lines;
 }
 
-struct Rgb {
-    double r = 0, g = 0, b = 0;
-};
-
-std::optional<Rgb> parseColor(std::string_view hex) {
-    hex = text::trim(hex);
-    if (!hex.empty() && hex.front() == '#')
-        hex.remove_prefix(1);
-    if (hex.size() != 6)
-        return std::nullopt;
-    for (char ch : hex) {
-        if (!std::isxdigit(static_cast<unsigned char>(ch)))
-            return std::nullopt;
-    }
-    const auto value = static_cast<unsigned>(std::stoul(std::string(hex), nullptr, 16));
-    return Rgb{((value >> 16) & 0xFF) / 255.0, ((value >> 8) & 0xFF) / 255.0, (value & 0xFF) / 255.0};
-}
-
 double unitFactor(Context& c, std::string_view unit) {
-    const std::string u = text::lower(text::trim(unit));
-    if (u == "in")
-        return 72.0;
-    if (u == "cm")
-        return 72.0 / 2.54;
-    if (u == "mm")
-        return 72.0 / 25.4;
-    if (!u.empty() && u != "pt")
-        c.notes.push_back("Text area: unknown unit \"" + std::string(unit) + "\"; points are used");
+    if (auto u = parseUnit(unit, UnitNames::Codes))
+        return toPoints(1.0, *u);
+    c.notes.push_back("Text area: unknown unit \"" + std::string(unit) + "\"; points are used");
     return 1.0;
 }
 

@@ -91,10 +91,7 @@ private:
 } // namespace
 
 std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
-    std::vector<std::string> notes;
-    const PageList pageList = PageList::parse(job.pageList, notes);
-    for (auto& n : notes)
-        hooks.warn(n);
+    const PageList& pageList = job.pageList;
 
     PageCopier copier(
         out, hooks, [this] { checkCancel(); }, job.bookmarkKeep && job.bookmarkFile.empty());

@@ -148,7 +148,7 @@ struct BuildRun::Impl {
             undecodable = undecodable || line.find("decoding stream data") != std::string::npos;
             warn(std::move(line));
         };
-        passwords = parsePasswordList(job.passwordList);
+        passwords = job.passwords;
     }
 
     void checkCancel() const;

@@ -42,8 +42,7 @@ void BuildRun::Impl::configureWriter(QPDFWriter& w, std::vector<std::string>& no
 }
 
 std::unique_ptr<QPDF> BuildRun::Impl::writeInPlace(std::vector<OutlineNode>& kept) {
-    std::vector<std::string> notes;
-    const PageList pageList = PageList::parse(job.pageList, notes);
+    const PageList& pageList = job.pageList;
     if (noInPlace || inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp() ||
         job.compose.reshapes()) {
         return nullptr;

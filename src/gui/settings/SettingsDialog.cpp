@@ -118,6 +118,8 @@ SettingsDialog::SettingsDialog(settings::SettingsModel& model, SettingsDialogSer
     buildTabs();
     decorate();
     bindModel();
+    // Measured only now that the binder has given the captions their text.
+    placeBookmarkControls();
 
     nameControlsFromToolTips(this);
     setMinimumSize(fitWithin(minimumDialogSize(), screenRoom(this)));
@@ -199,11 +201,11 @@ void SettingsDialog::buildFrame() {
     stack_->setFrameShape(QFrame::StyledPanel);
     column->addWidget(stack_, 1);
 
-    btnOK_ = new QPushButton(QStringLiteral("&OK"), this);
+    btnOK_ = new QPushButton(this);
     btnOK_->setObjectName(QStringLiteral("btnOK"));
     btnOK_->setDefault(true);
     btnOK_->setAutoDefault(true);
-    btnReset_ = new QPushButton(QStringLiteral("&Reset All"), this);
+    btnReset_ = new QPushButton(this);
     btnReset_->setObjectName(QStringLiteral("btnReset"));
     btnReset_->setAutoDefault(false);
     status_ = new QStatusBar(this);
@@ -260,7 +262,6 @@ void SettingsDialog::decorate() {
             box->hide();
         }
     }
-    placeBookmarkControls();
 }
 
 void SettingsDialog::bindModel() {

@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -146,6 +148,9 @@ void FormBinder::bindAll() {
         }
         for (const Binding& b : found) {
             connectWidget(b, c.kind);
+            if (b.button == 0) {
+                showCaption(b.target, c);
+            }
         }
         if (!found.empty()) {
             bindings_.insert(key, std::move(found));
@@ -154,6 +159,28 @@ void FormBinder::bindAll() {
 
     listener_ = form_->subscribe([this](const Control& c, ui::Property p) { onModelChange(c, p); });
     refresh();
+}
+
+void FormBinder::showCaption(QObject* target, const Control& c) {
+    // The forms give controls their place and name; the caption is the model's. "&" marks the
+    // access key, as Qt's mnemonic does.
+    if (c.caption.empty() || target == nullptr) {
+        return;
+    }
+    const QString caption = QString::fromStdString(c.caption);
+    if (auto* action = qobject_cast<QAction*>(target)) {
+        action->setText(caption);
+    } else if (auto* menu = qobject_cast<QMenu*>(target)) {
+        menu->setTitle(caption);
+    } else if (auto* label = qobject_cast<QLabel*>(target)) {
+        label->setText(caption);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+        button->setText(caption);
+    } else if (auto* box = qobject_cast<QGroupBox*>(target)) {
+        box->setTitle(caption);
+    } else if (auto* window = qobject_cast<QWidget*>(target); window != nullptr && window->isWindow()) {
+        window->setWindowTitle(caption);
+    }
 }
 
 void FormBinder::connectWidget(const Binding& b, ControlKind kind) {

@@ -1,4 +1,5 @@
 #include "gui/app/MainWindowView.h"
+#include "core/app/Layout.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/app/QtWindowHost.h"
 #include "gui/app/ViewHarness.h"
@@ -111,6 +112,17 @@ TEST(MainWindowView, LayoutKeepsTheListAsWideAsItsButtons) {
                         h.child<QToolButton>("btnRemove")->width();
     EXPECT_NEAR(list->width(), buttons, 2);
     EXPECT_GT(h.view.preview()->width(), 500);
+}
+
+// The client area between the menu bar, the toolbar and the status bar is the design's 9750 x
+// 7200 twips: the bars are measured with their captions in place, not before they have any.
+TEST(MainWindowView, OpensWithTheDesignClientArea) {
+    ViewHarness h;
+    QApplication::processEvents();
+    auto pixels = [](int twips, int dpi) { return (twips * dpi + 720) / 1440; };
+    const QWidget* area = h.view.centralWidget();
+    EXPECT_EQ(area->width(), pixels(core::app::MainDesign::clientWidth, h.view.logicalDpiX()));
+    EXPECT_EQ(area->height(), pixels(core::app::MainDesign::clientHeight, h.view.logicalDpiY()));
 }
 
 TEST(MainWindowView, CannotShrinkUntilControlsAreCutOff) {

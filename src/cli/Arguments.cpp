@@ -2,6 +2,7 @@
 
 #include "engine/RegularFile.h"
 
+#include <functional>
 #include <iostream>
 
 #include <unistd.h>
@@ -87,8 +88,11 @@ std::optional<int> parseLimit(const std::string& option, const std::optional<std
     return std::nullopt;
 }
 
+// Reads the next argument as the value of an option; nothing when there is none.
+using ValueReader = std::function<std::optional<std::string>()>;
+
 // One option `a`, whose value (if it takes one) `value` reads; an exit status on a usage error.
-template <class Value> std::optional<int> parseOption(const std::string& a, Value&& value, Options& o) {
+std::optional<int> parseOption(const std::string& a, const ValueReader& value, Options& o) {
     const bool builds = o.command == "build" || o.command == "calls";
     // The option's value into `into`, or the usage error `missing` when there is none.
     auto take = [&](std::string& into, const char* missing) -> std::optional<int> {
@@ -101,8 +105,7 @@ template <class Value> std::optional<int> parseOption(const std::string& a, Valu
     };
     if (a == "--settings") {
         return take(o.settingsFile, "--settings needs a file");
-    }
-    if (a == "--mode") {
+    } else if (a == "--mode") {
         auto v = value();
         if (!v || (*v != "merge" && *v != "overlay" && *v != "repeat")) {
             return usageError("--mode takes merge, overlay or repeat");
@@ -173,7 +176,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         } else if (a == "--") {
             onlyInputs = true;
         } else {
-            auto value = [&]() -> std::optional<std::string> {
+            const ValueReader value = [&]() -> std::optional<std::string> {
                 if (i + 1 >= argc) {
                     return std::nullopt;
                 }

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <exception>
 #include <future>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -153,13 +154,11 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
         }
         const bool cancelled = cancelledAt.has_value();
         if (!cancelled && progress.loaded()) {
-            progress.tick(engine);
-            drawProgress(progress, false);
+            showStatus(engine, progress, false);
         }
     }
     if (!cancelledAt && progress.loaded()) {
-        progress.tick(engine);
-        drawProgress(progress, true);
+        showStatus(engine, progress, true);
     }
     std::string result = future.get();
     cancelled_ = result == engine::kCancelledResult;
@@ -172,6 +171,18 @@ void TerminalHost::endStuckBuild(const engine::MergeEngine& engine) {
          << "\"; it was ended and nothing was written\n";
     err_.flush();
     std::_Exit(timedOut_ ? 1 : 130);
+}
+
+void TerminalHost::showStatus(const engine::MergeEngine& engine, core::build::ProgressWindow& progress,
+                              bool last) {
+    // The memory limit holds for the whole process: while the engine's thread fills it, copying
+    // the status here can fail as well. The status is only shown, so that look is passed over;
+    // the engine's own failure, naming what it was reading, is what the build reports.
+    try {
+        progress.tick(engine);
+        drawProgress(progress, last);
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void TerminalHost::drawProgress(const core::build::ProgressWindow& progress, bool last) {

@@ -86,6 +86,8 @@ public:
     bool timedOut() const { return timedOut_; }
 
 private:
+    // Polls the engine's status into the progress window and draws it.
+    void showStatus(const engine::MergeEngine& engine, core::build::ProgressWindow& progress, bool last);
     void drawProgress(const core::build::ProgressWindow& progress, bool last);
     [[noreturn]] void endStuckBuild(const engine::MergeEngine& engine);
 

@@ -2,21 +2,18 @@
 // windows: a build, the engine calls a build would make, the settings file a save would
 // write, or the bookmarks of a PDF.
 
+#include "Arguments.h"
 #include "Batch.h"
 #include "Bookmarks.h"
 #include "CliServices.h"
 #include "core/app/MainWindow.h"
-#include "core/settings/SettingsModel.h"
 #include "engine/RecordingEngine.h"
-#include "engine/RegularFile.h"
 #include "pdfengine/PlaitEngine.h"
 
 #include <cstdio>
 #include <iostream>
-#include <optional>
-#include <sstream>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
@@ -24,182 +21,42 @@ namespace {
 
 using namespace plait;
 
-constexpr const char* kUsage =
-    "Usage:\n"
-    "  plait build    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
-    "                 [--time-limit SECONDS] [--memory-limit MB] [-q] -o OUTPUT [INPUT...]\n"
-    "  plait calls    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
-    "                 [-o OUTPUT] [INPUT...]\n"
-    "  plait settings [--settings FILE.plt] [--mode merge|overlay|repeat] [INPUT...]\n"
-    "  plait bookmarks INPUT.pdf [--passwords TEXT]\n"
-    "  plait batch    JOBS.jsonl|- [--jobs N] [--report FILE|-] [--force] [-q] [--time-limit SECONDS]\n"
-    "                 [--memory-limit MB] [--check]\n"
-    "  plait --help | --version\n"
-    "\n"
-    "build      builds OUTPUT from the inputs with the real engine; progress on standard error\n"
-    "calls      prints the engine calls the build would make, one a line, without building\n"
-    "settings   prints the settings file that \"Save As\" would write\n"
-    "bookmarks  prints the bookmark markup of a PDF (UTF-8)\n"
-    "batch      runs the builds of a JSON Lines jobs file, N at a time (default: one per core), each\n"
-    "           in its own process; skips a job whose output is newer than all it is made from\n"
-    "           unless --force; writes a JSON Lines report; each build is stopped after the time\n"
-    "           limit (default 3600 s) or when it needs more memory than the limit (default 4096 MB)\n"
-    "\n"
-    "Inputs given on the command line are added after those of the settings file.\n"
-    "A build stops, writing nothing, when it runs longer than --time-limit (default 600 seconds)\n"
-    "or needs more than --memory-limit of memory (default 4096 MB); 0 lifts the limit.\n"
-    "Ctrl+C cancels a build; a second Ctrl+C, or a build that does not stop within a second,\n"
-    "ends it at once. No temporary file is left behind.\n"
-    "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n"
-    "batch: 0 every job built or skipped, 1 a job failed or the batch was interrupted, 2 bad\n"
-    "arguments or a malformed jobs file (nothing is built).\n";
-
-struct Options {
-    std::string command;
-    std::string settingsFile;
-    std::string mode;
-    bool open = false;
-    bool quiet = false;
-    std::string bookmarksFile;
-    std::optional<std::string> output;
-    std::string passwords;
-    std::vector<std::string> inputs;
-    cli::BuildLimits limits;
-};
-
-// A whole number of at most ten digits, or nothing.
-std::optional<unsigned long> count(const std::string& text) {
-    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
+// The settings file, the build mode and the inputs, in this order (inputs given on the command
+// line come after the file's); false when one could not be used, which has been reported.
+bool applyOptions(core::app::MainWindow& window, const cli::Options& o) {
+    if (!o.settingsFile.empty() && !window.loadSettingsFrom(o.settingsFile)) {
+        return false;
     }
-    return std::stoul(text);
-}
-
-int usageError(const std::string& message) {
-    std::cerr << "plait: " << message << "\n\n" << kUsage;
-    return 2;
-}
-
-// Parses the arguments; returns an exit status when the run ends here.
-std::optional<int> parse(int argc, char** argv, Options& o) {
-    if (argc < 2) {
-        return usageError("no command given");
-    }
-    o.command = argv[1];
-    if (o.command == "--help" || o.command == "-h" || o.command == "help") {
-        std::cout << kUsage;
-        return 0;
-    }
-    if (o.command == "--version") {
-        std::cout << "plait " << PLAIT_VERSION_MAJOR << '.' << PLAIT_VERSION_MINOR << '.'
-                  << PLAIT_VERSION_PATCH << '\n';
-        return 0;
-    }
-    if (o.command != "build" && o.command != "calls" && o.command != "settings" && o.command != "bookmarks") {
-        return usageError("unknown command '" + o.command + "'");
-    }
-    bool onlyInputs = false;
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](const char* what) -> std::optional<std::string> {
-            if (i + 1 >= argc) {
-                return std::nullopt;
-            }
-            (void)what;
-            return std::string(argv[++i]);
-        };
-        if (onlyInputs || a.empty() || a[0] != '-' || a == "-") {
-            o.inputs.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            onlyInputs = true;
-        } else if (a == "--settings") {
-            auto v = value("--settings");
-            if (!v) {
-                return usageError("--settings needs a file");
-            }
-            o.settingsFile = *v;
-        } else if (a == "--mode") {
-            auto v = value("--mode");
-            if (!v || (*v != "merge" && *v != "overlay" && *v != "repeat")) {
-                return usageError("--mode takes merge, overlay or repeat");
-            }
-            o.mode = *v;
-        } else if (a == "--open" && o.command != "settings" && o.command != "bookmarks") {
-            o.open = true;
-        } else if ((a == "-q" || a == "--quiet") && o.command == "build") {
-            o.quiet = true;
-        } else if (a == "--bookmarks" && (o.command == "build" || o.command == "calls")) {
-            auto v = value("--bookmarks");
-            if (!v) {
-                return usageError("--bookmarks needs a file");
-            }
-            o.bookmarksFile = *v;
-        } else if ((a == "-o" || a == "--output") && (o.command == "build" || o.command == "calls")) {
-            auto v = value("-o");
-            if (!v) {
-                return usageError("-o needs a file name");
-            }
-            o.output = *v;
-        } else if ((a == "--time-limit" || a == "--memory-limit") && o.command == "build") {
-            const auto v = value(a.c_str());
-            const auto n = v ? count(*v) : std::nullopt;
-            if (!n || (a == "--time-limit" && *n > 100'000'000) ||
-                (a == "--memory-limit" && *n != 0 && *n < worker::kMinimumBuildMegabytes)) {
-                return usageError(a + " needs a whole number (" +
-                                  (a == "--time-limit" ? "seconds" : "megabytes, at least 100") +
-                                  "; 0 for no limit)");
-            }
-            if (a == "--time-limit") {
-                o.limits.seconds = static_cast<unsigned>(*n);
-            } else {
-                o.limits.megabytes = *n;
-            }
-        } else if (a == "--passwords" && o.command == "bookmarks") {
-            auto v = value("--passwords");
-            if (!v) {
-                return usageError("--passwords needs a text");
-            }
-            o.passwords = *v;
-        } else {
-            return usageError("unknown option '" + a + "' for " + o.command);
-        }
-    }
-    if (o.command == "build" && !o.output) {
-        return usageError("build needs -o OUTPUT");
-    }
-    if (o.command == "bookmarks" && o.inputs.size() != 1) {
-        return usageError("bookmarks takes exactly one PDF");
-    }
-    // Checked without opening: opening a pipe would wait for a writer.
-    if (!o.settingsFile.empty()) {
-        if (const std::string problem = engine::regularFileProblem(o.settingsFile); !problem.empty()) {
-            return usageError("cannot read settings file '" + o.settingsFile + "': " + problem);
-        }
+    if (o.mode == "merge") {
+        window.setOverlayType(0);
+    } else if (o.mode == "overlay") {
+        window.setOverlayType(1);
+    } else if (o.mode == "repeat") {
+        window.setOverlayType(2);
     }
     for (const auto& in : o.inputs) {
-        if (const std::string problem = engine::regularFileProblem(in); !problem.empty()) {
-            return usageError("cannot read input '" + in + "': " + problem);
-        }
-        if (::access(in.c_str(), R_OK) != 0) {
-            return usageError("cannot read input '" + in + "'");
+        if (!window.insertFile(in)) {
+            return false;
         }
     }
-    return std::nullopt;
+    return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc >= 2 && std::string(argv[1]) == "batch") {
-        return cli::runBatch(argc, argv);
+// The exit status of a build that has returned.
+int buildStatus(const cli::TerminalHost& host, const cli::StderrMessageBox& messages) {
+    if (host.timedOut()) {
+        std::cerr << "plait: nothing was written\n";
+        return 1;
     }
-    Options o;
-    if (auto status = parse(argc, argv, o)) {
-        return *status;
+    if (host.cancelled()) {
+        std::cerr << "plait: cancelled; nothing was written\n";
+        return 1;
     }
+    return messages.sawError() ? 1 : 0;
+}
 
+// Runs one command on a window with no windows: the batch services answer every dialog.
+int run(const cli::Options& o) {
     engine::EngineRegistry engines;
     auto log = std::make_shared<engine::CallLog>();
     if (o.command == "calls") {
@@ -230,29 +87,14 @@ int main(int argc, char** argv) {
     if (o.command == "bookmarks") {
         return cli::listBookmarks(engines, o.inputs[0], o.passwords, std::cout, std::cerr);
     }
-
-    if (!o.settingsFile.empty() && !window.loadSettingsFrom(o.settingsFile)) {
+    if (!applyOptions(window, o)) {
         return 2;
     }
-    if (o.mode == "merge") {
-        window.setOverlayType(0);
-    } else if (o.mode == "overlay") {
-        window.setOverlayType(1);
-    } else if (o.mode == "repeat") {
-        window.setOverlayType(2);
-    }
-    for (const auto& in : o.inputs) {
-        if (!window.insertFile(in)) {
-            return 2;
-        }
-    }
-
     if (o.command == "settings") {
         const std::string bytes = window.settingsFileBytes();
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-
     if (!o.bookmarksFile.empty() && !cli::useBookmarkFile(window, o.bookmarksFile, std::cerr)) {
         return 2;
     }
@@ -266,13 +108,18 @@ int main(int argc, char** argv) {
         }
     }
     std::cout.flush();
-    if (host.timedOut()) {
-        std::cerr << "plait: nothing was written\n";
-        return 1;
+    return buildStatus(host, messages);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "batch") {
+        return cli::runBatch(argc, argv);
     }
-    if (host.cancelled()) {
-        std::cerr << "plait: cancelled; nothing was written\n";
-        return 1;
+    cli::Options o;
+    if (auto status = cli::parseArguments(argc, argv, o)) {
+        return *status;
     }
-    return messages.sawError() ? 1 : 0;
+    return run(o);
 }

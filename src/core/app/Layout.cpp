@@ -8,15 +8,7 @@ MainLayout layoutMainWindow(int scaleWidth, int scaleHeight, int windowWidth, in
                             const ControlSizes& sizes) {
     using D = MainDesign;
     MainLayout l;
-    l.btnUp = sizes.btnUp;
-    l.btnDown = sizes.btnDown;
-    l.btnRemove = sizes.btnRemove;
-    l.labOutfile = sizes.labOutfile;
-    l.txtOutfile = sizes.txtOutfile;
-    l.cmdOutput = sizes.cmdOutput;
-    l.go = sizes.go;
-    l.chkViewer = sizes.chkViewer;
-    l.chkPreview = sizes.chkPreview;
+    static_cast<ControlSizes&>(l) = sizes; // the fixed-size controls keep their sizes
 
     // The list column.
     l.treeView.top = toolbarHeight + l.btnUp.height + 2 * D::gap;

@@ -19,15 +19,6 @@ struct LineSegment {
     int y2 = 0;
 };
 
-struct MainLayout {
-    Rect treeView;
-    Rect btnUp, btnDown, btnRemove;
-    Rect labOutfile, txtOutfile, cmdOutput;
-    Rect go, chkViewer, chkPreview;
-    Rect webBrowser;
-    LineSegment line1, line2, line3;
-};
-
 // Design sizes that the layout uses and never changes.
 struct MainDesign {
     static constexpr int margin = 100;
@@ -59,6 +50,13 @@ struct ControlSizes {
     Rect go = MainDesign::go;
     Rect chkViewer = MainDesign::chkViewer;
     Rect chkPreview = MainDesign::chkPreview;
+};
+
+// The place of every control: the fixed-size ones keep the size they were given.
+struct MainLayout : ControlSizes {
+    Rect treeView;
+    Rect webBrowser;
+    LineSegment line1, line2, line3;
 };
 
 // scaleWidth/scaleHeight: the client area; windowWidth: the outer width; toolbarHeight: the

@@ -1,5 +1,7 @@
 #include "Outline.h"
 
+#include <optional>
+
 #include <algorithm>
 #include <utility>
 
@@ -143,16 +145,21 @@ bool Outline::removeSelected() {
     return true;
 }
 
-bool Outline::moveUp() {
+std::optional<std::size_t> Outline::selectedAfterFirst() {
     if (selected_ == nullptr) {
-        return false;
+        return std::nullopt;
     }
     const std::size_t at = indexOf(*selected_);
-    if (at == 0) {
+    return at > 0 ? std::optional<std::size_t>(at) : std::nullopt;
+}
+
+bool Outline::moveUp() {
+    const std::optional<std::size_t> at = selectedAfterFirst();
+    if (!at) {
         return false;
     }
     EntryList& list = siblingsOf(*selected_);
-    std::swap(list[at - 1], list[at]);
+    std::swap(list[*at - 1], list[*at]);
     finishMove(*selected_);
     return true;
 }
@@ -189,17 +196,14 @@ bool Outline::outdent() {
 }
 
 bool Outline::indent() {
-    if (selected_ == nullptr) {
-        return false;
-    }
-    const std::size_t at = indexOf(*selected_);
-    if (at == 0) {
+    const std::optional<std::size_t> at = selectedAfterFirst();
+    if (!at) {
         return false;
     }
     EntryList& list = siblingsOf(*selected_);
-    Entry* anchor = list[at - 1].get();
-    std::unique_ptr<Entry> moving = std::move(list[at]);
-    list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
+    Entry* anchor = list[*at - 1].get();
+    std::unique_ptr<Entry> moving = std::move(list[*at]);
+    list.erase(list.begin() + static_cast<std::ptrdiff_t>(*at));
     moving->parent = anchor;
     anchor->children.push_back(std::move(moving));
     finishMove(*selected_);

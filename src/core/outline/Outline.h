@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,6 +129,9 @@ public:
 private:
     EntryList& siblingsOf(const Entry& entry);
     std::size_t indexOf(const Entry& entry);
+    // The selected entry's place among its siblings when another stands before it (the one it
+    // moves past or goes under); nothing when none is selected or it is the first.
+    std::optional<std::size_t> selectedAfterFirst();
     void finishMove(Entry& entry);
     void notify(Change change, const Entry* entry);
 

@@ -112,6 +112,8 @@ char typeLetter(ControlKind kind);
 // List positions that rules and build steps act on.
 // Compat_Com: "Acrobat 5.0 (128-Bit)"; the entries before it encrypt with 40-bit keys or not at all.
 inline constexpr int kCompat128Bit = 2;
+// cmbImpose: "None"; every later entry imposes the pages.
+inline constexpr int kImposeNone = 0;
 // cmbStamp: "Approved (w/ Text)" to "Received" carry the user's text and take no angle.
 inline constexpr int kFirstTextStamp = 13;
 inline constexpr int kLastTextStamp = 16;

@@ -184,7 +184,8 @@ void applySettingsRecord(SettingsModel& model, const SettingsRecord& record) {
         return;
     }
 
-    // Only the first control of that name (and index) is looked at, as the dialog always has.
+    // A record applies to the first control of its name (and index), whatever its kind; the
+    // type letter must then suit that kind, or the record is passed over.
     ui::Control* c = model.find(record.field, record.index);
     if (c == nullptr || record.type.size() != 1) {
         return;

@@ -88,7 +88,7 @@ void permissionPasswordChanged(ui::Form& f, const ui::Control& box) {
         return;
     }
     enableAll(f, kBasicPermissions, true);
-    if (f.listIndex("Compat_Com") == 2) {
+    if (f.listIndex("Compat_Com") == kCompat128Bit) {
         enableAll(f, kExtendedPermissions, true);
     }
 }

@@ -79,13 +79,6 @@ MainWindowView::MainWindowView(QWidget* parent)
             }
         });
     }
-    nameControlsFromToolTips(this);
-    // The window opens with the design client area.
-    const int w = twips(core::app::MainDesign::clientWidth, true);
-    const int h = twips(core::app::MainDesign::clientHeight, false);
-    resize(fitWithin(QSize(w, h + ui_->Toolbar1->sizeHint().height() + ui_->menubar->sizeHint().height() +
-                                  ui_->StatusBar1->sizeHint().height()),
-                     screenRoom(this)));
 }
 
 MainWindowView::~MainWindowView() = default;
@@ -250,6 +243,15 @@ void MainWindowView::dropEvent(QDropEvent* event) {
 void MainWindowView::attach(MainWindow& window) {
     window_ = &window;
     binder_ = new FormBinder(this, window.form(), this);
+    // Once the binder has given the controls their captions: only a control left without one
+    // is named from its tooltip.
+    nameControlsFromToolTips(this);
+    // The window opens with the design client area, under a menu bar that now has its captions.
+    const int w = twips(core::app::MainDesign::clientWidth, true);
+    const int h = twips(core::app::MainDesign::clientHeight, false);
+    resize(fitWithin(QSize(w, h + ui_->Toolbar1->sizeHint().height() + ui_->menubar->sizeHint().height() +
+                                  ui_->StatusBar1->sizeHint().height()),
+                     screenRoom(this)));
     connect(binder_, &FormBinder::clicked, this, [this](const QString& name, int) { onCommand(name); });
     window.onInputsChanged = [this](MainWindow::ListChange c, std::size_t i, std::size_t o) {
         onInputsChanged(c, i, o);

@@ -1,5 +1,6 @@
 #include "ProgressDialog.h"
 
+#include "gui/ui/FormBinder.h"
 #include "ui_ProgressDialog.h"
 
 #include <QCloseEvent>
@@ -13,6 +14,9 @@ ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::Merge
     setModal(false);
     setCursor(Qt::ArrowCursor); // the main window keeps its busy cursor
     setWindowTitle(QString::fromStdString(model_.caption()));
+    for (const ui::Control& c : model_.controls()) {
+        FormBinder::showCaption(findChild<QObject*>(QString::fromStdString(c.name)), c);
+    }
     listener_ = model_.subscribe([this](const ui::Control& c, ui::Property p) { showChange(c, p); });
     connect(ui_->CancelButton, &QPushButton::clicked, this, [this] { model_.cancel(engine_); });
     timer_.setInterval(core::build::ProgressWindow::kTickMilliseconds);

@@ -98,6 +98,9 @@ private:
     void bindModel();
     void watchMasking();
     void applyMasking();
+    // Sizes and lays out the window as it first opens (SettingsDialogLayout.cpp, with the rest
+    // of the window's geometry).
+    void openAtDesignedSize();
     void layoutWindow();
     QSize minimumDialogSize() const;
     void fitTabCaptions(int tabWidth);

@@ -6,8 +6,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -146,6 +148,9 @@ void FormBinder::bindAll() {
         }
         for (const Binding& b : found) {
             connectWidget(b, c.kind);
+            if (b.button == 0) {
+                showCaption(b.target, c);
+            }
         }
         if (!found.empty()) {
             bindings_.insert(key, std::move(found));
@@ -154,6 +159,28 @@ void FormBinder::bindAll() {
 
     listener_ = form_->subscribe([this](const Control& c, ui::Property p) { onModelChange(c, p); });
     refresh();
+}
+
+void FormBinder::showCaption(QObject* target, const Control& c) {
+    // The forms give controls their place and name; the caption is the model's. "&" marks the
+    // access key, as Qt's mnemonic does.
+    if (c.caption.empty() || target == nullptr) {
+        return;
+    }
+    const QString caption = QString::fromStdString(c.caption);
+    if (auto* action = qobject_cast<QAction*>(target)) {
+        action->setText(caption);
+    } else if (auto* menu = qobject_cast<QMenu*>(target)) {
+        menu->setTitle(caption);
+    } else if (auto* label = qobject_cast<QLabel*>(target)) {
+        label->setText(caption);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(target)) {
+        button->setText(caption);
+    } else if (auto* box = qobject_cast<QGroupBox*>(target)) {
+        box->setTitle(caption);
+    } else if (auto* window = qobject_cast<QWidget*>(target); window != nullptr && window->isWindow()) {
+        window->setWindowTitle(caption);
+    }
 }
 
 void FormBinder::connectWidget(const Binding& b, ControlKind kind) {
@@ -482,76 +509,6 @@ QWidget* FormBinder::widget(const std::string& name, int index) const {
         }
     }
     return nullptr;
-}
-
-QColor FormBinder::toQColor(ui::ColorValue value, const QPalette& palette) {
-    if ((value & 0x80000000u) == 0) {
-        return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
-                      static_cast<int>((value >> 16) & 0xFF));
-    }
-    // The desktop's colour of the same role.
-    QPalette::ColorRole role = QPalette::Window;
-    switch (value & 0xFF) {
-    case 0x01: // desktop
-    case 0x0C: // application workspace
-    case 0x10: // button shadow
-        role = QPalette::Mid;
-        break;
-    case 0x02: // active title bar
-    case 0x0D: // selected item
-        role = QPalette::Highlight;
-        break;
-    case 0x03: // inactive title bar
-    case 0x0B: // inactive border
-        role = QPalette::Midlight;
-        break;
-    case 0x05: // window background
-        role = QPalette::Base;
-        break;
-    case 0x06: // window frame
-    case 0x15: // 3-D dark shadow
-        role = QPalette::Shadow;
-        break;
-    case 0x07: // menu text
-    case 0x08: // window text
-        role = QPalette::Text;
-        break;
-    case 0x09: // title bar text
-    case 0x0E: // selected item text
-        role = QPalette::HighlightedText;
-        break;
-    case 0x11: // disabled text
-        return palette.color(QPalette::Disabled, QPalette::Text);
-    case 0x12: // button text
-        role = QPalette::ButtonText;
-        break;
-    case 0x14: // 3-D highlight
-        role = QPalette::Light;
-        break;
-    case 0x17: // tool tip text
-        role = QPalette::ToolTipText;
-        break;
-    case 0x18: // tool tip background
-        role = QPalette::ToolTipBase;
-        break;
-    case 0x00: // scroll bar
-    case 0x04: // menu bar
-    case 0x0A: // active border
-    case 0x0F: // button face
-    case 0x16: // 3-D light
-        role = QPalette::Button;
-        break;
-    default:
-        role = QPalette::Window;
-        break;
-    }
-    return palette.color(QPalette::Active, role);
-}
-
-ui::ColorValue FormBinder::fromQColor(const QColor& color) {
-    const QColor rgb = color.toRgb();
-    return static_cast<ui::ColorValue>(rgb.red()) | (static_cast<ui::ColorValue>(rgb.green()) << 8) |
-           (static_cast<ui::ColorValue>(rgb.blue()) << 16);
 }
 
 } // namespace plait::gui

@@ -25,6 +25,8 @@ namespace plait::gui {
 // member of a control array `name_N` (txtMediaBox_2). Toolbar buttons are `toolbar_B` with B the
 // button number from 1; a widget named after the toolbar itself gets its enabled/visible state.
 //
+// Captions come from the model too: a form gives the widgets their place and name only.
+//
 // The model is the truth. Changes made by the program (loading, reset, rules) are pushed into the
 // widgets while a guard makes the widgets' own change signals fall silent, so nothing echoes back
 // as a user edit. After each user edit the edited widget is re-read from the model, so whatever the
@@ -59,6 +61,10 @@ public:
 
     // True while the binder itself writes into widgets.
     bool pushing() const { return pushing_ > 0; }
+
+    // Shows a control's caption on its widget, menu or action (nothing when it has none). The
+    // binder does so for every control it binds.
+    static void showCaption(QObject* target, const ui::Control& c);
 
     // Colour values: 0x00BBGGRR, or 0x800000nn for a system colour resolved through a palette.
     static QColor toQColor(ui::ColorValue value, const QPalette& palette);

@@ -1,14 +1,18 @@
 #include "gui/app/MainWindowView.h"
+#include "core/app/Layout.h"
 #include "gui/app/PreviewWidget.h"
 #include "gui/app/QtWindowHost.h"
 #include "gui/app/ViewHarness.h"
+#include "gui/build/ProgressDialog.h"
 #include "gui/ui/TestApp.h"
 #include "pdfengine/PlaitEngine.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +41,54 @@ TEST(MainWindowView, StartsAsTheLogicSays) {
     EXPECT_EQ(h.view.preview()->mode(), "blank");
     EXPECT_EQ(h.child<QAction>("mnuAddPDF")->text(), "Add &File...");
     EXPECT_EQ(h.child<QAction>("Toolbar1_4")->toolTip(), "Add a PDF or image to the file list");
+}
+
+namespace {
+
+// The text a widget, menu or action shows as its caption.
+QString shownCaption(QObject* o) {
+    if (auto* action = qobject_cast<QAction*>(o)) {
+        return action->text();
+    }
+    if (auto* menu = qobject_cast<QMenu*>(o)) {
+        return menu->title();
+    }
+    if (auto* label = qobject_cast<QLabel*>(o)) {
+        return label->text();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(o)) {
+        return button->text();
+    }
+    auto* w = qobject_cast<QWidget*>(o);
+    return w != nullptr && w->isWindow() ? w->windowTitle() : QStringLiteral("(not a captioned widget)");
+}
+
+} // namespace
+
+// The forms carry no captions: each one the main window and the progress window show is the
+// one their models declare.
+TEST(MainWindowView, EveryCaptionComesFromTheModel) {
+    ViewHarness h;
+    int captions = 0;
+    for (const ui::Control& c : h.window->form().controls()) {
+        if (c.caption.empty()) {
+            continue;
+        }
+        ++captions;
+        const QString name = QString::fromStdString(c.name);
+        QObject* o = name == h.view.objectName() ? &h.view : h.view.findChild<QObject*>(name);
+        ASSERT_NE(o, nullptr) << c.name;
+        EXPECT_EQ(shownCaption(o), QString::fromStdString(c.caption)) << c.name;
+    }
+    EXPECT_GT(captions, 20);
+
+    engine::RecordingEngine engine;
+    core::build::ProgressWindow progress;
+    gui::ProgressDialog dialog(progress, engine);
+    EXPECT_EQ(shownCaption(dialog.findChild<QLabel*>(QStringLiteral("Label1"))),
+              "Building PDF - Please wait...");
+    EXPECT_EQ(shownCaption(dialog.findChild<QPushButton*>(QStringLiteral("CancelButton"))), "&Cancel");
+    EXPECT_EQ(dialog.windowTitle(), QString::fromStdString(progress.caption()));
 }
 
 TEST(MainWindowView, ListFollowsTheInputsAndButtonsFollowTheList) {
@@ -111,6 +163,17 @@ TEST(MainWindowView, LayoutKeepsTheListAsWideAsItsButtons) {
                         h.child<QToolButton>("btnRemove")->width();
     EXPECT_NEAR(list->width(), buttons, 2);
     EXPECT_GT(h.view.preview()->width(), 500);
+}
+
+// The client area between the menu bar, the toolbar and the status bar is the design's 9750 x
+// 7200 twips: the bars are measured with their captions in place, not before they have any.
+TEST(MainWindowView, OpensWithTheDesignClientArea) {
+    ViewHarness h;
+    QApplication::processEvents();
+    auto pixels = [](int twips, int dpi) { return (twips * dpi + 720) / 1440; };
+    const QWidget* area = h.view.centralWidget();
+    EXPECT_EQ(area->width(), pixels(core::app::MainDesign::clientWidth, h.view.logicalDpiX()));
+    EXPECT_EQ(area->height(), pixels(core::app::MainDesign::clientHeight, h.view.logicalDpiY()));
 }
 
 TEST(MainWindowView, CannotShrinkUntilControlsAreCutOff) {

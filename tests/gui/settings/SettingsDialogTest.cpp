@@ -474,6 +474,19 @@ TEST(SettingsDialog, BookmarksTabIsLaidOutWhenItShows) {
     EXPECT_EQ(f.w("btnUp")->geometry().topLeft(), QPoint(f.dialog->twipsX(120), f.dialog->twipsY(120)));
 }
 
+// The Bookmarks tab is placed by hand: its captions are measured with their text in place, so
+// that none is cut to its designed width.
+TEST(SettingsDialog, BookmarksTabCaptionsTakeTheRoomTheirTextNeeds) {
+    Fixture f;
+    f.dialog->show();
+    f.dialog->setCurrentTab(settings::kTabBookmarks);
+    QApplication::processEvents();
+    for (const char* name : {"lblOutline1", "lblOutline2", "chkOutline", "btnInsBefore", "btnLoadOutline"}) {
+        QWidget* w = f.w(QLatin1String(name));
+        EXPECT_GE(w->width(), w->sizeHint().width()) << name;
+    }
+}
+
 TEST(SettingsDialog, ActivationShowsTheSelectedInputOrTheBlankPage) {
     Fixture f;
     auto* pane = f.dialog->preview();

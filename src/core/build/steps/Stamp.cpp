@@ -1,6 +1,7 @@
 #include "Steps.h"
 
 #include "core/build/Markup.h"
+#include "core/settings/ControlTable.h"
 
 #include <string>
 
@@ -24,7 +25,7 @@ void stamp(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
     const int index = s.listIndex("cmbStamp");
     const std::string name = stampName(s);
-    if (name.empty() || s.listIndex("cmbImpose") >= 1) {
+    if (name.empty() || s.listIndex("cmbImpose") > settings::kImposeNone) {
         return;
     }
     std::string stampArg = name;

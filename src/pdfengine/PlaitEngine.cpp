@@ -3,6 +3,7 @@
 #include "BuildRun.h"
 #include "EngineError.h"
 #include "JobBuilder.h"
+#include "Soundness.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -69,6 +70,13 @@ bool noteProgress(const std::string& message, std::string& doing) {
     return false;
 }
 
+// The file a reading warning is about: the warning starts with its name, followed either by
+// the note that it was repaired or by ": " and what went wrong.
+std::string fileNamed(const std::string& warning) {
+    const std::size_t repaired = warning.find(kRepairedNote);
+    return warning.substr(0, repaired != std::string::npos ? repaired : warning.find(": "));
+}
+
 } // namespace
 
 void XdgOpenLauncher::open(const std::string& path) {
@@ -127,7 +135,7 @@ std::string PlaitEngine::onBuild() {
         // that object, which would silently drop it: under a memory ceiling that is a
         // failure of the build, not a repair.
         if (w.find("std::bad_alloc") != std::string::npos) {
-            doing = "reading " + w.substr(0, w.find(": "));
+            doing = "reading " + fileNamed(w);
             throw std::bad_alloc();
         }
         addWarning(std::move(w));

@@ -193,7 +193,7 @@ TEST(IsolatedEngine, TheMemoryCeilingFailsTheBuildNamingTheInput) {
     engine.call("setOutFile", {dir.path("out.pdf").string()});
     engine.call("setInFile", {wide + "," + makePdf(dir.path("b.pdf"), "b", 1)});
     EXPECT_EQ(engine.BuildPDF(), "-4");
-    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("ran out of memory while reading wide.pdf")));
+    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("ran out of memory while reading wide.pdf; nothing was written")));
     EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("b.pdf", "wide.pdf"));
 }
 

@@ -3,7 +3,8 @@
 # the same inputs in one run. Usage (from the repository root):
 #   bench/engine/run.sh [BUILD_DIR] [DATA_DIR]
 # BUILD_DIR holds a Release build of `plait` (default build/engine-rel); DATA_DIR receives the
-# generated inputs (default build/bench-data) and the outputs.
+# generated inputs (default build/bench-data) and the outputs. PLAIT_BEFORE=OLD_BUILD_DIR adds
+# an older build's plait beside each plait command, in the same hyperfine run.
 set -euo pipefail
 
 build=${1:-build/engine-rel}
@@ -38,13 +39,20 @@ runs=${RUNS:-5}
 sections=" ${SECTIONS:-small large encrypt photos memory one numbers text startup} "
 want() { [[ $sections == *" $1 "* ]]; }
 # hf SECTION NAME COMMAND [NAME COMMAND ...]: one hyperfine run, commands side by side.
+# With PLAIT_BEFORE=BUILD_DIR (an older Release build), every plait command is also run with
+# that build's plait, as "NAME, before", in the same hyperfine run.
+before=${PLAIT_BEFORE:+$(realpath "$PLAIT_BEFORE/src/cli/plait")}
 hf() {
-    local section=$1 args=()
+    local section=$1 args=() self
+    self=$(q "$plait")
     shift
     while (($#)); do
         # A peer that is not installed (pdftk, say) is left out rather than ending the run.
         if command -v "${2%% *}" > /dev/null; then
             args+=(--command-name "$1" "$2")
+            if [[ -n $before && $2 == "$self"* ]]; then
+                args+=(--command-name "$1, before" "$(q "$before")${2#"$self"}")
+            fi
         else
             echo "($1: ${2%% *} is not installed; left out)"
         fi

@@ -39,4 +39,18 @@ private:
     bool loaded_ = false;
 };
 
+// A progress window with the engine it watches, for a view that polls and cancels without
+// holding the engine itself.
+class WatchedBuild {
+public:
+    WatchedBuild(ProgressWindow& window, engine::MergeEngine& engine) : window_(window), engine_(engine) {}
+    ProgressWindow& window() const { return window_; }
+    void tick() const { window_.tick(engine_); }
+    void cancel() const { window_.cancel(engine_); }
+
+private:
+    ProgressWindow& window_;
+    engine::MergeEngine& engine_;
+};
+
 } // namespace plait::core::build

@@ -52,7 +52,7 @@ std::string QtWindowHost::runEngine(engine::MergeEngine& engine, core::build::Pr
             // Not a child of the main window, which is disabled now and would disable it too;
             // but kept above it, so that a click on the main window cannot bury the only window
             // that can cancel the build.
-            dialog = new ProgressDialog(progress, engine, nullptr);
+            dialog = new ProgressDialog(core::build::WatchedBuild(progress, engine), nullptr);
             dialog->setWindowIcon(view_ ? view_->windowIcon() : QIcon());
             if (view_ && view_->windowHandle() != nullptr) {
                 dialog->winId();

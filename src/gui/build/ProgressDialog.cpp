@@ -7,9 +7,8 @@
 
 namespace plait::gui {
 
-ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine,
-                               QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::ProgressDialog>()), model_(model), engine_(engine) {
+ProgressDialog::ProgressDialog(core::build::WatchedBuild build, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ProgressDialog>()), build_(build), model_(build.window()) {
     ui_->setupUi(this);
     setModal(false);
     setCursor(Qt::ArrowCursor); // the main window keeps its busy cursor
@@ -18,9 +17,9 @@ ProgressDialog::ProgressDialog(core::build::ProgressWindow& model, engine::Merge
         FormBinder::showCaption(findChild<QObject*>(QString::fromStdString(c.name)), c);
     }
     listener_ = model_.subscribe([this](const ui::Control& c, ui::Property p) { showChange(c, p); });
-    connect(ui_->CancelButton, &QPushButton::clicked, this, [this] { model_.cancel(engine_); });
+    connect(ui_->CancelButton, &QPushButton::clicked, this, [this] { build_.cancel(); });
     timer_.setInterval(core::build::ProgressWindow::kTickMilliseconds);
-    connect(&timer_, &QTimer::timeout, this, [this] { model_.tick(engine_); });
+    connect(&timer_, &QTimer::timeout, this, [this] { build_.tick(); });
     timer_.start();
 }
 
@@ -46,13 +45,13 @@ void ProgressDialog::showChange(const ui::Control& c, ui::Property p) {
 }
 
 void ProgressDialog::reject() {
-    model_.cancel(engine_);
+    build_.cancel();
 }
 
 void ProgressDialog::closeEvent(QCloseEvent* event) {
     // Closing the window is Cancel.
     if (model_.loaded()) {
-        model_.cancel(engine_);
+        build_.cancel();
     }
     event->accept();
 }

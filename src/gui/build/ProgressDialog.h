@@ -1,7 +1,6 @@
 #pragma once
 
 #include "core/build/ProgressWindow.h"
-#include "engine/MergeEngine.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -18,8 +17,7 @@ namespace plait::gui {
 class ProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    ProgressDialog(core::build::ProgressWindow& model, engine::MergeEngine& engine,
-                   QWidget* parent = nullptr);
+    explicit ProgressDialog(core::build::WatchedBuild build, QWidget* parent = nullptr);
     ~ProgressDialog() override;
 
 protected:
@@ -30,8 +28,8 @@ private:
     void showChange(const ui::Control& c, ui::Property p);
 
     std::unique_ptr<Ui::ProgressDialog> ui_;
+    core::build::WatchedBuild build_;
     core::build::ProgressWindow& model_;
-    engine::MergeEngine& engine_;
     QTimer timer_;
     ui::Subscription listener_;
 };

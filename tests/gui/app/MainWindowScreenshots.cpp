@@ -91,7 +91,7 @@ TEST(MainWindowScreenshots, DISABLED_WriteWindows) {
 
     engine::RecordingEngine engine;
     core::build::ProgressWindow progress;
-    gui::ProgressDialog dialog(progress, engine);
+    gui::ProgressDialog dialog(core::build::WatchedBuild(progress, engine));
     progress.load();
     engine.setStatus("Reading report.pdf (2 of 3)", "45", "PDF Plait - Building");
     progress.tick(engine);

@@ -84,7 +84,7 @@ TEST(MainWindowView, EveryCaptionComesFromTheModel) {
 
     engine::RecordingEngine engine;
     core::build::ProgressWindow progress;
-    gui::ProgressDialog dialog(progress, engine);
+    gui::ProgressDialog dialog(core::build::WatchedBuild(progress, engine));
     EXPECT_EQ(shownCaption(dialog.findChild<QLabel*>(QStringLiteral("Label1"))),
               "Building PDF - Please wait...");
     EXPECT_EQ(shownCaption(dialog.findChild<QPushButton*>(QStringLiteral("CancelButton"))), "&Cancel");

@@ -160,8 +160,8 @@ std::optional<MediaType> sniffMediaType(const unsigned char* d, std::size_t size
 
 namespace {
 
-// The file embedded once, under a name no other embedded file uses yet; returns its file
-// specification.
+// The file embedded once, under a name no other embedded file uses yet; returns the /Filespec
+// dictionary that names it.
 QOH embedOnce(QPDF& pdf, const std::string& fileName, const std::string& data, const MediaType& type) {
     QPDFEmbeddedFileDocumentHelper files(pdf);
     std::set<std::string> used;

@@ -24,7 +24,7 @@ echo "Files in $(basename "$deb"):"
 (cd "$scratch/root" && find . -type f -o -type l | sort)
 
 for f in usr/bin/pdfplait usr/bin/plait usr/bin/plait-engine-worker usr/lib/pdfplait/libplait_textmarking.so \
-    usr/lib/pdfplait/libplait_scripts.so usr/share/applications/pdfplait.desktop \
+    usr/lib/pdfplait/libplait_scripts.so usr/lib/pdfplait/libplait_images.so usr/share/applications/pdfplait.desktop \
     usr/share/mime/packages/pdfplait-settings.xml usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml \
     usr/share/man/man1/pdfplait.1 usr/share/man/man1/plait.1 usr/share/pdfplait/PDFPlaitAPP.pdf \
     usr/share/icons/hicolor/scalable/apps/pdfplait.svg usr/share/icons/hicolor/48x48/apps/pdfplait.png \
@@ -63,4 +63,9 @@ if grep -q "not available" "$scratch/marked.log"; then
     cat "$scratch/marked.log" >&2
     fail "the engine does not find its modules in the package"
 fi
+# A build from a PNG (the program's own icon) loads the image module.
+"$scratch/root/usr/bin/plait" build -q -o "$scratch/icon.pdf" \
+    "$scratch/root/usr/share/icons/hicolor/48x48/apps/pdfplait.png" 2>"$scratch/icon.log" ||
+    { cat "$scratch/icon.log" >&2; fail "a build from an image failed with the package's image module"; }
+qpdf --check "$scratch/icon.pdf" >/dev/null || fail "the PDF built from an image does not pass qpdf --check"
 echo "check-package: $(basename "$deb") is complete"

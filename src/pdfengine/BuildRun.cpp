@@ -227,6 +227,9 @@ int BuildRun::exportImages() {
             throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
         } catch (const EngineError&) {
             throw;
+        } catch (const ImageLoadError& e) {
+            // The image module is missing: the input's images cannot be exported.
+            throw EngineError(BuildFailure::CannotParseInput, path, e.what());
         } catch (const std::runtime_error& e) {
             // Reading is done by qpdf and reported above; what is left is writing the files.
             throw EngineError(BuildFailure::CannotCreateOutput, folder.string(), e.what());

@@ -140,18 +140,45 @@ TEST(IsolatedEngine, CancelStopsABuildStuckInTheLibraryAndRemovesItsOutput) {
     EXPECT_THAT(filesIn(b.dir.root()), ::testing::ElementsAre("a.pdf"));
 }
 
-// Kills the workers this process started (its children named after the worker).
-int killWorkers() {
-    int killed = 0;
+// The workers this process started (its children named after the worker).
+std::vector<pid_t> workers() {
+    std::vector<pid_t> found;
     for (const auto& task : fs::directory_iterator("/proc/self/task")) {
         std::istringstream children(readFile(task.path() / "children"));
         for (pid_t pid = 0; children >> pid;) {
             if (readFile("/proc/" + std::to_string(pid) + "/comm").rfind("plait-engine-wo", 0) == 0) {
-                killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
+                found.push_back(pid);
             }
         }
     }
+    return found;
+}
+
+int killWorkers() {
+    int killed = 0;
+    for (pid_t pid : workers()) {
+        killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
+    }
     return killed;
+}
+
+// A worker reading a PDF has not loaded the image codecs, nor the libraries of the engine's
+// modules: those are loaded only by builds that need them.
+TEST(IsolatedEngine, AWorkerReadingAPdfHasNoImageOrTextLibrariesLoaded) {
+    StuckBuild b;
+    std::string maps;
+    b.run([&] {
+        for (pid_t pid : workers()) {
+            maps += readFile("/proc/" + std::to_string(pid) + "/maps");
+        }
+        b.engine.setCancelBuild(1);
+    });
+    ASSERT_TRUE(b.started);
+    ASSERT_THAT(maps, HasSubstr("libqpdf"));
+    for (const char* library :
+         {"libpng", "libtiff", "libgif", "libwebp", "libplait_", "libpoppler", "libicuuc", "libharfbuzz"}) {
+        EXPECT_THAT(maps, ::testing::Not(HasSubstr(library)));
+    }
 }
 
 TEST(IsolatedEngine, AWorkerThatDiesLeavesNothingBehindAndSaysSo) {
@@ -193,7 +220,8 @@ TEST(IsolatedEngine, TheMemoryCeilingFailsTheBuildNamingTheInput) {
     engine.call("setOutFile", {dir.path("out.pdf").string()});
     engine.call("setInFile", {wide + "," + makePdf(dir.path("b.pdf"), "b", 1)});
     EXPECT_EQ(engine.BuildPDF(), "-4");
-    EXPECT_THAT(engine.warnings(), Contains(HasSubstr("ran out of memory while reading wide.pdf; nothing was written")));
+    EXPECT_THAT(engine.warnings(),
+                Contains(HasSubstr("ran out of memory while reading wide.pdf; nothing was written")));
     EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("b.pdf", "wide.pdf"));
 }
 

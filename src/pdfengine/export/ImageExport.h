@@ -26,7 +26,9 @@ struct Raster {
 // formula (no colour management); `approximated` is set then.
 bool decodeImage(QPDFObjectHandle image, Raster& raster, std::string& reason, bool& approximated);
 
-// A PNG file of the raster.
+// A PNG file of the raster, made by the image module (ImagesModule.h), which is loaded the
+// first time; throws ImagesModuleMissing when it cannot be, std::runtime_error when the file
+// cannot be made.
 std::string encodePng(const Raster& raster);
 
 // Writes `bytes` as `folder`/`stem``ext`, or as `stem`-2`ext`, -3, ... when that name is

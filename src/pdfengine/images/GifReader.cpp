@@ -1,6 +1,7 @@
 // GIF: the first frame, composed on the logical screen, as RGB with a soft mask for the
 // transparent colour and for the screen area the frame does not cover.
 
+#include "pdfengine/ImagesModule.h"
 #include "pdfengine/images/ImageSupport.h"
 
 #include <algorithm>
@@ -157,7 +158,7 @@ void drawFrame(GifFileType* gif, Screen& screen, const std::string& name) {
 
 } // namespace
 
-std::vector<PageImage> readGif(QPDF& pdf, const std::string& data, const std::string& name) {
+std::vector<PageImage> gifPages(QPDF& pdf, const std::string& data, const std::string& name) {
     MemorySource source(data);
     int error = 0;
     GifHandle handle;

@@ -90,6 +90,8 @@ private:
 };
 
 // The readers. Each returns one PageImage per page it makes; they throw ImageLoadError.
+// readPng, readGif and readTiff call the image module (ImagesModule.h), loading it the first
+// time; when it cannot be loaded they throw ImagesModuleMissing, an ImageLoadError.
 // readJpeg embeds the bytes unchanged; with a non-empty sourcePath it reads them again from
 // that file when the output is written instead of keeping a copy in memory (a few hundred
 // photos would otherwise all sit in memory until the end).

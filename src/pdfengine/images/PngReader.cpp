@@ -1,5 +1,6 @@
 // PNG: decoded by libpng to 8-bit grey or RGB, with alpha split off into a soft mask.
 
+#include "pdfengine/ImagesModule.h"
 #include "pdfengine/images/ImageSupport.h"
 
 #include <cmath>
@@ -151,7 +152,7 @@ void addRow(PngRead& r, const PngLayout& layout, const unsigned char* row) {
 
 } // namespace
 
-std::vector<PageImage> readPng(QPDF& pdf, const std::string& data, const std::string& name) {
+std::vector<PageImage> pngPages(QPDF& pdf, const std::string& data, const std::string& name) {
     PngRead r(data);
     r.handle.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.err, pngErrorExit, pngWarning);
     if (!r.handle.png) {

@@ -1,5 +1,6 @@
 // TIFF: every page (directory) of the file, decoded through libtiff's RGBA reader.
 
+#include "pdfengine/ImagesModule.h"
 #include "pdfengine/images/ImageSupport.h"
 
 #include <algorithm>
@@ -215,7 +216,7 @@ PageImage readDirectory(QPDF& pdf, TIFF* tif, TiffSource& source, const std::str
 
 } // namespace
 
-std::vector<PageImage> readTiff(QPDF& pdf, const std::string& data, const std::string& name) {
+std::vector<PageImage> tiffPages(QPDF& pdf, const std::string& data, const std::string& name) {
     TiffSource source(data);
     TiffHandle handle;
     handle.options = TIFFOpenOptionsAlloc();

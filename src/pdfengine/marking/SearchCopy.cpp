@@ -1,5 +1,7 @@
 #include "SearchCopy.h"
 
+#include "BlockStream.h"
+
 #include "pdfengine/Cancel.h"
 
 #include <qpdf/Buffer.hh>
@@ -8,7 +10,6 @@
 
 #include <poppler/PDFDoc.h>
 #include <poppler/Stream.h>
-#include <poppler/goo/gfile.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -77,12 +78,9 @@ bool SearchCopy::writeToFile(QPDF& pdf) {
     return false;
 }
 
-BaseStream* SearchCopy::open(std::unique_ptr<GooFile>& file) const {
-    if (fd_ >= 0) {
-        file = GooFile::open(::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
-        if (file)
-            return new FileStream(file.get(), 0, false, size_, Object(objNull));
-    }
+BaseStream* SearchCopy::open() const {
+    if (fd_ >= 0)
+        return new BlockStream(std::make_shared<BlockCache>(fd_, size_), 0, size_, Object(objNull));
     auto* data = memory_ ? reinterpret_cast<char*>(memory_->getBuffer()) : nullptr;
     const Goffset size = memory_ ? static_cast<Goffset>(memory_->getSize()) : 0;
     return new MemStream(data, 0, size, Object(objNull));

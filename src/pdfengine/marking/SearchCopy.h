@@ -4,15 +4,15 @@
 
 class BaseStream;
 class Buffer;
-class GooFile;
 class QPDF;
 
 namespace plait::pdf {
 
 // The output as the text search reads it. It is written to an unnamed temporary file, so that
 // the bytes stay in the file system's cache rather than in the build's memory while the
-// search holds the text library's documents; where no such file can be made (or written), it
-// is written to memory instead. Never encrypted. A cancel during the write goes through.
+// search holds the text library's documents (each reads it through a few blocks of its own); where no such
+// file can be made (or written), it is written to memory instead. Never encrypted. A cancel during the write
+// goes through.
 class SearchCopy {
 public:
     explicit SearchCopy(QPDF& pdf);
@@ -20,9 +20,9 @@ public:
     SearchCopy(const SearchCopy&) = delete;
     SearchCopy& operator=(const SearchCopy&) = delete;
 
-    // A stream over the bytes for one reader, owned by the document it is given to; `file`
-    // must outlive that document. Readers on several threads each open their own.
-    BaseStream* open(std::unique_ptr<GooFile>& file) const;
+    // A stream over the bytes for one reader, owned by the document it is given to. Readers on
+    // several threads each open their own.
+    BaseStream* open() const;
 
 private:
     bool writeToFile(QPDF& pdf);

@@ -14,7 +14,6 @@
 #include <poppler/PDFDoc.h>
 #include <poppler/Stream.h>
 #include <poppler/TextOutputDev.h>
-#include <poppler/goo/gfile.h>
 
 #include <algorithm>
 #include <atomic>
@@ -435,9 +434,8 @@ bool searchPages(const SearchCopy& bytes, const std::string& find, const std::ve
     const auto work = [&] {
         try {
             CancelScope scope(cancelled);
-            // The document reads the copy in place; the copy outlives it, and so does its file.
-            std::unique_ptr<GooFile> file;
-            PDFDoc doc(bytes.open(file));
+            // The document reads the copy; the copy outlives it.
+            PDFDoc doc(bytes.open());
             if (!doc.isOk()) {
                 unreadable = true;
                 return;

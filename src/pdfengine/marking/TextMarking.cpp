@@ -1,13 +1,13 @@
 #include "TextMarking.h"
 
-#include "SearchCopy.h"
-
 #include "TextReplace.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PdfNumber.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 #include <poppler/Error.h>
 #include <poppler/GlobalParams.h>
@@ -416,10 +416,12 @@ void initTextLibrary() {
 // out a few at a time and each page's matches are kept at its own place, so the result does not
 // depend on which worker took which page. Only the text of the page a worker is on is held.
 // Returns false when the bytes cannot be read as a PDF.
-bool searchPages(const SearchCopy& bytes, const std::string& find, const std::vector<PageFrame>& frames,
+bool searchPages(const Buffer& bytes, const std::string& find, const std::vector<PageFrame>& frames,
                  std::vector<std::vector<Quad>>& found) {
     initTextLibrary();
     const std::u32string needle = decodeUtf8(find);
+    auto* data = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes.getBuffer()));
+    const auto size = static_cast<Goffset>(bytes.getSize());
     const std::size_t pages = frames.size();
     found.assign(pages, {});
 
@@ -435,7 +437,7 @@ bool searchPages(const SearchCopy& bytes, const std::string& find, const std::ve
         try {
             CancelScope scope(cancelled);
             // The document reads the copy; the copy outlives it.
-            PDFDoc doc(bytes.open());
+            PDFDoc doc(new MemStream(data, 0, size, Object(objNull)));
             if (!doc.isOk()) {
                 unreadable = true;
                 return;
@@ -471,16 +473,30 @@ bool searchPages(const SearchCopy& bytes, const std::string& find, const std::ve
     return !unreadable;
 }
 
-// Where the text shows: a copy of the output is laid out page by page as a reader does.
-// Returns false when the copy could not be read back.
+// Where the text shows: a copy of the output is written to memory (unencrypted, its streams
+// passed on as they are: the text library decodes them itself, and decoding and compressing
+// them again would cost more than the search) and laid out page by page as a reader does.
+// The writer goes before the search, since it keeps the room it wrote into. Returns false when
+// the copy could not be read back.
 bool findText(QPDF& pdf, const std::string& find, std::vector<std::vector<Quad>>& found) {
-    const SearchCopy copy(pdf);
+    std::shared_ptr<Buffer> copy;
+    {
+        QPDFWriter writer(pdf);
+        writer.setOutputMemory();
+        writer.setPreserveEncryption(false);
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.registerProgressReporter(
+            std::make_shared<QPDFWriter::FunctionProgressReporter>([](int) { checkCancel(); }));
+        writer.write();
+        copy = writer.getBufferSharedPointer();
+    }
     std::vector<PageFrame> frames;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
         QPDFPageObjectHelper helper(page);
         frames.push_back({visibleBox(helper), rotationOf(helper)});
     }
-    return searchPages(copy, find, frames, found);
+    return searchPages(*copy, find, frames, found);
 }
 
 } // namespace

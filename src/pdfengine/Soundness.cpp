@@ -89,8 +89,8 @@ std::vector<QOH> contentStreams(QPDF& doc, bool tidy = false, int* untidy = null
                 ++odd;
                 if (tidy) {
                     page.replaceKey("/Contents",
-                                    QOH::newArray(std::vector<QOH>(streams.begin() + static_cast<long>(before),
-                                                                   streams.end())));
+                                    QOH::newArray(std::vector<QOH>(
+                                        streams.begin() + static_cast<long>(before), streams.end())));
                 }
             }
         } else if (page.hasKey("/Contents")) {

@@ -89,12 +89,7 @@ const QHash<QString, QString>& optionNames() {
 QString noteInUserWords(const QString& note) {
     QString text = note.trimmed();
     static const QRegularExpression leading(QStringLiteral("^(set[A-Za-z]+): "));
-    static const QRegularExpression unsupported(
-        QStringLiteral("^Operation (set[A-Za-z]+) is not supported yet"));
-    if (const auto m = unsupported.match(text); m.hasMatch() && optionNames().contains(m.captured(1))) {
-        text = optionNames().value(m.captured(1)) + QStringLiteral(": this option is not available yet") +
-               text.mid(m.capturedEnd(0));
-    } else if (const auto l = leading.match(text); l.hasMatch() && optionNames().contains(l.captured(1))) {
+    if (const auto l = leading.match(text); l.hasMatch() && optionNames().contains(l.captured(1))) {
         text = optionNames().value(l.captured(1)) + QStringLiteral(": ") + text.mid(l.capturedEnd(0));
     }
     if (text.endsWith(QLatin1String("; ignored"))) {

@@ -46,7 +46,7 @@ TEST(DesktopScreenshots, DISABLED_WriteDarkThemeAndNotes) {
 
     gui::WarningsIndicator notes(&program.view());
     notes.setWarnings({"setPageScale: a scale must be above 0 percent; ignored",
-                       "Operation setStamp is not supported yet; ignored",
+                       "setStamp: unknown modifier \"upside\"; ignored",
                        report + ": repaired: the cross-reference table was rebuilt",
                        "The bookmark file " + (folder / "outline.txt").string() +
                            " names page 40, past the last page; that bookmark points to the last page"});

@@ -28,11 +28,10 @@ TEST(WarningsIndicator, NotesAreSaidInTheWordsOfTheSettingsAndWrapAtWords) {
     QWidget parent;
     plait::gui::WarningsIndicator notes(&parent);
     notes.setWarnings({"setPageScale: a scale must be above 0 percent; ignored",
-                       "Operation setStamp is not supported yet; ignored",
-                       "a.pdf: repaired: file is damaged"});
+                       "setStamp: unknown modifier \"upside\"; ignored", "a.pdf: repaired: file is damaged"});
     EXPECT_EQ(notes.details().toStdString(),
               "• Page Size: scale: a scale must be above 0 percent. This was left out of the build.\n"
-              "• Stamps: this option is not available yet. This was left out of the build.\n"
+              "• Stamps: unknown modifier \"upside\". This was left out of the build.\n"
               "• a.pdf: repaired: file is damaged");
     std::unique_ptr<QDialog> dialog(notes.makeDetailsDialog());
     auto* text = dialog->findChild<QPlainTextEdit*>(QStringLiteral("buildNotesText"));

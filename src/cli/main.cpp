@@ -9,6 +9,7 @@
 #include "core/app/MainWindow.h"
 #include "engine/RecordingEngine.h"
 #include "pdfengine/PlaitEngine.h"
+#include "pdfengine/Retire.h"
 
 #include <cstdio>
 #include <iostream>
@@ -76,6 +77,7 @@ int run(const cli::Options& o) {
     cli::TerminalHost host(std::cerr, o.command == "build", progress, o.limits);
     if (o.command == "build") {
         worker::applyMemoryLimit(o.limits.megabytes);
+        pdf::setOneBuildPerProcess(true); // the process ends after its build
     }
     core::app::Platform platform;
     core::app::MainWindow window({messages, files, shell, preview, events, host, engines, platform});

@@ -76,7 +76,9 @@ int BuildRun::build() {
             r.checkCancel();
         }
         // No success for a file a reader could not open: the written file is read back
-        // before it takes the target's place.
+        // before it takes the target's place, while the disk takes it in.
+        output->startSync();
+        retire(std::move(out));
         const std::string problem =
             checkWrittenPdf(output->tempPath(), static_cast<std::size_t>(pageCount), r.job.security.user);
         if (problem.empty()) {

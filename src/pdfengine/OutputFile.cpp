@@ -48,6 +48,15 @@ void OutputFile::startWriteBack() {
     }
 }
 
+void OutputFile::startSync() {
+    try {
+        temp_->startSync();
+    } catch (const TemporaryFile::Failure& e) {
+        std::string what = "cannot write the output: ";
+        throw EngineError(BuildFailure::CannotCreateOutput, target_, what += e.reason());
+    }
+}
+
 void OutputFile::commit() {
     try {
         temp_->finish();

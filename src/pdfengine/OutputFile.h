@@ -28,6 +28,10 @@ public:
     // sync in commit() finds little left to do. Errors show at commit().
     void startWriteBack();
 
+    // Starts syncing the complete file to disk while the caller goes on (TemporaryFile's
+    // startSync); throws EngineError(CannotCreateOutput).
+    void startSync();
+
     // Flushes, syncs and renames the temporary file over the target; throws
     // EngineError(CannotCreateOutput) on failure, leaving the target as it was.
     void commit();

@@ -1,5 +1,7 @@
 #include "Soundness.h"
 
+#include "Retire.h"
+
 #include <qpdf/Pipeline.hh>
 #include <qpdf/Pl_Discard.hh>
 #include <qpdf/QPDFExc.hh>
@@ -317,8 +319,14 @@ int soundStreamFilters(QPDF& doc) {
 }
 
 std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password) {
+    // The document is let go like the build's own (Retire.h).
+    auto doc = std::make_unique<QPDF>();
+    struct Retiring {
+        std::unique_ptr<QPDF>& doc;
+        ~Retiring() { retire(std::move(doc)); }
+    } retiring{doc};
+    QPDF& pdf = *doc;
     try {
-        QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.setAttemptRecovery(false);
         try {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -73,7 +74,12 @@ TemporaryFile::~TemporaryFile() {
     remove();
 }
 
+int TemporaryFile::waitForSync() {
+    return syncing_.valid() ? syncing_.get() : -1;
+}
+
 void TemporaryFile::close() {
+    waitForSync(); // the descriptor stays open while a sync uses it
     if (file_ != nullptr) {
         std::fclose(file_);
         file_ = nullptr;
@@ -107,13 +113,33 @@ void TemporaryFile::write(const std::string& bytes) {
     }
 }
 
+void TemporaryFile::startSync() {
+    if (syncing_.valid()) {
+        return;
+    }
+    if (file_ == nullptr || std::fflush(file_) != 0 || std::ferror(file_) != 0) {
+        fail(Step::Write);
+    }
+    const int fd = ::fileno(file_);
+    try {
+        syncing_ = std::async(std::launch::async, [fd] { return ::fsync(fd) == 0 ? 0 : errno; });
+    } catch (const std::system_error&) {
+        // No thread to be had (the memory ceiling, say): finish() syncs on this one.
+    }
+}
+
 void TemporaryFile::finish() {
     // A write that failed earlier leaves its mark on the stream even when nothing is left to
     // flush: such a file is incomplete.
     if (file_ == nullptr || std::fflush(file_) != 0 || std::ferror(file_) != 0) {
         fail(Step::Write);
     }
-    if (::fsync(::fileno(file_)) != 0) {
+    int error = waitForSync();
+    if (error < 0) {
+        error = ::fsync(::fileno(file_)) == 0 ? 0 : errno;
+    }
+    if (error != 0) {
+        errno = error;
         fail(Step::Sync);
     }
     const int closed = std::fclose(file_);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <stdexcept>
 #include <string>
 
@@ -44,8 +45,13 @@ public:
 
     // Throws Failure (Write).
     void write(const std::string& bytes);
-    // Flushes what was written, syncs it to disk and closes the file; throws Failure (Write,
-    // Sync) after removing the file, also when any earlier write to stream() failed.
+    // Flushes what was written and starts syncing it to disk on a thread of its own, so that
+    // this thread can go on (reading the file back) while the disk works; finish() takes the
+    // result. Nothing may be written after it. Throws Failure (Write) after removing the file.
+    void startSync();
+    // Flushes what was written, syncs it to disk (or waits for startSync's sync) and closes
+    // the file; throws Failure (Write, Sync) after removing the file, also when any earlier
+    // write to stream() failed.
     void finish();
     // Renames the finished file over `target`, whatever that held, and makes the rename
     // durable; throws Failure (Rename) after removing the file, leaving `target` as it was.
@@ -58,10 +64,13 @@ private:
     [[noreturn]] void fail(Step step);
     void close();
     void remove();
+    // The sync's errno (0 on success), once it is done; -1 when none was started.
+    int waitForSync();
     void published();
 
     std::string path_;
     std::FILE* file_ = nullptr;
+    std::future<int> syncing_; // the sync startSync() started
 };
 
 } // namespace plait::pdf

@@ -3,14 +3,15 @@
 
 #include "Channel.h"
 #include "ProcessLimits.h"
+#include "engine/Watched.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
+#include "pdfengine/Retire.h"
 
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <mutex>
 #include <new>
 #include <string>
@@ -83,6 +84,7 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);
     worker::applyMemoryLimit(megabytes);
+    pdf::setOneBuildPerProcess(true); // the process ends after its build
     pdf::setPendingOutputListener([](const std::string& path) { reply({'T', {path}}); });
 
     pdf::PlaitEngine engine;
@@ -112,7 +114,6 @@ int main(int argc, char** argv) {
         }
     }).detach();
 
-    auto future = std::async(std::launch::async, [&engine] { return engine.BuildPDF(); });
     std::string msg, bar, title;
     std::size_t warningsSent = 0;
     const auto relay = [&] {
@@ -128,17 +129,19 @@ int main(int argc, char** argv) {
             reply({'W', {warnings[warningsSent]}});
         }
     };
-    while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    const auto tick = [&] {
         try {
             relay();
         } catch (const std::bad_alloc&) {
             // The build runs the process up to its memory ceiling, and a status copy made here
             // meanwhile can fail: that relay is skipped, and the build reports the failure.
         }
-    }
+    };
+    // The build runs on this thread, the relay on one of its own (engine/Watched.h).
     std::string result;
     try {
-        result = future.get();
+        result =
+            engine::runWatched([&engine] { return engine.BuildPDF(); }, tick, std::chrono::milliseconds(50));
     } catch (const std::exception& e) {
         reply({'W', {std::string("The build failed: ") + e.what()}});
         result = "-4";

@@ -73,6 +73,7 @@ TEST(TemporaryFile, ReplacesTheTargetWholeWithItsPermissions) {
         EXPECT_EQ(modeOf(temp.path()), 0640u);
         temp.write("new");
         EXPECT_EQ(readFile(target), "old"); // nothing shows before the rename
+        temp.startSync();                   // the sync runs beside this thread until finish()
         temp.finish();
         temp.replace(target.string());
     }
@@ -106,10 +107,15 @@ TEST(TemporaryFile, FailuresRemoveTheTemporaryFileAndKeepTheTarget) {
         }
     };
 
-    // Abandoned before it was finished.
+    // Abandoned before it was finished, also while its sync runs.
     {
         TemporaryFile temp(dir.root(), ".out.pdf.plait-");
         temp.write("half");
+    }
+    {
+        TemporaryFile temp(dir.root(), ".out.pdf.plait-");
+        temp.write("whole");
+        temp.startSync();
     }
     EXPECT_EQ(namesIn(dir.root()), std::set<std::string>{"out.pdf"});
 
@@ -119,6 +125,12 @@ TEST(TemporaryFile, FailuresRemoveTheTemporaryFileAndKeepTheTarget) {
         const FileSizeLimit limit(1000);
         temp.write(std::string(100000, 'x'));
         temp.finish();
+    });
+    expectFailure(TemporaryFile::Step::Write, [&] {
+        TemporaryFile temp(dir.root(), ".out.pdf.plait-");
+        const FileSizeLimit limit(1000);
+        temp.write(std::string(100000, 'x'));
+        temp.startSync();
     });
     EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(namesIn(dir.root()), std::set<std::string>{"out.pdf"});

@@ -15,6 +15,7 @@
 #include "pdfengine/OutputFile.h"
 #include "pdfengine/PageList.h"
 #include "pdfengine/PageTree.h"
+#include "pdfengine/Retire.h"
 #include "pdfengine/Security.h"
 #include "pdfengine/Soundness.h"
 #include "pdfengine/Text.h"
@@ -149,6 +150,10 @@ struct BuildRun::Impl {
             warn(std::move(line));
         };
         passwords = job.passwords;
+    }
+    ~Impl() {
+        for (auto& source : sources)
+            retire(std::move(source));
     }
 
     void checkCancel() const;

@@ -80,8 +80,10 @@ int BuildRun::build() {
         output->startSync();
         retire(std::move(out));
         const std::string problem =
-            checkWrittenPdf(output->tempPath(), static_cast<std::size_t>(pageCount), r.job.security.user);
+            checkWrittenPdf(output->tempPath(), static_cast<std::size_t>(pageCount), r.job.security.user,
+                            r.fileKey ? r.fileKey->key : std::string());
         if (problem.empty()) {
+            r.checkPasswords();
             output->commit();
             return pageCount;
         }

@@ -58,10 +58,10 @@ std::vector<std::string> passwordCandidates(const std::string& typed) {
     return out;
 }
 
-void applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher cipher,
-                   std::vector<std::string>& notes) {
+std::optional<FileKey> applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher cipher,
+                                     std::vector<std::string>& notes) {
     if (!s.wanted()) {
-        return;
+        return std::nullopt;
     }
     std::string owner = s.owner;
     const std::string& user = s.user;
@@ -82,14 +82,14 @@ void applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher 
 
     switch (cipher) {
     case WriterOptions::Cipher::Aes256:
-        writer.setR6EncryptionParameters(user.c_str(), owner.c_str(), true, !s.noCopy, !s.noAssemble,
-                                         !s.noAnnote, !s.noFillIn, !s.noChange, printLevel, true);
-        return;
+        return encryptWithAes256(
+            writer, user, owner,
+            aes256Permissions(!s.noCopy, !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel));
     case WriterOptions::Cipher::Aes128:
         writer.setR4EncryptionParametersInsecure(
             legacyPassword(user, notes).c_str(), legacyPassword(owner, notes).c_str(), true, !s.noCopy,
             !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel, true, true);
-        return;
+        return std::nullopt;
     case WriterOptions::Cipher::Standard:
         break;
     }
@@ -97,7 +97,7 @@ void applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher 
         writer.setR3EncryptionParametersInsecure(
             legacyPassword(user, notes).c_str(), legacyPassword(owner, notes).c_str(), true, !s.noCopy,
             !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel);
-        return;
+        return std::nullopt;
     }
     // 40-bit knows four permissions. The three finer ones fold into the coarser bit that
     // covers them, so that what the user forbade stays forbidden.
@@ -122,6 +122,7 @@ void applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher 
     writer.setR2EncryptionParametersInsecure(legacyPassword(user, notes).c_str(),
                                              legacyPassword(owner, notes).c_str(), print, modify, !s.noCopy,
                                              annotate);
+    return std::nullopt;
 }
 
 } // namespace plait::pdf

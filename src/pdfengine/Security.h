@@ -1,6 +1,9 @@
 #pragma once
 
+#include "Aes256.h"
 #include "Job.h"
+
+#include <optional>
 
 #include <string>
 #include <vector>
@@ -15,9 +18,9 @@ namespace plait::pdf {
 //
 // Strength: 40-bit RC4 by default (the oldest readers' level, which knows only the four
 // permissions print, change, copy and annotate), 128-bit RC4 with setEncrypt128, or AES
-// when setCmds asks for aes128 or aes256.
-void applySecurity(QPDFWriter& writer, const Security& security, WriterOptions::Cipher cipher,
-                   std::vector<std::string>& notes);
+// when setCmds asks for aes128 or aes256. For 256-bit AES returns the file key (Aes256.h).
+std::optional<FileKey> applySecurity(QPDFWriter& writer, const Security& security,
+                                     WriterOptions::Cipher cipher, std::vector<std::string>& notes);
 
 // The byte strings to try, in order, for a password the user typed (UTF-8, or Latin-1 when it is
 // not UTF-8), the way PDF readers match it against any file: the bytes as typed, then without

@@ -318,7 +318,8 @@ int soundStreamFilters(QPDF& doc) {
     return changed;
 }
 
-std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password) {
+std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password,
+                            const std::string& fileKey) {
     // The document is let go like the build's own (Retire.h).
     auto doc = std::make_unique<QPDF>();
     struct Retiring {
@@ -330,7 +331,12 @@ std::string checkWrittenPdf(const std::string& path, std::size_t pages, const st
         pdf.setSuppressWarnings(true);
         pdf.setAttemptRecovery(false);
         try {
-            pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+            if (!fileKey.empty()) {
+                pdf.setPasswordIsHexKey(true);
+                pdf.processFile(path.c_str(), QUtil::hex_encode(fileKey).c_str());
+            } else {
+                pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+            }
         } catch (const QPDFExc& e) {
             // The older encryption levels store the password in PDFDocEncoding.
             std::string legacy;

@@ -53,8 +53,10 @@ std::string findCatalog(const std::string& path);
 // Opens a written PDF as a reader would and checks what makes a file unusable even where
 // every object parses: the cross-reference and trailer (no repair needed to read them), the
 // page tree and its /Count against `pages`. Costs a parse of the cross-reference and the
-// page tree, not of the page contents. Empty when the file is sound, else what is wrong.
-std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password);
+// page tree, not of the page contents. An encrypted file is opened with `password`, or with
+// `fileKey` (its key) when that is not empty. Empty when the file is sound, else what is wrong.
+std::string checkWrittenPdf(const std::string& path, std::size_t pages, const std::string& password,
+                            const std::string& fileKey = {});
 
 // The note that an input was damaged and what was repaired: "name is damaged and was
 // repaired: what".

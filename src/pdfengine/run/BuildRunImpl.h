@@ -135,6 +135,7 @@ struct BuildRun::Impl {
     std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
     std::vector<InputPages> inputPages; // where each input's pages start in the output
+    std::optional<FileKey> fileKey;     // of the output last set up for 256-bit AES
 
     Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
         if (!hooks.status)
@@ -260,6 +261,9 @@ struct BuildRun::Impl {
     void inheritDescription(QPDF& out);
 
     void configureWriter(QPDFWriter& w, std::vector<std::string>& notes);
+    // For an output with 256-bit AES, waits for the check that its passwords give its key;
+    // throws EngineError(CannotCreateOutput) when they do not.
+    void checkPasswords();
 
     // Everything up to writing: returns the assembled output.
     // A job that takes one PDF whole and leaves its pages as they are (typically: encrypt or

@@ -24,7 +24,7 @@ void BuildRun::Impl::configureWriter(QPDFWriter& w, std::vector<std::string>& no
     if (!o.minVersion.empty()) {
         w.setMinimumPDFVersion(o.minVersion);
     }
-    applySecurity(w, job.security, o.cipher, notes);
+    fileKey = applySecurity(w, job.security, o.cipher, notes);
     if (o.deterministic) {
         if (job.security.wanted()) {
             // An encrypted file's /ID is an input of its keys and cannot be derived from
@@ -39,6 +39,17 @@ void BuildRun::Impl::configureWriter(QPDFWriter& w, std::vector<std::string>& no
         hooks.status("", 50 + percent / 2);
         checkCancel();
     }));
+}
+
+void BuildRun::Impl::checkPasswords() {
+    if (!fileKey) {
+        return;
+    }
+    if (const std::string problem = fileKey->check.get(); !problem.empty()) {
+        throw EngineError(BuildFailure::CannotCreateOutput, job.outFile,
+                          "the written file would not open with its passwords (" + problem +
+                              "); it was not kept");
+    }
 }
 
 std::unique_ptr<QPDF> BuildRun::Impl::writeInPlace(std::vector<OutlineNode>& kept) {

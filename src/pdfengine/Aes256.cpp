@@ -1,0 +1,109 @@
+#include "Aes256.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
+
+#include <system_error>
+
+namespace plait::pdf {
+namespace {
+
+// A PDF with no page whose trailer carries the encryption dictionary: what QPDFWriter copies
+// encryption from, and what the passwords are checked against.
+std::string keyHolder(int permissions, const std::string& id, const std::string& O, const std::string& U,
+                      const std::string& OE, const std::string& UE, const std::string& perms) {
+    const auto hex = [](const std::string& bytes) { return "<" + QUtil::hex_encode(bytes) + ">"; };
+    const auto offset = [](std::size_t at) {
+        std::string digits = std::to_string(at);
+        return std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+    };
+    std::string pdf = "%PDF-1.7\n";
+    const std::size_t catalog = pdf.size();
+    pdf += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    const std::size_t pages = pdf.size();
+    pdf += "2 0 obj\n<< /Type /Pages /Kids [] /Count 0 >>\nendobj\n";
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 3\n0000000000 65535 f \n" + offset(catalog) + offset(pages);
+    pdf += "trailer\n<< /Size 3 /Root 1 0 R /ID [" + hex(id) + hex(id) + "]\n";
+    pdf += "/Encrypt << /Filter /Standard /V 5 /R 6 /Length 256 /P " + std::to_string(permissions);
+    pdf +=
+        " /O " + hex(O) + " /U " + hex(U) + " /OE " + hex(OE) + " /UE " + hex(UE) + " /Perms " + hex(perms);
+    pdf += " /StmF /StdCF /StrF /StdCF /CF << /StdCF << /AuthEvent /DocOpen /CFM /AESV3 /Length 32 >> >> >>";
+    pdf += " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// "" when `password` opens `holder` and gives `key`, with the owner's rights when `owner`.
+std::string checkPassword(const std::string& holder, const std::string& key, const std::string& password,
+                          bool owner) {
+    const char* which = owner ? "permissions password" : "open password";
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processMemoryFile("encryption", holder.data(), holder.size(), password.c_str());
+        if (pdf.getEncryptionKey() != key ||
+            (owner ? !pdf.ownerPasswordMatched() : !pdf.userPasswordMatched())) {
+            return std::string("its ") + which + " does not give its key";
+        }
+        return {};
+    } catch (const std::exception& e) {
+        return std::string("its ") + which + " does not open it: " + e.what();
+    }
+}
+
+} // namespace
+
+int aes256Permissions(bool extract, bool assemble, bool annotate, bool fillIn, bool modify,
+                      qpdf_r3_print_e print) {
+    // Bits are numbered from 1; 1 and 2 are always clear, and the rest set unless forbidden.
+    const auto bit = [](int n) { return 1 << (n - 1); };
+    int clear = bit(1) | bit(2);
+    if (!extract)
+        clear |= bit(5);
+    if (print == qpdf_r3p_none)
+        clear |= bit(3) | bit(12);
+    if (print == qpdf_r3p_low)
+        clear |= bit(12);
+    if (!assemble)
+        clear |= bit(11);
+    if (!annotate)
+        clear |= bit(6);
+    if (!fillIn)
+        clear |= bit(9);
+    if (!modify)
+        clear |= bit(4);
+    return ~clear;
+}
+
+FileKey encryptWithAes256(QPDFWriter& writer, const std::string& user, const std::string& owner,
+                          int permissions) {
+    // The same computation QPDFWriter makes for revision 6: a random key, and the password
+    // entries that lead to it (the first part of the file ID plays no part at this level).
+    std::string id(16, '\0');
+    QUtil::initializeWithRandomBytes(reinterpret_cast<unsigned char*>(id.data()), id.size());
+    std::string key, O, U, OE, UE, perms;
+    QPDF::compute_encryption_parameters_V5(user.c_str(), owner.c_str(), 5, 6, 32, permissions, true, id, key,
+                                           O, U, OE, UE, perms);
+    const std::string holder = keyHolder(permissions, id, O, U, OE, UE, perms);
+    {
+        QPDF keyed;
+        keyed.setSuppressWarnings(true);
+        keyed.setPasswordIsHexKey(true);
+        keyed.processMemoryFile("encryption", holder.data(), holder.size(), QUtil::hex_encode(key).c_str());
+        writer.copyEncryptionParameters(keyed);
+    }
+    auto check = [holder, key, user, owner] {
+        std::string problem = checkPassword(holder, key, user, false);
+        return problem.empty() ? checkPassword(holder, key, owner, true) : problem;
+    };
+    FileKey out{key, {}};
+    try {
+        out.check = std::async(std::launch::async, check).share();
+    } catch (const std::system_error&) {
+        out.check = std::async(std::launch::deferred, check).share(); // no thread to be had
+    }
+    return out;
+}
+
+} // namespace plait::pdf

@@ -1,7 +1,6 @@
 #include "CliServices.h"
 
 #include "engine/Results.h"
-#include "engine/Watched.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 
@@ -11,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <future>
 #include <optional>
 #include <ostream>
 #include <thread>
@@ -120,28 +120,30 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
     }
     cancelled_ = timedOut_ = false;
     InterruptHandlers handlers;
+    auto future = std::async(std::launch::async, [&engine] {
+        useSignalStack();
+        return engine.BuildPDF();
+    });
     if (window != nullptr) {
         window->progressTimerTick();
     }
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     std::optional<Clock::time_point> cancelledAt;
-    const auto tick = [&] {
+    while (future.wait_for(std::chrono::milliseconds(core::build::ProgressWindow::kTickMilliseconds)) !=
+           std::future_status::ready) {
         try {
             watch(engine, progress, start, cancelledAt);
         } catch (const std::bad_alloc&) {
             // The build runs the process up to its memory ceiling, and a status copy made here
             // meanwhile can fail: that tick is skipped, and the build reports the failure.
         }
-    };
-    // The build runs on this thread, the watch on one of its own (engine/Watched.h).
-    const std::string result =
-        engine::runWatched([&engine] { return engine.BuildPDF(); }, tick,
-                           std::chrono::milliseconds(core::build::ProgressWindow::kTickMilliseconds));
+    }
     if (!cancelledAt && progress.loaded()) {
         progress.tick(engine);
         drawProgress(progress, true);
     }
+    std::string result = future.get();
     cancelled_ = result == engine::kCancelledResult;
     return result;
 }

@@ -3,7 +3,6 @@
 
 #include "Channel.h"
 #include "ProcessLimits.h"
-#include "engine/Watched.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 #include "pdfengine/Retire.h"
@@ -12,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <new>
 #include <string>
@@ -114,6 +114,7 @@ int main(int argc, char** argv) {
         }
     }).detach();
 
+    auto future = std::async(std::launch::async, [&engine] { return engine.BuildPDF(); });
     std::string msg, bar, title;
     std::size_t warningsSent = 0;
     const auto relay = [&] {
@@ -129,19 +130,17 @@ int main(int argc, char** argv) {
             reply({'W', {warnings[warningsSent]}});
         }
     };
-    const auto tick = [&] {
+    while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
         try {
             relay();
         } catch (const std::bad_alloc&) {
             // The build runs the process up to its memory ceiling, and a status copy made here
             // meanwhile can fail: that relay is skipped, and the build reports the failure.
         }
-    };
-    // The build runs on this thread, the relay on one of its own (engine/Watched.h).
+    }
     std::string result;
     try {
-        result =
-            engine::runWatched([&engine] { return engine.BuildPDF(); }, tick, std::chrono::milliseconds(50));
+        result = future.get();
     } catch (const std::exception& e) {
         reply({'W', {std::string("The build failed: ") + e.what()}});
         result = "-4";

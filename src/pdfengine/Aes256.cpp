@@ -34,16 +34,11 @@ std::string keyHolder(int permissions, const std::string& id, const std::string&
     return pdf;
 }
 
-// "" when `password` opens `holder` and gives `key`, with the owner's rights when `owner`.
-std::string checkPassword(const std::string& holder, const std::string& key, const std::string& password,
-                          bool owner) {
-    const char* which = owner ? "permissions password" : "open password";
+// "" when `password` gives `key` as a reader derives it from the encryption dictionary.
+std::string checkPassword(const QPDF::EncryptionData& data, const std::string& key,
+                          const std::string& password, const char* which) {
     try {
-        QPDF pdf;
-        pdf.setSuppressWarnings(true);
-        pdf.processMemoryFile("encryption", holder.data(), holder.size(), password.c_str());
-        if (pdf.getEncryptionKey() != key ||
-            (owner ? !pdf.ownerPasswordMatched() : !pdf.userPasswordMatched())) {
+        if (QPDF::compute_encryption_key(password, data) != key) {
             return std::string("its ") + which + " does not give its key";
         }
         return {};
@@ -76,8 +71,7 @@ int aes256Permissions(bool extract, bool assemble, bool annotate, bool fillIn, b
     return ~clear;
 }
 
-FileKey encryptWithAes256(QPDFWriter& writer, const std::string& user, const std::string& owner,
-                          int permissions) {
+Aes256Setup prepareAes256(const std::string& user, const std::string& owner, int permissions) {
     // The same computation QPDFWriter makes for revision 6: a random key, and the password
     // entries that lead to it (the first part of the file ID plays no part at this level).
     std::string id(16, '\0');
@@ -85,25 +79,27 @@ FileKey encryptWithAes256(QPDFWriter& writer, const std::string& user, const std
     std::string key, O, U, OE, UE, perms;
     QPDF::compute_encryption_parameters_V5(user.c_str(), owner.c_str(), 5, 6, 32, permissions, true, id, key,
                                            O, U, OE, UE, perms);
-    const std::string holder = keyHolder(permissions, id, O, U, OE, UE, perms);
-    {
-        QPDF keyed;
-        keyed.setSuppressWarnings(true);
-        keyed.setPasswordIsHexKey(true);
-        keyed.processMemoryFile("encryption", holder.data(), holder.size(), QUtil::hex_encode(key).c_str());
-        writer.copyEncryptionParameters(keyed);
-    }
-    auto check = [holder, key, user, owner] {
-        std::string problem = checkPassword(holder, key, user, false);
-        return problem.empty() ? checkPassword(holder, key, owner, true) : problem;
+    Aes256Setup setup{{key, {}}, keyHolder(permissions, id, O, U, OE, UE, perms)};
+    auto check = [=] {
+        const QPDF::EncryptionData data(5, 6, 32, permissions, O, U, OE, UE, perms, id, true);
+        std::string problem = checkPassword(data, key, user, "open password");
+        return problem.empty() ? checkPassword(data, key, owner, "permissions password") : problem;
     };
-    FileKey out{key, {}};
     try {
-        out.check = std::async(std::launch::async, check).share();
+        setup.fileKey.check = std::async(std::launch::async, check).share();
     } catch (const std::system_error&) {
-        out.check = std::async(std::launch::deferred, check).share(); // no thread to be had
+        setup.fileKey.check = std::async(std::launch::deferred, check).share(); // no thread to be had
     }
-    return out;
+    return setup;
+}
+
+void encryptWithAes256(QPDFWriter& writer, const Aes256Setup& setup) {
+    QPDF keyed;
+    keyed.setSuppressWarnings(true);
+    keyed.setPasswordIsHexKey(true);
+    keyed.processMemoryFile("encryption", setup.holder.data(), setup.holder.size(),
+                            QUtil::hex_encode(setup.fileKey.key).c_str());
+    writer.copyEncryptionParameters(keyed);
 }
 
 } // namespace plait::pdf

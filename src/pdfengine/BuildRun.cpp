@@ -57,6 +57,8 @@ int BuildRun::build() {
         throw EngineError(BuildFailure::CannotCreateOutput, "", "no output file was given");
     }
     r.refuseOverwritingInput(r.job.outFile);
+    // The slow part of encrypting (the password hash of 256-bit AES) runs while the inputs are read.
+    r.security.emplace(r.job.security, r.job.writer.cipher);
     while (true) {
         std::optional<OutputFile> output(std::in_place, r.job.outFile);
         auto out = r.prepare();

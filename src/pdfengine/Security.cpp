@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <system_error>
 
 namespace plait::pdf {
 namespace {
@@ -22,6 +23,10 @@ std::string randomPassword() {
         out += alphabet[c % (sizeof(alphabet) - 1)];
     }
     return out;
+}
+
+qpdf_r3_print_e printLevel(const Security& s) {
+    return s.noPrint ? qpdf_r3p_none : (s.noDigital ? qpdf_r3p_low : qpdf_r3p_full);
 }
 
 // Passwords of the older levels are in PDFDocEncoding; the callers hand us UTF-8.
@@ -58,37 +63,57 @@ std::vector<std::string> passwordCandidates(const std::string& typed) {
     return out;
 }
 
-std::optional<FileKey> applySecurity(QPDFWriter& writer, const Security& s, WriterOptions::Cipher cipher,
-                                     std::vector<std::string>& notes) {
+SecurityPlan::SecurityPlan(const Security& s, WriterOptions::Cipher cipher)
+    : s_(s), cipher_(cipher), owner_(s.owner) {
+    if (!s.wanted()) {
+        return;
+    }
+    if (owner_.empty()) {
+        // An empty owner password opens the file with full rights for anyone, which would
+        // undo both the restrictions and the open password.
+        if (s.anyRestriction() || s.user.empty()) {
+            owner_ = randomPassword();
+            randomOwner_ = true;
+        } else {
+            owner_ = s.user;
+        }
+    }
+    if (cipher_ == WriterOptions::Cipher::Aes256) {
+        const int permissions =
+            aes256Permissions(!s.noCopy, !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel(s));
+        auto prepare = [user = s.user, owner = owner_, permissions] {
+            return prepareAes256(user, owner, permissions);
+        };
+        try {
+            aes256_ = std::async(std::launch::async, prepare).share();
+        } catch (const std::system_error&) {
+            aes256_ = std::async(std::launch::deferred, prepare).share(); // no thread to be had
+        }
+    }
+}
+
+std::optional<FileKey> SecurityPlan::apply(QPDFWriter& writer, std::vector<std::string>& notes) const {
+    const Security& s = s_;
     if (!s.wanted()) {
         return std::nullopt;
     }
-    std::string owner = s.owner;
-    const std::string& user = s.user;
-    if (owner.empty()) {
-        // An empty owner password opens the file with full rights for anyone, which would
-        // undo both the restrictions and the open password.
-        if (s.anyRestriction() || user.empty()) {
-            owner = randomPassword();
-            notes.push_back("No permissions password was given; a random one protects the restrictions");
-        } else {
-            owner = user;
-        }
+    if (randomOwner_) {
+        notes.push_back("No permissions password was given; a random one protects the restrictions");
     }
-
+    const std::string& owner = owner_;
+    const std::string& user = s.user;
     const bool print = !s.noPrint;
-    const qpdf_r3_print_e printLevel =
-        s.noPrint ? qpdf_r3p_none : (s.noDigital ? qpdf_r3p_low : qpdf_r3p_full);
 
-    switch (cipher) {
-    case WriterOptions::Cipher::Aes256:
-        return encryptWithAes256(
-            writer, user, owner,
-            aes256Permissions(!s.noCopy, !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel));
+    switch (cipher_) {
+    case WriterOptions::Cipher::Aes256: {
+        const Aes256Setup& setup = aes256_.get();
+        encryptWithAes256(writer, setup);
+        return setup.fileKey;
+    }
     case WriterOptions::Cipher::Aes128:
         writer.setR4EncryptionParametersInsecure(
             legacyPassword(user, notes).c_str(), legacyPassword(owner, notes).c_str(), true, !s.noCopy,
-            !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel, true, true);
+            !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel(s), true, true);
         return std::nullopt;
     case WriterOptions::Cipher::Standard:
         break;
@@ -96,7 +121,7 @@ std::optional<FileKey> applySecurity(QPDFWriter& writer, const Security& s, Writ
     if (s.encrypt128) {
         writer.setR3EncryptionParametersInsecure(
             legacyPassword(user, notes).c_str(), legacyPassword(owner, notes).c_str(), true, !s.noCopy,
-            !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel);
+            !s.noAssemble, !s.noAnnote, !s.noFillIn, !s.noChange, printLevel(s));
         return std::nullopt;
     }
     // 40-bit knows four permissions. The three finer ones fold into the coarser bit that
@@ -123,6 +148,11 @@ std::optional<FileKey> applySecurity(QPDFWriter& writer, const Security& s, Writ
                                              legacyPassword(owner, notes).c_str(), print, modify, !s.noCopy,
                                              annotate);
     return std::nullopt;
+}
+
+std::optional<FileKey> applySecurity(QPDFWriter& writer, const Security& security,
+                                     WriterOptions::Cipher cipher, std::vector<std::string>& notes) {
+    return SecurityPlan(security, cipher).apply(writer, notes);
 }
 
 } // namespace plait::pdf

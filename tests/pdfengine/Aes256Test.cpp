@@ -69,8 +69,9 @@ TEST(Aes256, TheFileOpensWithEachPasswordAndIsReadBackWithItsKey) {
     TempDir dir;
     const std::string path = dir.path("locked.pdf").string();
     const int permissions = aes256Permissions(false, true, true, true, true, qpdf_r3p_low);
-    FileKey key;
-    writeOnePage([&](QPDFWriter& w) { key = encryptWithAes256(w, "пароль", "owner", permissions); }, path);
+    const Aes256Setup setup = prepareAes256("пароль", "owner", permissions);
+    const FileKey& key = setup.fileKey;
+    writeOnePage([&](QPDFWriter& w) { encryptWithAes256(w, setup); }, path);
     EXPECT_EQ(key.check.get(), "");
 
     const std::string asUser = run("qpdf --show-encryption --password=пароль " + quote(path)).output;

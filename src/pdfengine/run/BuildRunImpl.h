@@ -134,8 +134,9 @@ struct BuildRun::Impl {
     bool undecodable = false;         // the writer met stream data that does not decode
     std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
-    std::vector<InputPages> inputPages; // where each input's pages start in the output
-    std::optional<FileKey> fileKey;     // of the output last set up for 256-bit AES
+    std::vector<InputPages> inputPages;   // where each input's pages start in the output
+    std::optional<SecurityPlan> security; // worked out when the build starts (see build())
+    std::optional<FileKey> fileKey;       // of the output last set up for 256-bit AES
 
     Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
         if (!hooks.status)

@@ -28,6 +28,13 @@ if [ ! -x "$minimal" ] || [ bench/engine/minimal_merge.cpp -nt "$minimal" ]; the
         $(pkg-config --cflags --libs libqpdf) -DPOINTERHOLDER_TRANSITION=4
 fi
 
+# The start-up floor: a program linked to libqpdf that does nothing (start_floor.cpp).
+floor="$data/start_floor"
+if [ ! -x "$floor" ] || [ bench/engine/start_floor.cpp -nt "$floor" ]; then
+    g++ -O2 -std=c++20 bench/engine/start_floor.cpp -o "$floor" \
+        $(pkg-config --cflags --libs libqpdf) -DPOINTERHOLDER_TRANSITION=4
+fi
+
 small=("$data"/small/*.pdf)
 large=("$data"/large/*.pdf)
 photos=("$data"/photos/*.jpg)
@@ -144,6 +151,7 @@ two=("${small[@]:0:2}")
 want startup && echo "== start-up and a two-file merge" && hf startup \
     "plait --help" "$(q "$plait" --help)" \
     "qpdf --version" "$(q qpdf --version)" \
+    "a program linked to libqpdf doing nothing" "$(q "$floor")" \
     "plait two-file merge" "$(q "$plait" build -q -o "$out/plait-two.pdf" "${two[@]}")" \
     "qpdf two-file merge" "$(q qpdf --empty --pages "${two[@]}" -- "$out/qpdf-two.pdf")" \
     "mutool two-file merge" "$(q mutool merge -o "$out/mutool-two.pdf" "${two[@]}")"

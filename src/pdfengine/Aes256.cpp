@@ -1,16 +1,16 @@
 #include "Aes256.h"
 
+#include "Background.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
 
-#include <system_error>
-
 namespace plait::pdf {
 namespace {
 
-// A PDF with no page whose trailer carries the encryption dictionary: what QPDFWriter copies
-// encryption from, and what the passwords are checked against.
+// A PDF with no page whose trailer carries the encryption dictionary, for QPDFWriter to copy
+// the encryption from.
 std::string keyHolder(int permissions, const std::string& id, const std::string& O, const std::string& U,
                       const std::string& OE, const std::string& UE, const std::string& perms) {
     const auto hex = [](const std::string& bytes) { return "<" + QUtil::hex_encode(bytes) + ">"; };
@@ -85,11 +85,7 @@ Aes256Setup prepareAes256(const std::string& user, const std::string& owner, int
         std::string problem = checkPassword(data, key, user, "open password");
         return problem.empty() ? checkPassword(data, key, owner, "permissions password") : problem;
     };
-    try {
-        setup.fileKey.check = std::async(std::launch::async, check).share();
-    } catch (const std::system_error&) {
-        setup.fileKey.check = std::async(std::launch::deferred, check).share(); // no thread to be had
-    }
+    setup.fileKey.check = inBackground(check);
     return setup;
 }
 

@@ -1,4 +1,5 @@
 #include "Security.h"
+#include "Background.h"
 #include "Scripts.h"
 #include "Text.h"
 
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <system_error>
 
 namespace plait::pdf {
 namespace {
@@ -84,11 +84,7 @@ SecurityPlan::SecurityPlan(const Security& s, WriterOptions::Cipher cipher)
         auto prepare = [user = s.user, owner = owner_, permissions] {
             return prepareAes256(user, owner, permissions);
         };
-        try {
-            aes256_ = std::async(std::launch::async, prepare).share();
-        } catch (const std::system_error&) {
-            aes256_ = std::async(std::launch::deferred, prepare).share(); // no thread to be had
-        }
+        aes256_ = inBackground(prepare);
     }
 }
 

@@ -1,12 +1,12 @@
 #include "TemporaryFile.h"
 
+#include "Background.h"
 #include "PendingOutputs.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -121,11 +121,7 @@ void TemporaryFile::startSync() {
         fail(Step::Write);
     }
     const int fd = ::fileno(file_);
-    try {
-        syncing_ = std::async(std::launch::async, [fd] { return ::fsync(fd) == 0 ? 0 : errno; });
-    } catch (const std::system_error&) {
-        // No thread to be had (the memory ceiling, say): finish() syncs on this one.
-    }
+    syncing_ = inBackground([fd] { return ::fsync(fd) == 0 ? 0 : errno; });
 }
 
 void TemporaryFile::finish() {

@@ -70,7 +70,7 @@ private:
 
     std::string path_;
     std::FILE* file_ = nullptr;
-    std::future<int> syncing_; // the sync startSync() started
+    std::shared_future<int> syncing_; // the sync startSync() started
 };
 
 } // namespace plait::pdf

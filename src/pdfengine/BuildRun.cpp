@@ -1,3 +1,4 @@
+#include "pdfengine/Heap.h"
 #include "pdfengine/run/BuildRunImpl.h"
 
 namespace plait::pdf {
@@ -51,6 +52,7 @@ BuildRun::BuildRun(const Job& job, RunHooks hooks) : impl_(std::make_unique<Impl
 BuildRun::~BuildRun() = default;
 
 int BuildRun::build() {
+    settleHeapThresholds();
     Impl& r = *impl_;
     r.resolveInputs();
     if (r.job.outFile.empty()) {

@@ -9,6 +9,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <goo/gfile.h>
 #include <poppler/Error.h>
 #include <poppler/GlobalParams.h>
 #include <poppler/PDFDoc.h>
@@ -18,13 +19,18 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace plait::pdf {
 namespace {
@@ -411,17 +417,99 @@ void initTextLibrary() {
     });
 }
 
+// The copy of the output that the search reads. It goes to a file with no name in the
+// temporary folder, so that its bytes sit in the system's file cache rather than in the
+// build's memory, however large the document; the file vanishes with its descriptor, whatever
+// ends the build. Where no such file can be made or written (a full disk, a file system without
+// unnamed files), the copy is kept in memory instead.
+class SearchCopy {
+public:
+    explicit SearchCopy(QPDF& pdf) {
+        if (!toFile(pdf)) {
+            QPDFWriter writer(pdf);
+            setUp(writer);
+            writer.setOutputMemory();
+            writer.write();
+            memory_ = writer.getBufferSharedPointer();
+        }
+    }
+    ~SearchCopy() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    SearchCopy(const SearchCopy&) = delete;
+    SearchCopy& operator=(const SearchCopy&) = delete;
+
+    // A stream of its own over the copy, for one reader; the copy outlives it.
+    BaseStream* stream() const {
+        if (file_)
+            return new FileStream(file_.get(), 0, false, file_->size(), Object(objNull));
+        auto* data = reinterpret_cast<char*>(const_cast<unsigned char*>(memory_->getBuffer()));
+        return new MemStream(data, 0, static_cast<Goffset>(memory_->getSize()), Object(objNull));
+    }
+
+private:
+    static void setUp(QPDFWriter& writer) {
+        writer.setPreserveEncryption(false);
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.registerProgressReporter(
+            std::make_shared<QPDFWriter::FunctionProgressReporter>([](int) { checkCancel(); }));
+    }
+
+    bool toFile(QPDF& pdf) {
+        std::error_code ec;
+        const auto dir = std::filesystem::temp_directory_path(ec);
+        if (ec)
+            return false;
+        fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_ < 0)
+            return false;
+        const int writing = duplicate();
+        FILE* out = writing < 0 ? nullptr : ::fdopen(writing, "wb");
+        if (!out) {
+            if (writing >= 0)
+                ::close(writing);
+            return false;
+        }
+        bool written = false;
+        try {
+            QPDFWriter writer(pdf);
+            setUp(writer);
+            writer.setOutputFile("the copy searched for text", out, false);
+            writer.write();
+            written = std::fflush(out) == 0 && !std::ferror(out);
+        } catch (const std::exception&) {
+            // The disk refused the copy: it is made in memory instead (a writer that fails for
+            // another reason fails there too, and the build hears of it). A cancel is not one of
+            // these and ends the search.
+        } catch (...) {
+            std::fclose(out);
+            throw;
+        }
+        written = std::fclose(out) == 0 && written;
+        if (written)
+            file_ = GooFile::open(duplicate());
+        return file_ != nullptr;
+    }
+
+    // Every descriptor of the file closes on exec: a program started meanwhile does not keep it.
+    int duplicate() const { return ::fcntl(fd_, F_DUPFD_CLOEXEC, 0); }
+
+    int fd_ = -1;
+    std::unique_ptr<GooFile> file_;
+    std::shared_ptr<Buffer> memory_;
+};
+
 // Laying a page's text out is most of the work, so the pages are shared among workers, one per
 // core (at most four), each with a document of its own over the same bytes; pages are handed
 // out a few at a time and each page's matches are kept at its own place, so the result does not
 // depend on which worker took which page. Only the text of the page a worker is on is held.
 // Returns false when the bytes cannot be read as a PDF.
-bool searchPages(const Buffer& bytes, const std::string& find, const std::vector<PageFrame>& frames,
+bool searchPages(const SearchCopy& copy, const std::string& find, const std::vector<PageFrame>& frames,
                  std::vector<std::vector<Quad>>& found) {
     initTextLibrary();
     const std::u32string needle = decodeUtf8(find);
-    auto* data = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes.getBuffer()));
-    const auto size = static_cast<Goffset>(bytes.getSize());
     const std::size_t pages = frames.size();
     found.assign(pages, {});
 
@@ -437,7 +525,7 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
         try {
             CancelScope scope(cancelled);
             // The document reads the copy; the copy outlives it.
-            PDFDoc doc(new MemStream(data, 0, size, Object(objNull)));
+            PDFDoc doc(copy.stream());
             if (!doc.isOk()) {
                 unreadable = true;
                 return;
@@ -473,30 +561,18 @@ bool searchPages(const Buffer& bytes, const std::string& find, const std::vector
     return !unreadable;
 }
 
-// Where the text shows: a copy of the output is written to memory (unencrypted, its streams
-// passed on as they are: the text library decodes them itself, and decoding and compressing
-// them again would cost more than the search) and laid out page by page as a reader does.
-// The writer goes before the search, since it keeps the room it wrote into. Returns false when
-// the copy could not be read back.
+// Where the text shows: a copy of the output (unencrypted, its streams passed on as they are:
+// the text library decodes them itself, and decoding and compressing them again would cost
+// more than the search) is laid out page by page as a reader does. Returns false when the copy
+// could not be read back.
 bool findText(QPDF& pdf, const std::string& find, std::vector<std::vector<Quad>>& found) {
-    std::shared_ptr<Buffer> copy;
-    {
-        QPDFWriter writer(pdf);
-        writer.setOutputMemory();
-        writer.setPreserveEncryption(false);
-        writer.setDecodeLevel(qpdf_dl_none);
-        writer.setCompressStreams(false);
-        writer.registerProgressReporter(
-            std::make_shared<QPDFWriter::FunctionProgressReporter>([](int) { checkCancel(); }));
-        writer.write();
-        copy = writer.getBufferSharedPointer();
-    }
+    const SearchCopy copy(pdf);
     std::vector<PageFrame> frames;
     for (QPDFObjectHandle page : pdf.getAllPages()) {
         QPDFPageObjectHelper helper(page);
         frames.push_back({visibleBox(helper), rotationOf(helper)});
     }
-    return searchPages(*copy, find, frames, found);
+    return searchPages(copy, find, frames, found);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <regex>
 #include <set>
 #include <tuple>
@@ -102,6 +103,25 @@ TEST(TextMarking, HighlightCoversTheWordsWhereTheyShowAndOnlyThere) {
     EXPECT_NEAR(h - q.y1, std::min(ws[0].second.y0, ws[1].second.y0), 1.5);
     EXPECT_NEAR(h - q.y0, std::max(ws[0].second.y1, ws[1].second.y1), 1.5);
     EXPECT_TRUE(run("qpdf --check " + quote(m.out)).exitCode == 0);
+}
+
+// The copy the search reads is a file with no name in the temporary folder, so nothing is left
+// there; with no usable temporary folder the search still runs, on a copy held in memory.
+TEST(TextMarking, TheSearchLeavesNothingBehindAndNeedsNoTemporaryFolder) {
+    TempDir tmp;
+    const fs::path scratch = tmp.path("scratch");
+    fs::create_directory(scratch);
+    const char* before = std::getenv("TMPDIR");
+    const std::string saved = before ? before : "";
+    for (const fs::path& folder : {scratch, tmp.path("missing")}) {
+        MarkingBuild m;
+        ::setenv("TMPDIR", folder.c_str(), 1);
+        QPDF& pdf = m.call("setString", {"body 2"}).run();
+        before ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+        EXPECT_EQ(annotsOf(pdf, 1).size(), 1u) << folder;
+        EXPECT_TRUE(annotsOf(pdf, 0).empty()) << folder;
+        EXPECT_TRUE(fs::is_empty(scratch));
+    }
 }
 
 TEST(TextMarking, EveryOccurrenceIsMarkedCaseSensitively) {

@@ -42,7 +42,7 @@ q() { printf '%q ' "$@"; }
 
 runs=${RUNS:-5}
 # SECTIONS="small large encrypt photos memory one numbers text startup" (the default) picks what
-# to run.
+# to run; "paired" adds the goal rows as paired rounds (ROUNDS of them, 20 unless set).
 sections=" ${SECTIONS:-small large encrypt photos memory one numbers text startup} "
 want() { [[ $sections == *" $1 "* ]]; }
 # hf SECTION NAME COMMAND [NAME COMMAND ...]: one hyperfine run, commands side by side.
@@ -155,6 +155,31 @@ want startup && echo "== start-up and a two-file merge" && hf startup \
     "plait two-file merge" "$(q "$plait" build -q -o "$out/plait-two.pdf" "${two[@]}")" \
     "qpdf two-file merge" "$(q qpdf --empty --pages "${two[@]}" -- "$out/qpdf-two.pdf")" \
     "mutool two-file merge" "$(q mutool merge -o "$out/mutool-two.pdf" "${two[@]}")"
+
+# The goal rows again, each as paired rounds (paired.py): plait's time over the peer's within
+# each round, for a machine whose speed drifts (not in the default SECTIONS).
+pair() { # NAME PLAIT_ARGS PEER_NAME PEER_COMMAND
+    args=("plait" "$(q "$plait") $2")
+    [[ -n $before ]] && args+=("plait before" "$(q "$before") $2")
+    echo "== $1 (paired rounds)"
+    python3 bench/engine/paired.py "${ROUNDS:-20}" "$3" "$4" "${args[@]}"
+}
+if want paired; then
+    pair "rewrite" "build -q --settings $(q "$nokeep") -o $(q "$out/plait-one.pdf") $(q "$one")" \
+        "qpdf" "$(q qpdf "$one" "$out/qpdf-one.pdf")"
+    pair "128-bit RC4" "build -q --settings $(q "$enc") -o $(q "$out/plait-enc.pdf") $(q "$one")" \
+        "qpdf" "$(q qpdf --allow-weak-crypto --encrypt user owner 128 --use-aes=n -- "$one" "$out/qpdf-enc.pdf")"
+    pair "AES-256" "build -q --settings $(q "$aes") -o $(q "$out/plait-aes.pdf") $(q "$one")" \
+        "qpdf" "$(q qpdf --encrypt user owner 256 -- "$one" "$out/qpdf-aes.pdf")"
+    pair "page numbers" "build -q --settings $(q "$numbers") -o $(q "$out/plait-numbers.pdf") $(q "$one")" \
+        "qpdf --overlay" "$(q qpdf "$one" --overlay "$data/text/numbers.pdf" -- "$out/qpdf-numbers.pdf")"
+    pair "highlight, 1 match" "build -q --settings $(q "$hl1") -o $(q "$out/plait-hl1.pdf") $(q "$words")" \
+        "PyMuPDF" "$(q /usr/bin/python3 "$peer" "$words" "$out/peer-hl1.pdf" "quantum marmalade")"
+    pair "highlight, 10,182 matches" "build -q --settings $(q "$hlmany") -o $(q "$out/plait-hl2.pdf") $(q "$words")" \
+        "PyMuPDF" "$(q /usr/bin/python3 "$peer" "$words" "$out/peer-hl2.pdf" ledger)"
+    pair "two-file merge" "build -q -o $(q "$out/plait-two.pdf") $(q "${two[@]}")" \
+        "qpdf" "$(q qpdf --empty --pages "${two[@]}" -- "$out/qpdf-two.pdf")"
+fi
 
 want memory || exit 0
 echo "== peak memory (maximum resident set, kB)"

@@ -191,10 +191,13 @@ TEST(CancelChecks, TextMarkingOfAHugeTextStopsWhenCancelled) {
     TextMarking marking;
     marking.find = "word";
     std::vector<std::string> notes;
+    const auto openFiles = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+    const auto before = openFiles();
     {
         AlwaysCancelled cancel;
         EXPECT_THROW(applyTextMarking(pdf, marking, notes), BuildCancelled);
     }
+    EXPECT_EQ(openFiles(), before) << "the copy searched for the text is let go";
     // Outside a build nothing asks to stop, and the same marking runs to the end.
     EXPECT_GT(applyTextMarking(pdf, marking, notes), 0);
 }

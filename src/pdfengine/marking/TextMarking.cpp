@@ -433,10 +433,6 @@ public:
             memory_ = writer.getBufferSharedPointer();
         }
     }
-    ~SearchCopy() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
     SearchCopy(const SearchCopy&) = delete;
     SearchCopy& operator=(const SearchCopy&) = delete;
 
@@ -462,8 +458,8 @@ private:
         const auto dir = std::filesystem::temp_directory_path(ec);
         if (ec)
             return false;
-        fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ < 0)
+        fd_.fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd_.fd < 0)
             return false;
         const int writing = duplicate();
         FILE* out = writing < 0 ? nullptr : ::fdopen(writing, "wb");
@@ -494,9 +490,21 @@ private:
     }
 
     // Every descriptor of the file closes on exec: a program started meanwhile does not keep it.
-    int duplicate() const { return ::fcntl(fd_, F_DUPFD_CLOEXEC, 0); }
+    int duplicate() const { return ::fcntl(fd_.fd, F_DUPFD_CLOEXEC, 0); }
 
-    int fd_ = -1;
+    // Closed however the copy ends, a failed or cancelled write included.
+    struct Descriptor {
+        int fd = -1;
+        Descriptor() = default;
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        ~Descriptor() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+
+    Descriptor fd_;
     std::unique_ptr<GooFile> file_;
     std::shared_ptr<Buffer> memory_;
 };

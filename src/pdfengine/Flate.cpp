@@ -56,25 +56,27 @@ libdeflate_compressor* compressor(std::size_t size) {
 
 } // namespace
 
-std::optional<std::string> inflateWhole(QOH stream, std::size_t limit) {
+std::shared_ptr<Buffer> rawFlate(QOH stream) {
     if (!stream.isStream()) {
-        return std::nullopt;
+        return nullptr;
     }
     QOH dict = stream.getDict();
     if (!isFlate(dict.getKey("/Filter")) || !noParameters(dict.getKey("/DecodeParms"))) {
-        return std::nullopt;
+        return nullptr;
     }
+    try {
+        return stream.getRawStreamData();
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+std::optional<std::string> inflateRaw(const Buffer& raw, std::size_t limit) {
     libdeflate_decompressor* d = decompressor();
     if (d == nullptr) {
         return std::nullopt;
     }
-    std::shared_ptr<Buffer> raw;
-    try {
-        raw = stream.getRawStreamData();
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    const std::size_t in = raw->getSize();
+    const std::size_t in = raw.getSize();
     // Page content shrinks about fourfold; the buffer grows until the data fits.
     std::size_t room = std::min(limit, std::max<std::size_t>(4096, in * 8));
     while (true) {
@@ -82,7 +84,7 @@ std::optional<std::string> inflateWhole(QOH stream, std::size_t limit) {
         const auto out = std::make_unique_for_overwrite<char[]>(room);
         std::size_t used = 0, made = 0;
         const libdeflate_result r =
-            libdeflate_zlib_decompress_ex(d, raw->getBuffer(), in, out.get(), room, &used, &made);
+            libdeflate_zlib_decompress_ex(d, raw.getBuffer(), in, out.get(), room, &used, &made);
         if (r == LIBDEFLATE_SUCCESS && used == in) {
             return std::string(out.get(), made);
         }
@@ -91,6 +93,14 @@ std::optional<std::string> inflateWhole(QOH stream, std::size_t limit) {
         }
         room = room > limit / 4 ? limit : room * 4;
     }
+}
+
+std::optional<std::string> inflateWhole(QOH stream, std::size_t limit) {
+    const std::shared_ptr<Buffer> raw = rawFlate(stream);
+    if (!raw) {
+        return std::nullopt;
+    }
+    return inflateRaw(*raw, limit);
 }
 
 QOH newFlateStream(QPDF& pdf, std::string_view data) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +21,12 @@ namespace plait::pdf {
 // stream, or when reading its data fails: decode that one with qpdf, which also says what is
 // wrong with it.
 std::optional<std::string> inflateWhole(QPDFObjectHandle stream, std::size_t limit);
+
+// The two halves of inflateWhole, for decoding on another thread: the stored bytes of a stream
+// that inflateWhole would decode (read from its document, on the document's thread), and their
+// decoding, which touches no document and may run on any thread.
+std::shared_ptr<Buffer> rawFlate(QPDFObjectHandle stream);
+std::optional<std::string> inflateRaw(const Buffer& raw, std::size_t limit);
 
 // A new stream of `pdf` holding `data` compressed with /FlateDecode.
 QPDFObjectHandle newFlateStream(QPDF& pdf, std::string_view data);

@@ -7,10 +7,16 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace plait::pdf::geometry {
@@ -237,8 +243,96 @@ StateBalance countStates(QPDFPageObjectHelper page, std::size_t mostBytes) {
     return scanStates(content.bytes);
 }
 
+namespace {
+
+// The stored content of the pages counted together is held at once up to this much; the pages
+// past it are counted one by one.
+constexpr std::size_t kMostHeldBytes = std::size_t(64) << 20;
+
+// The stored bytes of each of the page's content streams when all are plain Flate.
+std::vector<std::shared_ptr<Buffer>> storedFlate(QPDFPageObjectHelper page) {
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams =
+        contents.isArray() ? contents.getArrayAsVector() : std::vector<QPDFObjectHandle>{contents};
+    std::vector<std::shared_ptr<Buffer>> stored;
+    for (auto& stream : streams) {
+        std::shared_ptr<Buffer> raw = rawFlate(stream);
+        if (!raw)
+            return {};
+        stored.push_back(std::move(raw));
+    }
+    return stored;
+}
+
+// Decodes as flateContents does: one stream as it is, several joined by line ends.
+std::optional<std::string> inflateAll(const std::vector<std::shared_ptr<Buffer>>& stored, std::size_t most) {
+    if (stored.size() == 1)
+        return inflateRaw(*stored.front(), most);
+    std::string all;
+    for (const auto& raw : stored) {
+        std::optional<std::string> decoded = inflateRaw(*raw, most - all.size());
+        if (!decoded || decoded->size() >= most - all.size())
+            return std::nullopt;
+        all += *decoded;
+        all += '\n';
+    }
+    return all;
+}
+
+} // namespace
+
+std::vector<StateBalance> countStates(const std::vector<QPDFPageObjectHelper>& pages) {
+    const std::size_t n = pages.size();
+    std::vector<StateBalance> counts(n);
+    std::vector<std::vector<std::shared_ptr<Buffer>>> stored(n);
+    std::size_t held = 0;
+    for (std::size_t i = 0; i < n && held < kMostHeldBytes; ++i) {
+        stored[i] = storedFlate(pages[i]);
+        for (const auto& raw : stored[i])
+            held += raw->getSize();
+    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = std::clamp<std::size_t>((n + 15) / 16, 1, std::min(cores, 4u));
+    const std::size_t share = kMostContentBytes / workers;
+    std::vector<char> counted(n, 0);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < n; i = next++) {
+            if (stored[i].empty())
+                continue; // not plain Flate, or past what is held at once
+            try {
+                if (std::optional<std::string> decoded = inflateAll(stored[i], share)) {
+                    counts[i] = scanStates(*decoded);
+                    counted[i] = 1;
+                }
+            } catch (const std::bad_alloc&) {
+                // Counted again below, on its own.
+            }
+            stored[i].clear();
+        }
+    };
+    std::vector<std::thread> helpers;
+    try {
+        for (std::size_t w = 1; w < workers; ++w)
+            helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // No thread to be had (under the memory ceiling, say): fewer hands do the same work.
+    }
+    work();
+    for (auto& t : helpers)
+        t.join();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!counted[i])
+            counts[i] = countStates(pages[i]);
+    }
+    return counts;
+}
+
 StateBalance balanceContents(QPDFPageObjectHelper page) {
-    const StateBalance found = countStates(page);
+    return balanceContents(page, countStates(page));
+}
+
+StateBalance balanceContents(QPDFPageObjectHelper page, StateBalance found) {
     if (found.balanced()) {
         return found;
     }

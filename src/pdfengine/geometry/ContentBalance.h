@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 namespace plait::pdf::geometry {
 
@@ -28,11 +29,21 @@ inline constexpr std::size_t kMostContentBytes = std::size_t(256) << 20;
 // decodes to more than `mostBytes`, counts as balanced.
 StateBalance countStates(QPDFPageObjectHelper page, std::size_t mostBytes = kMostContentBytes);
 
+// countStates for many pages at once, one result per page in their order, the same as page by
+// page. The content is read from the document on the calling thread (a document is not shared
+// between threads); what is plain Flate is decoded and scanned on up to four cores, each with
+// its share of the same bound on decoded bytes, and a page that does not fit that share is
+// counted again on its own.
+std::vector<StateBalance> countStates(const std::vector<QPDFPageObjectHelper>& pages);
+
 // Makes the page's content restore everything it saves, so what is drawn before or after it
 // lands where it was placed. Left-open saves are closed by one small stream appended to the
 // page; restores with nothing to restore are dropped, which rewrites the content as one stream
 // (readers ignore such a restore, so the page looks as it did). A balanced page is not touched.
 // Returns what was found.
 StateBalance balanceContents(QPDFPageObjectHelper page);
+
+// The same, with what countStates found on the page.
+StateBalance balanceContents(QPDFPageObjectHelper page, StateBalance found);
 
 } // namespace plait::pdf::geometry

@@ -452,12 +452,17 @@ void Canvas::paint() {
         touched.insert(i);
     for (auto& [i, _] : under_)
         touched.insert(i);
+    std::erase_if(touched, [&](int i) { return i < 0 || static_cast<std::size_t>(i) >= pages.size(); });
+    // Marks go in the page's default space, whatever its content leaves saved or restores: the
+    // pages' saves and restores are counted first, all together.
+    std::vector<QPDFPageObjectHelper> marked;
+    for (int i : touched)
+        marked.push_back(pages[static_cast<std::size_t>(i)]);
+    const std::vector<geometry::StateBalance> balances = geometry::countStates(marked);
+    std::size_t k = 0;
     for (int i : touched) {
-        if (i < 0 || static_cast<std::size_t>(i) >= pages.size())
-            continue;
         QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(i)];
-        // Marks go in the page's default space, whatever its content leaves saved or restores.
-        geometry::balanceContents(page);
+        geometry::balanceContents(page, balances[k++]);
         const PageFrame frame = pageFrame(page.getObjectHandle());
         // The page's own resources may be shared with other pages or inherited: the page
         // gets its own copy of the dictionaries it adds a name to.

@@ -150,6 +150,37 @@ TEST(ContentBalance, ContentInSeveralStreamsCountsAsOne) {
     EXPECT_TRUE(countStates(page({flate("q q q"), broken})).balanced());
 }
 
+// Many pages counted together, their content decoded on several threads, give what each page
+// gives alone, whatever its content is made of.
+TEST(ContentBalance, PagesCountedTogetherGiveWhatEachGivesAlone) {
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle broken = pdf.newStream();
+    broken.replaceStreamData("x\x9c garbage", QPDFObjectHandle::newName("/FlateDecode"),
+                             QPDFObjectHandle::newNull());
+    std::vector<QPDFPageObjectHelper> pages;
+    for (int round = 0; round < 12; ++round) {
+        const std::string n = std::to_string(round);
+        pages.push_back(pageWith(pdf, {flateStream(pdf, "q " + n + " 0 0 1 0 0 cm Q")}));
+        pages.push_back(pageWith(pdf, {flateStream(pdf, "q (Q) Tj q " + n + " w")}));
+        pages.push_back(pageWith(pdf, {flateStream(pdf, "Q Q q Q"), flateStream(pdf, "q")}));
+        pages.push_back(pageWith(pdf, {pdf.newStream("q q " + n + " w Q")}));
+        pages.push_back(pageWith(pdf, {flateStream(pdf, "q q"), pdf.newStream("Q Q Q")}));
+        pages.push_back(pageWith(pdf, {flateStream(pdf, "q q q"), broken}));
+    }
+    const std::vector<geometry::StateBalance> together = countStates(pages);
+    ASSERT_EQ(together.size(), pages.size());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        const auto alone = countStates(pages[i]);
+        EXPECT_EQ(together[i].open, alone.open) << "page " << i;
+        EXPECT_EQ(together[i].extra, alone.extra) << "page " << i;
+    }
+    EXPECT_EQ(together[1].open, 2);
+    EXPECT_EQ(together[2].extra, 2);
+    EXPECT_EQ(together[4].extra, 1);
+    EXPECT_TRUE(countStates(std::vector<QPDFPageObjectHelper>{}).empty());
+}
+
 // Content that decodes to more than the limit is not held: it counts as unreadable, however it
 // is compressed and however many streams it is in.
 TEST(ContentBalance, ContentPastTheLimitIsNotRead) {

@@ -1,5 +1,6 @@
 #include "Soundness.h"
 
+#include "FileSource.h"
 #include "Retire.h"
 
 #include <qpdf/Pipeline.hh>
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <set>
 
 namespace plait::pdf {
@@ -327,15 +329,18 @@ std::string checkWrittenPdf(const std::string& path, std::size_t pages, const st
         ~Retiring() { retire(std::move(doc)); }
     } retiring{doc};
     QPDF& pdf = *doc;
+    // Read as the inputs are (FileSource.h): qpdf's own file source seeks with a system call
+    // for nearly every token, a few hundred of them for even a small file.
+    const auto source = [&] { return std::make_shared<FileSource>(path, std::make_shared<OpenFiles>(1)); };
     try {
         pdf.setSuppressWarnings(true);
         pdf.setAttemptRecovery(false);
         try {
             if (!fileKey.empty()) {
                 pdf.setPasswordIsHexKey(true);
-                pdf.processFile(path.c_str(), QUtil::hex_encode(fileKey).c_str());
+                pdf.processInputSource(source(), QUtil::hex_encode(fileKey).c_str());
             } else {
-                pdf.processFile(path.c_str(), password.empty() ? nullptr : password.c_str());
+                pdf.processInputSource(source(), password.empty() ? nullptr : password.c_str());
             }
         } catch (const QPDFExc& e) {
             // The older encryption levels store the password in PDFDocEncoding.
@@ -344,7 +349,7 @@ std::string checkWrittenPdf(const std::string& path, std::size_t pages, const st
                 legacy == password) {
                 throw;
             }
-            pdf.processFile(path.c_str(), legacy.c_str());
+            pdf.processInputSource(source(), legacy.c_str());
         }
         QOH size = pdf.getTrailer().getKey("/Size");
         if (!size.isInteger() || size.getIntValue() < 1) {

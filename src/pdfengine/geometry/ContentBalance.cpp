@@ -15,7 +15,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -312,10 +311,11 @@ std::vector<StateBalance> countStates(const std::vector<QPDFPageObjectHelper>& p
         }
     };
     std::vector<std::thread> helpers;
+    helpers.reserve(workers - 1);
     try {
         for (std::size_t w = 1; w < workers; ++w)
             helpers.emplace_back(work);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
         // No thread to be had (under the memory ceiling, say): fewer hands do the same work.
     }
     work();

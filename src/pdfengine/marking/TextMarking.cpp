@@ -559,8 +559,14 @@ bool searchPages(const SearchCopy& copy, const std::string& find, const std::vec
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t workers = std::clamp<std::size_t>((pages + 15) / 16, 1, std::min(cores, 4u));
     std::vector<std::thread> helpers;
-    for (std::size_t w = 1; w < workers; ++w)
-        helpers.emplace_back(work);
+    helpers.reserve(workers - 1);
+    try {
+        for (std::size_t w = 1; w < workers; ++w)
+            helpers.emplace_back(work);
+    } catch (const std::exception&) {
+        // No thread to be had (under the memory ceiling, say): the workers started share the
+        // pages, and the ones already running are waited for.
+    }
     work();
     for (auto& t : helpers)
         t.join();

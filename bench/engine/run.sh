@@ -42,7 +42,8 @@ q() { printf '%q ' "$@"; }
 
 runs=${RUNS:-5}
 # SECTIONS="small large encrypt photos memory one numbers text startup" (the default) picks what
-# to run; "paired" adds the goal rows as paired rounds (ROUNDS of them, 20 unless set).
+# to run; "paired" adds the goal rows as paired rounds (ROUNDS of them, 20 unless set), and
+# "instructions" counts them with valgrind.
 sections=" ${SECTIONS:-small large encrypt photos memory one numbers text startup} "
 want() { [[ $sections == *" $1 "* ]]; }
 # hf SECTION NAME COMMAND [NAME COMMAND ...]: one hyperfine run, commands side by side.
@@ -179,6 +180,35 @@ if want paired; then
         "PyMuPDF" "$(q /usr/bin/python3 "$peer" "$words" "$out/peer-hl2.pdf" ledger)"
     pair "two-file merge" "build -q -o $(q "$out/plait-two.pdf") $(q "${two[@]}")" \
         "qpdf" "$(q qpdf --empty --pages "${two[@]}" -- "$out/qpdf-two.pdf")"
+fi
+
+# The goal rows counted in instructions (valgrind's callgrind, every thread of the process),
+# which the machine's speed does not move (not in the default SECTIONS).
+instructions() { valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 > /dev/null |
+    sed -n 's/.*Collected : //p'; }
+count() { # NAME PLAIT_ARGS... -- PEER_COMMAND...
+    local name=$1 plaitArgs=() mine theirs
+    shift
+    while [[ $1 != -- ]]; do plaitArgs+=("$1"); shift; done
+    shift
+    mine=$(instructions "$plait" "${plaitArgs[@]}")
+    theirs=$(instructions "$@")
+    echo "| $name | $mine | $theirs | $(awk -v a="$mine" -v b="$theirs" 'BEGIN { printf "%.3f", a / b }') |"
+}
+if want instructions; then
+    echo "== instructions (callgrind)"
+    echo "| Job | plait | peer | ratio |"
+    echo "|---|---:|---:|---:|"
+    count "rewrite (qpdf)" build -q --settings "$nokeep" -o "$out/plait-one.pdf" "$one" -- \
+        qpdf "$one" "$out/qpdf-one.pdf"
+    count "128-bit RC4 (qpdf)" build -q --settings "$enc" -o "$out/plait-enc.pdf" "$one" -- \
+        qpdf --allow-weak-crypto --encrypt user owner 128 --use-aes=n -- "$one" "$out/qpdf-enc.pdf"
+    count "AES-256 (qpdf)" build -q --settings "$aes" -o "$out/plait-aes.pdf" "$one" -- \
+        qpdf --encrypt user owner 256 -- "$one" "$out/qpdf-aes.pdf"
+    count "page numbers (qpdf --overlay)" build -q --settings "$numbers" -o "$out/plait-numbers.pdf" "$one" -- \
+        qpdf "$one" --overlay "$data/text/numbers.pdf" -- "$out/qpdf-numbers.pdf"
+    count "two-file merge (qpdf)" build -q -o "$out/plait-two.pdf" "${two[@]}" -- \
+        qpdf --empty --pages "${two[@]}" -- "$out/qpdf-two.pdf"
 fi
 
 want memory || exit 0

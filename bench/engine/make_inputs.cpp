@@ -170,6 +170,8 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "large");
     fs::create_directories(dir / "photos");
     fs::create_directories(dir / "text");
+    fs::create_directories(dir / "outline");
+    fs::create_directories(dir / "stamp");
     writeWordsPdf(dir / "text" / "words.pdf", 1000);
     writeNumbersPdf(dir / "text" / "numbers.pdf", 1000);
     char name[64];
@@ -181,6 +183,13 @@ int main(int argc, char** argv) {
         std::snprintf(name, sizeof name, "book%02d.pdf", i);
         writePdf(dir / "large" / name, 1000, 100, static_cast<unsigned>(1000 + i));
     }
+    // Three ten-page PDFs of eight bookmarks each: a merge that keeps a 24-entry outline.
+    for (int i = 0; i < 3; ++i) {
+        std::snprintf(name, sizeof name, "part%d.pdf", i);
+        writePdf(dir / "outline" / name, 10, 8, static_cast<unsigned>(2000 + i));
+    }
+    // One page laid over every page of another (overlay and repeat).
+    writePdf(dir / "stamp" / "stamp.pdf", 1, 0, 3000);
     for (int i = 0; i < 200; ++i) {
         std::snprintf(name, sizeof name, "photo%03d.jpg", i);
         writeJpeg(dir / "photos" / name, static_cast<unsigned>(i));

@@ -15,7 +15,7 @@ data=$(realpath "$data")
 out="$data/out"
 mkdir -p "$out"
 
-if [ ! -f "$data/text/numbers.pdf" ]; then
+if [ ! -f "$data/text/numbers.pdf" ] || [ ! -f "$data/stamp/stamp.pdf" ]; then
     g++ -O2 -std=c++20 bench/engine/make_inputs.cpp -o "$data/make_inputs" \
         $(pkg-config --cflags --libs libqpdf libjpeg) -DPOINTERHOLDER_TRANSITION=4
     "$data/make_inputs" "$data"
@@ -41,10 +41,10 @@ photos=("$data"/photos/*.jpg)
 q() { printf '%q ' "$@"; }
 
 runs=${RUNS:-5}
-# SECTIONS="small large encrypt photos memory one numbers text startup" (the default) picks what
-# to run; "paired" adds the goal rows as paired rounds (ROUNDS of them, 20 unless set), and
-# "instructions" counts them with valgrind.
-sections=" ${SECTIONS:-small large encrypt photos memory one numbers text startup} "
+# SECTIONS="small large encrypt photos memory one numbers text startup outline overlay" (the
+# default) picks what to run; "paired" adds the goal rows as paired rounds (ROUNDS of them, 20
+# unless set), and "instructions" counts them with valgrind.
+sections=" ${SECTIONS:-small large encrypt photos memory one numbers text startup outline overlay} "
 want() { [[ $sections == *" $1 "* ]]; }
 # hf SECTION NAME COMMAND [NAME COMMAND ...]: one hyperfine run, commands side by side.
 # With PLAIT_BEFORE=BUILD_DIR (an older Release build), every plait command is also run with
@@ -149,6 +149,21 @@ want numbers && echo "== page numbers on a thousand-page PDF" && hf numbers \
     "qpdf rewrite" "$(q qpdf "$one" "$out/qpdf-one.pdf")"
 
 two=("${small[@]:0:2}")
+parts=("$data"/outline/*.pdf)
+want outline && echo "== three ten-page PDFs keeping their 24-entry outline" && hf outline \
+    "plait" "$(q "$plait" build -q -o "$out/plait-parts.pdf" "${parts[@]}")" \
+    "qpdf (the outline is lost)" "$(q qpdf --empty --pages "${parts[@]}" -- "$out/qpdf-parts.pdf")" \
+    "mutool" "$(q mutool merge -o "$out/mutool-parts.pdf" "${parts[@]}")"
+
+# Overlay: the second thousand-page PDF laid page by page over the first; repeat: one page
+# laid over every page.
+stamp="$data/stamp/stamp.pdf"
+want overlay && echo "== overlay of 1000 pages, and one page repeated over 1000" && hf overlay \
+    "plait overlay" "$(q "$plait" build -q --mode overlay -o "$out/plait-over.pdf" "$one" "${large[1]}")" \
+    "qpdf --overlay" "$(q qpdf "$one" --overlay "${large[1]}" -- "$out/qpdf-over.pdf")" \
+    "plait repeat" "$(q "$plait" build -q --mode repeat -o "$out/plait-repeat.pdf" "$one" "$stamp")" \
+    "qpdf --overlay --repeat=1" "$(q qpdf "$one" --overlay "$stamp" --repeat=1 -- "$out/qpdf-repeat.pdf")"
+
 want startup && echo "== start-up and a two-file merge" && hf startup \
     "plait --help" "$(q "$plait" --help)" \
     "qpdf --version" "$(q qpdf --version)" \

@@ -146,10 +146,11 @@ void carryAnnotations(QPDF& out, const Layer& layer, const geometry::Affine& whe
 
 // Draws `layers` (in input order) over or under the page's own content.
 void layPage(QPDF& out, QPDFObjectHandle page, const std::vector<Layer>& layers,
-             const ComposeOptions& options, QPDFObjectHandle gs, int& fieldsLeft) {
+             const ComposeOptions& options, QPDFObjectHandle gs, geometry::StateBalance balance,
+             int& fieldsLeft) {
     QPDFPageObjectHelper helper(page);
     // The layers are drawn before or after the page's content, in its default space.
-    geometry::balanceContents(helper);
+    geometry::balanceContents(helper, balance);
     const Rect rect = helper.getTrimBox().getArrayAsRectangle();
     const bool blends = options.blends();
     // With the base on top and blended, its content becomes a layer of its own.
@@ -276,13 +277,32 @@ void layInput(const std::vector<QPDFObjectHandle>& over, const std::vector<QPDFO
               std::vector<std::vector<Layer>>& layers, PageRemap& remap,
               std::vector<QPDFObjectHandle>& removed, int& unused) {
     std::vector<QPDFObjectHandle> forms(over.size());
+    // The saves and restores of the pages laid are counted first, all together.
+    std::vector<std::size_t> laid;
+    std::vector<char> seen(over.size(), 0);
+    for (std::size_t r = 0; r < receiving.size() && !over.empty(); ++r) {
+        const std::size_t k = options.repeat ? r % over.size() : r;
+        if (k >= over.size())
+            break;
+        if (!seen[k]) {
+            seen[k] = 1;
+            laid.push_back(k);
+        }
+    }
+    std::vector<QPDFPageObjectHelper> laidPages;
+    for (std::size_t k : laid)
+        laidPages.emplace_back(over[k]);
+    const std::vector<geometry::StateBalance> counted = geometry::countStates(laidPages);
+    std::vector<geometry::StateBalance> balance(over.size());
+    for (std::size_t j = 0; j < laid.size(); ++j)
+        balance[laid[j]] = counted[j];
     for (std::size_t r = 0; r < receiving.size() && !over.empty(); ++r) {
         const std::size_t k = options.repeat ? r % over.size() : r;
         if (k >= over.size()) {
             break;
         }
         if (!forms[k].isInitialized()) {
-            geometry::balanceContents(QPDFPageObjectHelper(over[k]));
+            geometry::balanceContents(QPDFPageObjectHelper(over[k]), balance[k]);
             forms[k] = QPDFPageObjectHelper(over[k]).getFormXObjectForPage();
             if (options.blends() && !options.reverse) {
                 makeGroup(forms[k]);
@@ -335,12 +355,20 @@ void overlayInputs(QPDF& out, const ComposeOptions& options, const std::vector<I
     }
 
     const QPDFObjectHandle gs = options.blends() ? graphicsState(out, options) : QPDFObjectHandle::newNull();
+    // The saves and restores of the pages that receive layers are counted first, all together.
+    std::vector<QPDFPageObjectHelper> receivers;
+    for (std::size_t p = 0; p < base.size(); ++p) {
+        if (!layers[p].empty())
+            receivers.emplace_back(base[p]);
+    }
+    const std::vector<geometry::StateBalance> balances = geometry::countStates(receivers);
     int fieldsLeft = 0;
     CancelPoll poll(16);
+    std::size_t next = 0;
     for (std::size_t p = 0; p < base.size(); ++p) {
         poll();
         if (!layers[p].empty()) {
-            layPage(out, base[p], layers[p], options, gs, fieldsLeft);
+            layPage(out, base[p], layers[p], options, gs, balances[next++], fieldsLeft);
         }
     }
 

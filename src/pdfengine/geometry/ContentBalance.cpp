@@ -1,5 +1,6 @@
 #include "pdfengine/geometry/ContentBalance.h"
 
+#include "pdfengine/Background.h"
 #include "pdfengine/Flate.h"
 
 #include <qpdf/Pipeline.hh>
@@ -7,7 +8,6 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <new>
@@ -15,7 +15,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 namespace plait::pdf::geometry {
@@ -290,8 +289,7 @@ std::vector<StateBalance> countStates(const std::vector<QPDFPageObjectHelper>& p
         for (const auto& raw : stored[i])
             held += raw->getSize();
     }
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = std::clamp<std::size_t>((n + 15) / 16, 1, std::min(cores, 4u));
+    const std::size_t workers = workersFor(n);
     const std::size_t share = kMostContentBytes / workers;
     std::vector<char> counted(n, 0);
     std::atomic<std::size_t> next{0};
@@ -310,17 +308,7 @@ std::vector<StateBalance> countStates(const std::vector<QPDFPageObjectHelper>& p
             stored[i].clear();
         }
     };
-    std::vector<std::thread> helpers;
-    helpers.reserve(workers - 1);
-    try {
-        for (std::size_t w = 1; w < workers; ++w)
-            helpers.emplace_back(work);
-    } catch (const std::exception&) {
-        // No thread to be had (under the memory ceiling, say): fewer hands do the same work.
-    }
-    work();
-    for (auto& t : helpers)
-        t.join();
+    onWorkers(workers, work);
     for (std::size_t i = 0; i < n; ++i) {
         if (!counted[i])
             counts[i] = countStates(pages[i]);

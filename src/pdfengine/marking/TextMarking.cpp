@@ -1,6 +1,7 @@
 #include "TextMarking.h"
 
 #include "TextReplace.h"
+#include "pdfengine/Background.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
 #include "pdfengine/PdfNumber.h"
@@ -27,7 +28,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -556,20 +556,7 @@ bool searchPages(const SearchCopy& copy, const std::string& find, const std::vec
             next = pages;
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workers = std::clamp<std::size_t>((pages + 15) / 16, 1, std::min(cores, 4u));
-    std::vector<std::thread> helpers;
-    helpers.reserve(workers - 1);
-    try {
-        for (std::size_t w = 1; w < workers; ++w)
-            helpers.emplace_back(work);
-    } catch (const std::exception&) {
-        // No thread to be had (under the memory ceiling, say): the workers started share the
-        // pages, and the ones already running are waited for.
-    }
-    work();
-    for (auto& t : helpers)
-        t.join();
+    onWorkers(workersFor(pages), work);
     if (failure)
         std::rethrow_exception(failure);
     return !unreadable;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace plait::pdf::testing {
 namespace {
@@ -235,6 +236,14 @@ TEST(ContentBalance, MarksLandWhereAskedOnUnbalancedPages) {
     }
 }
 
+// The saves and restores of a form XObject's own content (a form has no /Contents: it is the
+// stream).
+geometry::StateBalance formStates(QPDFObjectHandle form) {
+    const auto data = form.getStreamData();
+    return geometry::scanStates(
+        std::string_view(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+}
+
 TEST(ContentBalance, OverlaysAndSheetsPlacePagesWhereAsked) {
     TempDir dir;
     const auto base = unbalancedPdf(dir);
@@ -253,6 +262,27 @@ TEST(ContentBalance, OverlaysAndSheetsPlacePagesWhereAsked) {
         EXPECT_GT(darkPixels(out, page, dir, 40, 376, 120, 396), 20) << page;
     }
 
+    // Pages laid over others are balanced before they become forms, repeated or not.
+    const auto plain = makePdf(dir.path("plain.pdf"), "BASE", 4);
+    for (const bool repeat : {false, true}) {
+        const auto laid = dir.path(repeat ? "laid-repeat.pdf" : "laid.pdf").string();
+        Build over;
+        over.call("setOutFile", {laid}).call("setInFile", {plain + "," + base}).call("setOverlay");
+        if (repeat)
+            over.call("setRepeat");
+        ASSERT_EQ(over.run(), "4") << repeat;
+        QPDF result;
+        result.processFile(laid.c_str());
+        int forms = 0;
+        for (auto& page : result.getAllPages()) {
+            for (auto& [name, form] : QPDFPageObjectHelper(page).getFormXObjects()) {
+                ++forms;
+                EXPECT_TRUE(formStates(form).balanced()) << name << (repeat ? " repeated" : "");
+            }
+        }
+        EXPECT_EQ(forms, repeat ? 4 : 3) << repeat;
+    }
+
     const auto sheets = dir.path("sheets.pdf").string();
     Build twoUp;
     twoUp.call("setOutFile", {sheets}).call("setInFile", {base}).call("setImpose", {"2-up"});
@@ -263,7 +293,7 @@ TEST(ContentBalance, OverlaysAndSheetsPlacePagesWhereAsked) {
     for (auto& page : pdf.getAllPages()) {
         EXPECT_TRUE(countStates(QPDFPageObjectHelper(page)).balanced());
         for (auto& [name, form] : QPDFPageObjectHelper(page).getFormXObjects())
-            EXPECT_TRUE(countStates(QPDFPageObjectHelper(form)).balanced()) << name;
+            EXPECT_TRUE(formStates(form).balanced()) << name;
     }
 }
 

@@ -28,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -485,14 +486,14 @@ private:
         }
         written = std::fclose(out) == 0 && written;
         if (written)
-            file_ = GooFile::open(duplicate());
+            file_ = GooFile::open(std::exchange(fd_.fd, -1)); // the reader owns it from here
         return file_ != nullptr;
     }
 
     // Every descriptor of the file closes on exec: a program started meanwhile does not keep it.
     int duplicate() const { return ::fcntl(fd_.fd, F_DUPFD_CLOEXEC, 0); }
 
-    // Closed however the copy ends, a failed or cancelled write included.
+    // Closed however the writing ends, a failed or cancelled write included.
     struct Descriptor {
         int fd = -1;
         Descriptor() = default;

@@ -1,6 +1,7 @@
 #include "CliServices.h"
 
 #include "engine/Results.h"
+#include "engine/WatchedRun.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 
@@ -10,10 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <future>
 #include <optional>
 #include <ostream>
-#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -36,15 +35,58 @@ void say(const char* text) {
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text, std::strlen(text));
 }
 
+// A build with no progress line runs alone in its process (engine/WatchedRun.h): signal
+// handlers and the alarm clock stand in for the watcher thread, with what a handler may do.
+struct QuietBuild {
+    std::atomic<engine::MergeEngine*> engine{nullptr}; // while the build runs
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> timedOut{false};
+    std::string timeLimitMessage; // written before the build, only read during it
+};
+QuietBuild gQuiet;
+constexpr unsigned kGraceSeconds = 1;
+
+// Cancels the quiet build; the alarm ends the process if the build has not returned by then.
+void cancelQuietBuild(engine::MergeEngine& engine) {
+    gQuiet.cancelled.store(true);
+    engine.setCancelBuild(1);
+    ::alarm(kGraceSeconds);
+}
+
 extern "C" void onInterrupt(int signal) {
     if (gSignalCount.fetch_add(1) == 0) {
         gInterrupted.store(true);
+        if (engine::MergeEngine* engine = gQuiet.engine.load()) {
+            cancelQuietBuild(*engine);
+        }
         return;
     }
     // Asked twice: the user does not want to wait for the build to unwind.
     pdf::removePendingOutputs();
     say("\nplait: stopped; nothing was written\n");
     ::_exit(128 + signal);
+}
+
+// The quiet build's time limit, then the end of its grace after a cancel.
+extern "C" void onAlarm(int /*signal*/) {
+    engine::MergeEngine* engine = gQuiet.engine.load();
+    if (engine == nullptr) {
+        return; // the build has returned
+    }
+    if (!gQuiet.cancelled.load()) {
+        gQuiet.timedOut.store(true);
+        say(gQuiet.timeLimitMessage.c_str());
+        say(engine->stsMsgForSignal());
+        say("\"; it was stopped\n");
+        cancelQuietBuild(*engine);
+        return;
+    }
+    // Cancelled, and still running after its grace: stuck in the PDF library.
+    pdf::removePendingOutputs();
+    say("plait: the build did not stop at \"");
+    say(engine->stsMsgForSignal());
+    say("\"; it was ended and nothing was written\n");
+    ::_exit(gQuiet.timedOut.load() ? 1 : 130);
 }
 
 // A crash (a library that aborts when memory runs out, say) still takes the temporary output
@@ -72,12 +114,22 @@ InterruptHandlers::InterruptHandlers() {
     gInterrupted.store(false);
     gSignalCount.store(0);
     useSignalStack();
+    // The interrupts and the alarm do not interrupt each other's handlers, nor the system
+    // calls of a build running on this thread.
     struct sigaction sa {};
     sa.sa_handler = onInterrupt;
+    sa.sa_flags = SA_RESTART;
     sigemptyset(&sa.sa_mask);
+    sigaddset(&sa.sa_mask, SIGALRM);
+    for (int s : kInterrupts) {
+        sigaddset(&sa.sa_mask, s);
+    }
     for (int s : kInterrupts) {
         sigaction(s, &sa, nullptr);
     }
+    struct sigaction alarmAction = sa;
+    alarmAction.sa_handler = onAlarm;
+    sigaction(SIGALRM, &alarmAction, nullptr);
     if (!worker::sanitized()) { // the sanitizers report crashes themselves
         struct sigaction crash {};
         crash.sa_handler = onCrash;
@@ -90,9 +142,11 @@ InterruptHandlers::InterruptHandlers() {
 }
 
 InterruptHandlers::~InterruptHandlers() {
+    ::alarm(0);
     for (int s : kInterrupts) {
         ::signal(s, SIG_DFL);
     }
+    ::signal(SIGALRM, SIG_DFL);
     if (!worker::sanitized()) {
         for (int s : kCrashes) {
             ::signal(s, SIG_DFL);
@@ -120,31 +174,57 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
     }
     cancelled_ = timedOut_ = false;
     InterruptHandlers handlers;
-    auto future = std::async(std::launch::async, [&engine] {
-        useSignalStack();
-        return engine.BuildPDF();
-    });
     if (window != nullptr) {
         window->progressTimerTick();
+    }
+    if (!showProgress_) {
+        return runQuietly(engine, progress);
     }
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     std::optional<Clock::time_point> cancelledAt;
-    while (future.wait_for(std::chrono::milliseconds(core::build::ProgressWindow::kTickMilliseconds)) !=
-           std::future_status::ready) {
-        try {
-            watch(engine, progress, start, cancelledAt);
-        } catch (const std::bad_alloc&) {
-            // The build runs the process up to its memory ceiling, and a status copy made here
-            // meanwhile can fail: that tick is skipped, and the build reports the failure.
-        }
-    }
+    std::string result = engine::buildWatched(
+        engine, std::chrono::milliseconds(core::build::ProgressWindow::kTickMilliseconds),
+        [&] { watch(engine, progress, start, cancelledAt); });
     if (!cancelledAt && progress.loaded()) {
         progress.tick(engine);
         drawProgress(progress, true);
     }
-    std::string result = future.get();
     cancelled_ = result == engine::kCancelledResult;
+    return result;
+}
+
+// With no progress line to draw, the build runs alone in the process: an interrupt cancels it
+// from its handler, the alarm clock keeps the time limit, and a build that has not returned a
+// second after its cancel is ended from the alarm's handler.
+std::string TerminalHost::runQuietly(engine::MergeEngine& engine, core::build::ProgressWindow& progress) {
+    gQuiet.cancelled.store(false);
+    gQuiet.timedOut.store(false);
+    gQuiet.timeLimitMessage = "plait: error: the build took longer than " + std::to_string(limits_.seconds) +
+                              " seconds (--time-limit) at \"";
+    engine::reserveBuildStack();
+    gQuiet.engine.store(&engine);
+    struct Returned {
+        ~Returned() {
+            gQuiet.engine.store(nullptr);
+            ::alarm(0);
+        }
+    } returned;
+    if (gInterrupted.load()) {
+        cancelQuietBuild(engine); // before the handler knew of the build
+    } else if (limits_.seconds > 0) {
+        ::alarm(static_cast<unsigned>(limits_.seconds));
+    }
+    std::string result = engine.BuildPDF();
+    gQuiet.engine.store(nullptr);
+    ::alarm(0);
+    timedOut_ = gQuiet.timedOut.load();
+    cancelled_ = result == engine::kCancelledResult;
+    if (gQuiet.cancelled.load()) {
+        progress.cancel(engine);
+    } else if (progress.loaded()) {
+        progress.tick(engine);
+    }
     return result;
 }
 

@@ -69,8 +69,9 @@ struct BuildLimits {
 // reserves far more address space than it uses.
 void applyMemoryLimit(unsigned long megabytes);
 
-// Runs the engine. With `threaded` the run goes on a worker thread while this thread shows
-// progress on the terminal every 250 ms. Ctrl+C, SIGTERM, SIGHUP and SIGQUIT cancel it; a
+// Runs the engine on this thread. With `threaded` and `showProgress`, a watcher thread shows
+// progress on the terminal every 250 ms (engine::buildWatched); with `threaded` alone, no
+// thread watches and signal handlers do its work. Ctrl+C, SIGTERM, SIGHUP and SIGQUIT cancel it; a
 // second signal, or a build that has not stopped a second after it was cancelled (stuck in
 // the PDF library), ends the process at once after removing the temporary output. The
 // watchdog cancels a build that runs past its time limit the same way.
@@ -89,6 +90,7 @@ public:
     bool timedOut() const { return timedOut_; }
 
 private:
+    std::string runQuietly(engine::MergeEngine& engine, core::build::ProgressWindow& progress);
     void drawProgress(const core::build::ProgressWindow& progress, bool last);
     void watch(engine::MergeEngine& engine, core::build::ProgressWindow& progress,
                std::chrono::steady_clock::time_point start,

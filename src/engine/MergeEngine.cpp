@@ -1,5 +1,8 @@
 #include "MergeEngine.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace plait::engine {
 
 void MergeEngine::call(std::string_view operation, std::vector<std::string> args) {
@@ -63,6 +66,7 @@ std::vector<std::string> MergeEngine::warnings() const {
 void MergeEngine::setStatus(std::string message, std::string bar, std::string title) {
     std::lock_guard lock(statusMutex_);
     msg_ = std::move(message);
+    copyForSignal(msg_);
     if (!bar.empty()) {
         bar_ = std::move(bar);
     }
@@ -74,6 +78,19 @@ void MergeEngine::setStatus(std::string message, std::string bar, std::string ti
 void MergeEngine::setStatusMessage(std::string message) {
     std::lock_guard lock(statusMutex_);
     msg_ = std::move(message);
+    copyForSignal(msg_);
+}
+
+void MergeEngine::copyForSignal(const std::string& message) {
+    const int next = 1 - signalTextIndex_.load();
+    char* text = signalText_[next];
+    std::size_t n = std::min(message.size(), kSignalTextSize - 1);
+    while (n < message.size() && n > 0 && (static_cast<unsigned char>(message[n]) & 0xC0) == 0x80) {
+        --n; // not in the middle of a character
+    }
+    std::memcpy(text, message.data(), n);
+    text[n] = '\0';
+    signalTextIndex_.store(next);
 }
 
 void MergeEngine::setStatusBar(int percent) {

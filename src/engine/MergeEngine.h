@@ -4,6 +4,7 @@
 #include "TagReader.h"
 
 #include <atomic>
+#include <cstddef>
 #include <initializer_list>
 #include <mutex>
 #include <stdexcept>
@@ -50,6 +51,10 @@ public:
     std::string stsMsg() const;
     std::string stsBar() const;
     std::string stsTitle() const;
+    // The status message for a signal handler, which may neither lock nor allocate: at most
+    // kSignalTextSize - 1 bytes of it, still valid while the engine is alive.
+    const char* stsMsgForSignal() const noexcept { return signalText_[signalTextIndex_.load()]; }
+    // Also safe in a signal handler.
     void setCancelBuild(int value) { cancel_.store(value); }
     int cancelBuild() const { return cancel_.load(); }
 
@@ -79,6 +84,13 @@ private:
     std::string title_;
     std::vector<std::string> warnings_;
     std::atomic<int> cancel_{0};
+    static_assert(std::atomic<int>::is_always_lock_free, "the cancel is set from signal handlers");
+
+    // Two copies of the status message: a handler reads the one not being written.
+    void copyForSignal(const std::string& message);
+    static constexpr std::size_t kSignalTextSize = 200;
+    char signalText_[2][kSignalTextSize] = {};
+    std::atomic<int> signalTextIndex_{0};
 };
 
 } // namespace plait::engine

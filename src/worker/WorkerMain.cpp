@@ -3,6 +3,7 @@
 
 #include "Channel.h"
 #include "ProcessLimits.h"
+#include "engine/WatchedRun.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 #include "pdfengine/Retire.h"
@@ -11,7 +12,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 #include <mutex>
 #include <new>
 #include <string>
@@ -114,7 +114,6 @@ int main(int argc, char** argv) {
         }
     }).detach();
 
-    auto future = std::async(std::launch::async, [&engine] { return engine.BuildPDF(); });
     std::string msg, bar, title;
     std::size_t warningsSent = 0;
     const auto relay = [&] {
@@ -130,17 +129,9 @@ int main(int argc, char** argv) {
             reply({'W', {warnings[warningsSent]}});
         }
     };
-    while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-        try {
-            relay();
-        } catch (const std::bad_alloc&) {
-            // The build runs the process up to its memory ceiling, and a status copy made here
-            // meanwhile can fail: that relay is skipped, and the build reports the failure.
-        }
-    }
     std::string result;
     try {
-        result = future.get();
+        result = engine::buildWatched(engine, std::chrono::milliseconds(50), relay);
     } catch (const std::exception& e) {
         reply({'W', {std::string("The build failed: ") + e.what()}});
         result = "-4";

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <thread>
 
@@ -103,6 +104,28 @@ TEST_F(CliBounds, TheWatchdogStopsABuildStuckInTheLibrary) {
     const std::string err = plait.errors();
     EXPECT_THAT(err, HasSubstr("longer than 1 seconds (--time-limit)"));
     EXPECT_THAT(err, HasSubstr("Reading a.pdf"));
+    EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+}
+
+// Off a terminal the build has the process to itself and signal handlers keep its limits (the
+// tests above); on one, a watcher thread draws the progress line and keeps them.
+TEST_F(CliBounds, OnATerminalTheWatcherThreadKeepsTheLimitsToo) {
+    const std::string command = "cd '" + dir.root().string() +
+                                "' && PLAIT_TEST_STALL=stuck timeout 60 script -qec \"'" + PLAIT_CLI_PATH +
+                                "' build --time-limit 1 -o out.pdf a.pdf\" /dev/null 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string shown;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        shown.append(buffer, n);
+    }
+    const int status = ::pclose(pipe);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << shown;
+    EXPECT_THAT(shown, HasSubstr("] Reading a.pdf")); // the progress line
+    EXPECT_THAT(shown, HasSubstr("longer than 1 seconds (--time-limit) at \"Reading a.pdf"));
+    EXPECT_THAT(shown, HasSubstr("did not stop"));
     EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
 }
 

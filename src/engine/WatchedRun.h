@@ -12,7 +12,7 @@ class MergeEngine;
 // main arena, warm from the start, and no stack is mapped for it. Better still, a process that
 // has only ever had one thread skips the atomic operations and locks of the C++ library's
 // shared pointers and of the heap. On a thousand-page rewrite, a build on a thread of its own
-// took about 8 % longer than one beside a watcher thread, and that about 8 % longer than one
+// took about 5 % longer than one beside a watcher thread, and that about 9 % longer than one
 // alone in its process.
 
 // Maps a megabyte of the calling thread's stack for a build to run on. Under an address-space

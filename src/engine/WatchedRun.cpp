@@ -17,7 +17,8 @@ namespace plait::engine {
     asm volatile("" : : "r"(reserved) : "memory"); // kept, though nothing reads it
 }
 
-std::string buildWatched(MergeEngine& engine, std::chrono::milliseconds period, const std::function<void()>& tick) {
+std::string buildWatched(MergeEngine& engine, std::chrono::milliseconds period,
+                         const std::function<void()>& tick) {
     reserveBuildStack();
     std::mutex mutex;
     std::condition_variable wake;

@@ -27,6 +27,7 @@ void reserveBuildStack();
 // the watcher has stopped by then. A tick that cannot allocate (the build may be filling the
 // process's memory ceiling) is skipped. Throws std::system_error, as std::thread does, when
 // the watcher cannot be started.
-std::string buildWatched(MergeEngine& engine, std::chrono::milliseconds period, const std::function<void()>& tick);
+std::string buildWatched(MergeEngine& engine, std::chrono::milliseconds period,
+                         const std::function<void()>& tick);
 
 } // namespace plait::engine

@@ -1,6 +1,6 @@
 // A build on the calling thread, watched from another.
-#include "engine/MergeEngine.h"
 #include "engine/WatchedRun.h"
+#include "engine/MergeEngine.h"
 
 #include <gtest/gtest.h>
 

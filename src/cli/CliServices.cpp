@@ -191,6 +191,8 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
         drawProgress(progress, true);
     }
     cancelled_ = result == engine::kCancelledResult;
+    // A build that returned before it saw the cancel reports what it did.
+    timedOut_ = timedOut_ && cancelled_;
     return result;
 }
 
@@ -218,8 +220,9 @@ std::string TerminalHost::runQuietly(engine::MergeEngine& engine, core::build::P
     std::string result = engine.BuildPDF();
     gQuiet.engine.store(nullptr);
     ::alarm(0);
-    timedOut_ = gQuiet.timedOut.load();
     cancelled_ = result == engine::kCancelledResult;
+    // A build that returned before it saw the cancel reports what it did.
+    timedOut_ = gQuiet.timedOut.load() && cancelled_;
     if (gQuiet.cancelled.load()) {
         progress.cancel(engine);
     } else if (progress.loaded()) {

@@ -2,19 +2,31 @@
 
 #include "MergeEngine.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <new>
 #include <thread>
 
+#include <alloca.h>
+#include <sys/resource.h>
+
 namespace plait::engine {
 
 [[gnu::noinline]] void reserveBuildStack() {
-    constexpr std::size_t kBytes = std::size_t{1} << 20;
-    char reserved[kBytes];
-    reserved[0] = 0;
-    asm volatile("" : : "r"(reserved) : "memory"); // kept, though nothing reads it
+    std::size_t bytes = std::size_t{1} << 20;
+    // Never more than half of what the stack may grow to.
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_STACK, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        bytes = std::min<std::size_t>(bytes, limit.rlim_cur / 2);
+    }
+    if (bytes == 0) {
+        return;
+    }
+    // The lowest byte of the block: the far end of the stack from here.
+    volatile char* far = static_cast<volatile char*>(alloca(bytes));
+    far[0] = 0;
 }
 
 std::string buildWatched(MergeEngine& engine, std::chrono::milliseconds period,

@@ -30,10 +30,10 @@ std::string describe(const EngineError& e) {
 
 // For the tests of what ends a stuck build, in builds made with test hooks only:
 // PLAIT_TEST_STALL=cancellable makes reading an input wait until the build is cancelled,
-// =stuck makes it wait for good, as a parser loop would; "MODE:NAME" stalls only on the input
-// whose file name is NAME.
-void testStall([[maybe_unused]] const engine::MergeEngine& engine,
-               [[maybe_unused]] const std::string& doing) {
+// =stuck makes it wait for good, as a parser loop would, and =late waits for the cancel and then
+// withdraws it, as a build does that the cancel reaches after its last look; "MODE:NAME" stalls
+// only on the input whose file name is NAME.
+void testStall([[maybe_unused]] engine::MergeEngine& engine, [[maybe_unused]] const std::string& doing) {
 #ifdef PLAIT_TEST_HOOKS
     const char* value = std::getenv("PLAIT_TEST_STALL");
     if (value == nullptr) {
@@ -49,6 +49,9 @@ void testStall([[maybe_unused]] const engine::MergeEngine& engine,
     const bool stuck = mode == "stuck";
     while (stuck || engine.cancelBuild() == 0) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (mode == "late") {
+        engine.setCancelBuild(0);
     }
 #endif
 }

@@ -24,6 +24,7 @@ using namespace plait::pdf::testing;
 using plait::test::Plait;
 using plait::test::temporaryOutputAppears;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kSanitized = true; // plait sets no memory ceiling then
@@ -105,6 +106,18 @@ TEST_F(CliBounds, TheWatchdogStopsABuildStuckInTheLibrary) {
     EXPECT_THAT(err, HasSubstr("longer than 1 seconds (--time-limit)"));
     EXPECT_THAT(err, HasSubstr("Reading a.pdf"));
     EXPECT_THAT(leftovers(dir.root(), {"a.pdf"}), ::testing::IsEmpty());
+}
+
+// A build that is past its last look at the cancel when the time limit comes is finished and
+// kept: it is reported as built, not as stopped with nothing written.
+TEST_F(CliBounds, ABuildThatFinishesAtTheTimeLimitIsReportedAsBuilt) {
+    Plait plait(dir.root(), {"build", "--time-limit", "1", "-o", "out.pdf", "a.pdf"}, "late");
+    const int status = plait.wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << plait.errors();
+    EXPECT_THAT(plait.errors(), Not(HasSubstr("nothing was written")));
+    EXPECT_TRUE(fs::exists(dir.path("out.pdf")));
+    EXPECT_THAT(leftovers(dir.root(), {"a.pdf", "out.pdf"}), ::testing::IsEmpty());
 }
 
 // Off a terminal the build has the process to itself and signal handlers keep its limits (the

@@ -26,7 +26,18 @@ namespace {
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kCrashes[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 // How long a cancelled build has to unwind by itself before the process ends it.
-constexpr auto kGrace = std::chrono::seconds(1);
+constexpr unsigned kGraceSeconds = 1;
+constexpr auto kGrace = std::chrono::seconds(kGraceSeconds);
+
+// What is said of a build stopped at its time limit, and of one stuck after its cancel, around
+// its status message.
+std::string timeLimitLead(unsigned seconds) {
+    return "plait: error: the build took longer than " + std::to_string(seconds) +
+           " seconds (--time-limit) at \"";
+}
+constexpr const char* kTimeLimitTail = "\"; it was stopped\n";
+constexpr const char* kStuckLead = "plait: the build did not stop at \"";
+constexpr const char* kStuckTail = "\"; it was ended and nothing was written\n";
 
 std::atomic<int> gSignalCount{0};
 
@@ -41,10 +52,9 @@ struct QuietBuild {
     std::atomic<engine::MergeEngine*> engine{nullptr}; // while the build runs
     std::atomic<bool> cancelled{false};
     std::atomic<bool> timedOut{false};
-    std::string timeLimitMessage; // written before the build, only read during it
+    std::string timeLimitLead; // written before the build, only read during it
 };
 QuietBuild gQuiet;
-constexpr unsigned kGraceSeconds = 1;
 
 // Cancels the quiet build; the alarm ends the process if the build has not returned by then.
 void cancelQuietBuild(engine::MergeEngine& engine) {
@@ -75,17 +85,17 @@ extern "C" void onAlarm(int /*signal*/) {
     }
     if (!gQuiet.cancelled.load()) {
         gQuiet.timedOut.store(true);
-        say(gQuiet.timeLimitMessage.c_str());
+        say(gQuiet.timeLimitLead.c_str());
         say(engine->stsMsgForSignal());
-        say("\"; it was stopped\n");
+        say(kTimeLimitTail);
         cancelQuietBuild(*engine);
         return;
     }
     // Cancelled, and still running after its grace: stuck in the PDF library.
     pdf::removePendingOutputs();
-    say("plait: the build did not stop at \"");
+    say(kStuckLead);
     say(engine->stsMsgForSignal());
-    say("\"; it was ended and nothing was written\n");
+    say(kStuckTail);
     ::_exit(gQuiet.timedOut.load() ? 1 : 130);
 }
 
@@ -202,24 +212,25 @@ std::string TerminalHost::runEngine(engine::MergeEngine& engine, core::build::Pr
 std::string TerminalHost::runQuietly(engine::MergeEngine& engine, core::build::ProgressWindow& progress) {
     gQuiet.cancelled.store(false);
     gQuiet.timedOut.store(false);
-    gQuiet.timeLimitMessage = "plait: error: the build took longer than " + std::to_string(limits_.seconds) +
-                              " seconds (--time-limit) at \"";
+    gQuiet.timeLimitLead = timeLimitLead(limits_.seconds);
     engine::reserveBuildStack();
-    gQuiet.engine.store(&engine);
-    struct Returned {
-        ~Returned() {
-            gQuiet.engine.store(nullptr);
-            ::alarm(0);
+    std::string result;
+    {
+        // The handlers let the build go however it returns.
+        struct Returned {
+            ~Returned() {
+                gQuiet.engine.store(nullptr);
+                ::alarm(0);
+            }
+        } returned;
+        gQuiet.engine.store(&engine);
+        if (gInterrupted.load()) {
+            cancelQuietBuild(engine); // before the handler knew of the build
+        } else if (limits_.seconds > 0) {
+            ::alarm(limits_.seconds);
         }
-    } returned;
-    if (gInterrupted.load()) {
-        cancelQuietBuild(engine); // before the handler knew of the build
-    } else if (limits_.seconds > 0) {
-        ::alarm(static_cast<unsigned>(limits_.seconds));
+        result = engine.BuildPDF();
     }
-    std::string result = engine.BuildPDF();
-    gQuiet.engine.store(nullptr);
-    ::alarm(0);
     cancelled_ = result == engine::kCancelledResult;
     // A build that returned before it saw the cancel reports what it did.
     timedOut_ = gQuiet.timedOut.load() && cancelled_;
@@ -250,8 +261,8 @@ void TerminalHost::watch(engine::MergeEngine& engine, core::build::ProgressWindo
     } else if (limits_.seconds > 0 && now - start >= std::chrono::seconds(limits_.seconds)) {
         cancelledAt = now;
         timedOut_ = true;
-        err_ << (showProgress_ ? "\n" : "") << "plait: error: the build took longer than " << limits_.seconds
-             << " seconds (--time-limit) at \"" << engine.stsMsg() << "\"; it was stopped\n";
+        err_ << (showProgress_ ? "\n" : "") << timeLimitLead(limits_.seconds) << engine.stsMsg()
+             << kTimeLimitTail;
         progress.cancel(engine);
     }
     const bool cancelled = cancelledAt.has_value();
@@ -263,8 +274,7 @@ void TerminalHost::watch(engine::MergeEngine& engine, core::build::ProgressWindo
 
 void TerminalHost::endStuckBuild(const engine::MergeEngine& engine) {
     pdf::removePendingOutputs();
-    err_ << "plait: the build did not stop at \"" << engine.stsMsg()
-         << "\"; it was ended and nothing was written\n";
+    err_ << kStuckLead << engine.stsMsg() << kStuckTail;
     err_.flush();
     std::_Exit(timedOut_ ? 1 : 130);
 }

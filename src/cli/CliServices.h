@@ -71,9 +71,9 @@ void applyMemoryLimit(unsigned long megabytes);
 
 // Runs the engine on this thread. With `threaded` and `showProgress`, a watcher thread shows
 // progress on the terminal every 250 ms (engine::buildWatched); with `threaded` alone, no
-// thread watches and signal handlers do its work. Ctrl+C, SIGTERM, SIGHUP and SIGQUIT cancel it; a
-// second signal, or a build that has not stopped a second after it was cancelled (stuck in
-// the PDF library), ends the process at once after removing the temporary output. The
+// thread watches and signal handlers do its work. Ctrl+C, SIGTERM, SIGHUP and SIGQUIT cancel
+// it; a second signal, or a build that has not stopped a second after it was cancelled (stuck
+// in the PDF library), ends the process at once after removing the temporary output. The
 // watchdog cancels a build that runs past its time limit the same way.
 class TerminalHost : public core::app::WindowHost {
 public:

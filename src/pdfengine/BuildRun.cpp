@@ -1,6 +1,8 @@
 #include "pdfengine/Heap.h"
 #include "pdfengine/run/BuildRunImpl.h"
 
+#include <stdexcept>
+
 namespace plait::pdf {
 
 void BuildRun::Impl::checkCancel() const {
@@ -11,6 +13,7 @@ void BuildRun::Impl::checkCancel() const {
 
 std::unique_ptr<QPDF> BuildRun::Impl::prepare() {
     std::vector<OutlineNode> kept;
+    carrier.reset();
     std::unique_ptr<QPDF> out = writeInPlace(kept);
     if (!out) {
         out = std::make_unique<QPDF>();
@@ -36,6 +39,10 @@ std::unique_ptr<QPDF> BuildRun::Impl::prepare() {
             hooks.warn(n);
     }
     impose(*out, kept);
+    if (carrier) {
+        carrier->writePages();
+        carrier.reset(); // its handles go before the output, which may be retired on another thread
+    }
     outline(*out, std::move(kept));
     inheritDescription(*out);
     std::vector<std::string> notes;
@@ -63,7 +70,21 @@ int BuildRun::build() {
     r.security.emplace(r.job.security, r.job.writer.cipher);
     while (true) {
         std::optional<OutputFile> output(std::in_place, r.job.outFile);
-        auto out = r.prepare();
+        std::unique_ptr<QPDF> out;
+        try {
+            out = r.prepare();
+        } catch (const std::range_error& e) {
+            // An input that uses the largest object number leaves no room for the objects a
+            // build adds to it: its pages are copied into a new file, numbered afresh.
+            if (r.noInPlace || r.inputs.size() != 1) {
+                throw;
+            }
+            r.hooks.warn(baseName(r.inputs.front()) + " could not be written as it stands (" + e.what() +
+                         "); its pages were copied into a new file instead");
+            r.inPlace = false;
+            r.noInPlace = true;
+            continue;
+        }
         const int pageCount = static_cast<int>(out->getAllPages().size());
         const bool checked = r.damaged || contentsSuspect(*out);
         if (checked) {

@@ -1,5 +1,6 @@
 #include "Outline.h"
 
+#include "ForeignCopy.h"
 #include "OutlineItems.h"
 #include "PageTree.h"
 #include "Text.h"
@@ -48,9 +49,8 @@ std::string oneLine(std::string s) {
     return s;
 }
 
-// A destination of `src` as a destination of the output: the page replaced by the page it
-// became, the view (/XYZ left top zoom, /Fit, ...) kept. Null when the page is not in
-// the output.
+} // namespace
+
 QPDFObjectHandle moveDest(QPDFObjectHandle dest, const PageMap& pages) {
     if (dest.isDictionary() && dest.hasKey("/D")) {
         dest = dest.getKey("/D"); // old form of a named destination's value
@@ -77,6 +77,8 @@ QPDFObjectHandle moveDest(QPDFObjectHandle dest, const PageMap& pages) {
     return QPDFObjectHandle::newArray(items);
 }
 
+namespace {
+
 std::string titleOf(QPDFObjectHandle item) {
     QPDFObjectHandle title = item.getKey("/Title");
     return title.isString() ? title.getUTF8Value() : std::string();
@@ -99,8 +101,9 @@ OutlineNode keptItem(OutlineItems& items, QPDFObjectHandle raw, QPDF& out, const
         QPDFObjectHandle action = raw.getKey("/A");
         const std::string kind = action.getKey("/S").isName() ? action.getKey("/S").getName() : "";
         if (kind != "/GoTo") {
-            // Web links, remote documents and the like need nothing from the other pages.
-            node.action = action.getOwningQPDF() == &out ? action : out.copyForeignObject(action);
+            // Web links, remote documents and the like need nothing from the other pages. The
+            // action may be written inline in the item.
+            node.action = copyForeign(out, action);
         }
     }
     if (raw.getKey("/C").isArray()) {

@@ -24,6 +24,11 @@ struct OutlineNode {
 // Maps a source page (by object number) to the output page it became.
 using PageMap = std::map<QPDFObjGen, QPDFObjectHandle>;
 
+// A destination of another document as a destination of the output: the page replaced by the
+// page it became, the view (/XYZ left top zoom, /Fit, ...) kept. Null when the page is not in
+// the output.
+QPDFObjectHandle moveDest(QPDFObjectHandle dest, const PageMap& pages);
+
 // Lists a document's outline as bookmark markup, one tag a line, each bookmark before its
 // children: <BOOKMARK LEVEL=1 DESCR="Intro" PAGE=3 CLOSED>. PAGE is the 1-based page the
 // bookmark opens, empty when it opens none. Line breaks in titles become blanks.

@@ -266,6 +266,14 @@ bool soundPageTree(QPDF& doc, const std::vector<QPDFPageObjectHelper>& pages) {
 
 void soundTrailer(QPDF& doc) {
     QOH trailer = doc.getTrailer();
+    // Readers look the catalog up by reference: one written inside the trailer is moved out.
+    if (QOH root = trailer.getKey("/Root"); root.isDictionary()) {
+        if (!root.isIndirect()) {
+            root = doc.makeIndirectObject(root);
+            trailer.replaceKey("/Root", root);
+        }
+        root.replaceKey("/Type", QOH::newName("/Catalog"));
+    }
     for (const auto& key : trailer.getKeys()) {
         if (key != "/Root" && key != "/Info" && key != "/ID" && key != "/Encrypt") {
             trailer.removeKey(key);

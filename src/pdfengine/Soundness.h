@@ -26,7 +26,8 @@ bool soundPagesRoot(QPDF& doc);
 bool soundPageTree(QPDF& doc, const std::vector<QPDFPageObjectHelper>& pages);
 
 // Gives the trailer a /Size (the writer fills in the value) and drops what a trailer of a
-// rewritten file must not carry over.
+// rewritten file must not carry over; a catalog written inside the trailer becomes an object of
+// its own, of type /Catalog.
 void soundTrailer(QPDF& doc);
 
 // A /Filter given as a string becomes that name; any other /Filter that is not a name or an

@@ -1,6 +1,7 @@
 // Assembling the output: pages, images and media in order, overlay, layout, outline,
 // description and imposition.
 #include "pdfengine/run/BuildRunImpl.h"
+#include "pdfengine/run/Fields.h"
 
 namespace plait::pdf {
 
@@ -10,17 +11,16 @@ namespace {
 // their form fields, their links and, when the job keeps them, their outlines.
 class PageCopier {
 public:
-    PageCopier(QPDF& out, const RunHooks& hooks, std::function<void()> checkCancel, bool keepOutlines)
+    PageCopier(QPDF& out, const RunHooks& hooks, std::function<void()> checkCancel, bool keepOutlines,
+               DocumentCarrier& carrier)
         : out_(out), outPages_(out), hooks_(hooks), checkCancel_(std::move(checkCancel)),
-          keepOutlines_(keepOutlines) {}
+          keepOutlines_(keepOutlines), carrier_(carrier) {}
 
     // Throws QPDFExc when the input turns out to be damaged.
     void copy(QPDF& src, std::vector<QPDFPageObjectHelper>& pages, const std::vector<int>& selected,
               const std::string& name) {
         std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms = formsOf(src);
-        if (src.getRoot().hasKey("/StructTreeRoot")) {
-            hooks_.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
-        }
+        const int fieldsBefore = fieldCount();
         PageMap pageMap;
         std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> copied;
         copied.reserve(selected.size());
@@ -38,6 +38,9 @@ public:
             pageMap.emplace(page.getObjectHandle().getObjGen(), added);
             copied.emplace_back(page.getObjectHandle(), added);
         }
+        if (srcForms) {
+            joinSplitFields(out_, copied, fieldsBefore);
+        }
         const int lostLinks = repairLinks(src, copied, pageMap);
         if (lostLinks > 0) {
             hooks_.warn(name + ": " + std::to_string(lostLinks) +
@@ -46,12 +49,23 @@ public:
         if (keepOutlines_) {
             keepOutline(src, pageMap, name);
         }
+        std::vector<QPDFObjectHandle> outPages;
+        outPages.reserve(copied.size());
+        for (auto& [from, to] : copied)
+            outPages.push_back(to);
+        carrier_.add(src, name, pages, selected, outPages, pageMap);
     }
 
     // The kept outlines, one list per input, in input order.
     std::vector<OutlineNode> takeOutline() { return std::move(kept_); }
 
 private:
+    int fieldCount() {
+        QPDFObjectHandle form = out_.getRoot().getKey("/AcroForm");
+        QPDFObjectHandle fields = form.isDictionary() ? form.getKey("/Fields") : QPDFObjectHandle::newNull();
+        return fields.isArray() ? fields.getArrayNItems() : 0;
+    }
+
     // The input's form, when it has one; the output gets one of its own then.
     std::unique_ptr<QPDFAcroFormDocumentHelper> formsOf(QPDF& src) {
         if (!src.getRoot().getKey("/AcroForm").isDictionary()) {
@@ -84,6 +98,7 @@ private:
     const RunHooks& hooks_;
     std::function<void()> checkCancel_;
     const bool keepOutlines_;
+    DocumentCarrier& carrier_;
     std::vector<OutlineNode> kept_;
     std::set<QPDFObjGen> placedAnnotations_; // so a page taken twice gets its own
 };
@@ -93,8 +108,9 @@ private:
 std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
     const PageList& pageList = job.pageList;
 
+    carrier = std::make_unique<DocumentCarrier>(out, hooks.warn, !job.compose.reshapes());
     PageCopier copier(
-        out, hooks, [this] { checkCancel(); }, job.bookmarkKeep && job.bookmarkFile.empty());
+        out, hooks, [this] { checkCancel(); }, job.bookmarkKeep && job.bookmarkFile.empty(), *carrier);
     bool anyOutOfRange = false;
     Reader reader(*this, pageList, 1);
     const int n = static_cast<int>(inputs.size());
@@ -146,6 +162,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
     if (anyOutOfRange) {
         hooks.warn("The page list names pages that some inputs do not have; those were skipped");
     }
+    carrier->writeDocument();
     return copier.takeOutline();
 }
 

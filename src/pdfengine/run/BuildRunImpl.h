@@ -27,6 +27,7 @@
 #include "pdfengine/marking/TextMarking.h"
 #include "pdfengine/marks/Marks.h"
 #include "pdfengine/media/MediaPages.h"
+#include "pdfengine/run/Carry.h"
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -134,9 +135,10 @@ struct BuildRun::Impl {
     bool undecodable = false;         // the writer met stream data that does not decode
     std::atomic<bool> abandon{false}; // the reader thread's work is no longer wanted
     std::vector<std::string> passwords;
-    std::vector<InputPages> inputPages;   // where each input's pages start in the output
-    std::optional<SecurityPlan> security; // worked out when the build starts (see build())
-    std::optional<FileKey> fileKey;       // of the output last set up for 256-bit AES
+    std::vector<InputPages> inputPages;       // where each input's pages start in the output
+    std::optional<SecurityPlan> security;     // worked out when the build starts (see build())
+    std::optional<FileKey> fileKey;           // of the output last set up for 256-bit AES
+    std::unique_ptr<DocumentCarrier> carrier; // what the inputs of a merge hold beyond their pages
 
     Impl(const Job& j, RunHooks h) : job(j), hooks(std::move(h)) {
         if (!hooks.status)

@@ -89,6 +89,46 @@ std::unique_ptr<QPDF> BuildRun::Impl::openPdf(const std::string& path, std::shar
                                         : "none of the given passwords opens the file");
 }
 
+namespace {
+
+// Replaces each page of `pages` that is a stream whose dictionary has what a page needs (its
+// content or its size) with a page made of that dictionary, in the page tree too. Returns
+// how many were replaced.
+int pagesFromStreams(QPDF& pdf, std::vector<QPDFPageObjectHelper>& pages) {
+    int restored = 0;
+    for (auto& page : pages) {
+        QPDFObjectHandle h = page.getObjectHandle();
+        if (!h.isStream()) {
+            continue;
+        }
+        QPDFObjectHandle dict = h.getDict();
+        if (!dict.hasKey("/Contents") && !dict.hasKey("/MediaBox")) {
+            continue;
+        }
+        QPDFObjectHandle made = pdf.makeIndirectObject(dict.shallowCopy());
+        made.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        made.removeKey("/Length");
+        made.removeKey("/Filter");
+        made.removeKey("/DecodeParms");
+        QPDFObjectHandle parent = dict.getKey("/Parent");
+        if (QPDFObjectHandle kids = parent.isDictionary() ? parent.getKey("/Kids") : parent; kids.isArray()) {
+            for (int i = 0; i < kids.getArrayNItems(); ++i) {
+                if (kids.getArrayItem(i).getObjGen() == h.getObjGen()) {
+                    kids.setArrayItem(i, made);
+                }
+            }
+        }
+        page = QPDFPageObjectHelper(made);
+        ++restored;
+    }
+    if (restored > 0) {
+        pdf.updateAllPagesCache();
+    }
+    return restored;
+}
+
+} // namespace
+
 auto BuildRun::Impl::prepareInput(const std::string& path, const PageList& pageList, bool parseSelected)
     -> Prepared {
     Prepared p;
@@ -128,14 +168,27 @@ auto BuildRun::Impl::prepareInput(const std::string& path, const PageList& pageL
             throw EngineError(BuildFailure::CannotParseInput, path,
                               std::string("cannot read its pages: ") + e.what());
         }
-        // A kid the parser could not make a page of (a missing object) is no page.
-        const std::size_t listed = p.pages.size();
-        std::erase_if(p.pages,
-                      [](QPDFPageObjectHelper& page) { return !page.getObjectHandle().isDictionary(); });
-        if (p.pages.size() != listed) {
+        // A page written as a stream (its object number used twice, say) is drawn from its
+        // dictionary; a kid that is neither (a missing object) is no page a reader could draw.
+        if (const int restored = pagesFromStreams(*p.pdf, p.pages); restored > 0) {
             warn(repairedNote(baseName(path),
-                              std::to_string(listed - p.pages.size()) +
-                                  " entries of its page tree are no pages; they were left out"));
+                              std::to_string(restored) +
+                                  " pages of its page tree were streams; their dictionaries were "
+                                  "taken as the pages"));
+        }
+        std::string lost;
+        int lostCount = 0;
+        for (std::size_t k = 0; k < p.pages.size(); ++k) {
+            if (!p.pages[k].getObjectHandle().isDictionary() && ++lostCount <= 10) {
+                lost += (lost.empty() ? "" : ", ") + std::to_string(k + 1);
+            }
+        }
+        if (lostCount > 0) {
+            std::erase_if(p.pages,
+                          [](QPDFPageObjectHelper& page) { return !page.getObjectHandle().isDictionary(); });
+            warn(repairedNote(baseName(path), std::to_string(lostCount) + " entries of its page tree (page " +
+                                                  lost + (lostCount > 10 ? ", ..." : "") +
+                                                  ") are missing objects, no pages; they were left out"));
         }
         if (p.pages.empty()) {
             passWarnings(*p.pdf, baseName(path), warn);

@@ -75,12 +75,10 @@ std::unique_ptr<QPDF> BuildRun::Impl::writeInPlace(std::vector<OutlineNode>& kep
         throw EngineError(BuildFailure::CannotParseInput, path,
                           "its page tree holds no pages; the file is damaged");
     }
-    if (doc.getRoot().hasKey("/StructTreeRoot")) {
-        hooks.warn(name + ": its tagged structure (accessibility tags) is not carried into the output");
-    }
     try {
-        // Links and bookmarks by name become explicit, as in a merge: the name tree goes. Only
-        // pages with annotations can hold links, and the page map is made only when needed.
+        // Links and bookmarks by name become explicit, as in a merge; the names stay for links
+        // from other documents. Only pages with annotations can hold links, and the page map
+        // is made only when needed.
         std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> linked;
         for (auto& page : p.pages) {
             if (QPDFObjectHandle h = page.getObjectHandle(); h.hasKey("/Annots")) {
@@ -113,14 +111,10 @@ std::unique_ptr<QPDF> BuildRun::Impl::writeInPlace(std::vector<OutlineNode>& kep
             hooks.warn(repairedNote(name, "its page tree was rebuilt"));
         }
         soundTrailer(doc);
-        // What a merged document's catalog holds; the rest (names, page labels, tags,
-        // open actions, ...) is left behind as a merge leaves it.
-        QPDFObjectHandle root = doc.getRoot();
-        for (const auto& key : root.getKeys()) {
-            if (key != "/Type" && key != "/Pages" && key != "/AcroForm" && key != "/Metadata") {
-                root.removeKey(key);
-            }
-        }
+        // The document is carried as it is, catalog and all (page labels, layers, names,
+        // tags, threads, viewer settings); the outline is written again from what was kept
+        // of it, or replaced by the job's own.
+        doc.getRoot().removeKey("/Outlines");
     } catch (const QPDFExc& e) {
         passWarnings(doc, name, hooks.warn);
         throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());

@@ -591,7 +591,21 @@ void DocumentCarrier::writeDocument() {
     }
     if (s.structRoot.isInitialized()) {
         QOH tree = s.structRoot;
-        tree.replaceKey("/K", s.structKids);
+        if (s.structKids.getArrayNItems() > 1) {
+            // A tagged document has one top element: the inputs become its parts.
+            QOH document = s.out.makeIndirectObject(QOH::parse("<< /Type /StructElem /S /Document >>"));
+            document.replaceKey("/P", tree);
+            for (auto kid : s.structKids.aitems()) {
+                kid.replaceKey("/P", document);
+                if (kid.getKey("/S").isNameAndEquals("/Document")) {
+                    kid.replaceKey("/S", QOH::newName("/Part"));
+                }
+            }
+            document.replaceKey("/K", s.structKids);
+            tree.replaceKey("/K", document);
+        } else {
+            tree.replaceKey("/K", s.structKids);
+        }
         QOH nums = QOH::newArray();
         std::sort(s.parentNums.begin(), s.parentNums.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -11,6 +11,8 @@ struct Options {
     std::string trailerSize = "auto"; // "auto": the right /Size; otherwise written as given
     std::string firstContentDict;     // extra keys of page one's content stream
     std::string header = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    bool secondPageAsStream = false;  // page two written as a stream with the page's dictionary
+    bool largestObjectNumber = false; // an extra object numbered 2147483647
 };
 
 std::string content(const std::string& text) {
@@ -27,8 +29,11 @@ std::string writePdf(const Options& o) {
         "<< /Type /Pages /Kids [3 0 R 4 0 R] " + o.pagesCount + " >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R"
         " /Resources << /Font << /F1 7 0 R >> >> >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6 0 R"
-        " /Resources << /Font << /F1 7 0 R >> >> >>",
+        o.secondPageAsStream
+            ? stream("junk", "/Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6 0 R"
+                             " /Resources << /Font << /F1 7 0 R >> >> ")
+            : "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6 0 R"
+              " /Resources << /Font << /F1 7 0 R >> >> >>",
         stream(content("page one"), o.firstContentDict),
         stream(content("page two")),
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
@@ -39,12 +44,22 @@ std::string writePdf(const Options& o) {
         offsets.push_back(out.size());
         out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
     }
+    const std::size_t huge = out.size();
+    if (o.largestObjectNumber) {
+        out += "2147483647 0 obj\n<< /Unused true >>\nendobj\n";
+    }
     const std::size_t xref = out.size();
     out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
+    const auto entry = [&out](std::size_t offset) {
         char line[24];
         std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
         out += line;
+    };
+    for (std::size_t offset : offsets)
+        entry(offset);
+    if (o.largestObjectNumber) {
+        out += "2147483647 1\n";
+        entry(huge);
     }
     const std::string size =
         o.trailerSize == "auto" ? "/Size " + std::to_string(objects.size() + 1) : o.trailerSize;
@@ -84,6 +99,8 @@ std::vector<DamagedPdf> repairablePdfs() {
         with("filter-string.pdf", [](Options& o) { o.firstContentDict = "/Filter (FlateDecode) "; }),
         with("filter-array-of-numbers.pdf", [](Options& o) { o.firstContentDict = "/Filter [1 2] "; }),
         with("filter-unknown.pdf", [](Options& o) { o.firstContentDict = "/Filter /NoSuchDecode "; }),
+        with("page-as-stream.pdf", [](Options& o) { o.secondPageAsStream = true; }),
+        with("largest-object-number.pdf", [](Options& o) { o.largestObjectNumber = true; }),
     };
     const std::string sound = soundTwoPagePdf();
     std::string junk(4096, '\0');
@@ -95,6 +112,11 @@ std::vector<DamagedPdf> repairablePdfs() {
     all.push_back({"header-missing.pdf", sound.substr(sound.find("1 0 obj"))});
     all.push_back({"cut-before-xref.pdf", sound.substr(0, sound.find("xref\n"))});
     all.push_back({"length-huge.pdf", replaced(sound, "<< /Length 39 >>", "<< /Length 999999999 >>")});
+    all.push_back({"page-type-damaged.pdf",
+                   replaced(sound, "/Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6",
+                            "/Type /Pgae /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6")});
+    all.push_back({"catalog-in-trailer.pdf",
+                   replaced(sound, "/Root 1 0 R", "/Root << /Type /Catalog /Pages 2 0 R >>")});
     all.push_back(
         {"xref-missing.pdf", sound.substr(0, sound.find("xref\n")) + "trailer\n<< /Root 1 0 R >>\n%%EOF\n"});
     return all;

@@ -459,6 +459,11 @@ void Canvas::paint() {
     for (int i : touched)
         marked.push_back(pages[static_cast<std::size_t>(i)]);
     const std::vector<geometry::StateBalance> balances = geometry::countStates(marked);
+    // In a tagged document marks are no part of the text: readers that follow the tags skip
+    // content marked as an artifact.
+    const bool tagged = pdf_.getRoot().getKey("/StructTreeRoot").isDictionary();
+    const std::string open = tagged ? "/Artifact BMC " : "";
+    const std::string close = tagged ? " EMC" : "";
     std::size_t k = 0;
     for (int i : touched) {
         QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(i)];
@@ -483,14 +488,14 @@ void Canvas::paint() {
         if (auto it = under_.find(i); it != under_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitUnder", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
-            contents.push_back(wrapper("q " + name + " Do Q\n"));
+            contents.push_back(wrapper(open + "q " + name + " Do Q" + close + "\n"));
         }
         QPDFObjectHandle last;
         if (auto it = over_.find(i); it != over_.end() && !it->second.empty()) {
             const std::string name = resources.getUniqueResourceName("/PlaitOver", suffix);
             xobjects.replaceKey(name, form(frame, it->second));
             contents.insert(contents.begin(), wrapper("q\n"));
-            last = wrapper("\nQ q " + name + " Do Q\n");
+            last = wrapper("\nQ " + open + "q " + name + " Do Q" + close + "\n");
         }
         if (contents.empty() && !last.isInitialized())
             continue;

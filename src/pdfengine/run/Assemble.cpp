@@ -21,6 +21,7 @@ public:
               const std::string& name) {
         std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms = formsOf(src);
         const int fieldsBefore = fieldCount();
+        std::string formLost;
         PageMap pageMap;
         std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> copied;
         copied.reserve(selected.size());
@@ -32,14 +33,26 @@ public:
             outPages_.addPage(page, false);
             QPDFObjectHandle added = out_.getAllPages().back();
             if (srcForms) {
-                outForms_->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
+                try {
+                    outForms_->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
+                } catch (const QPDFExc& e) {
+                    // A form too damaged to read: the page keeps its annotations as copied,
+                    // drawn as they are, without the fields behind them.
+                    if (formLost.empty()) {
+                        formLost = e.getMessageDetail();
+                    }
+                }
             }
             geometry::ownAnnotations(added, placedAnnotations_);
             pageMap.emplace(page.getObjectHandle().getObjGen(), added);
             copied.emplace_back(page.getObjectHandle(), added);
         }
-        if (srcForms) {
+        if (srcForms && formLost.empty()) {
             joinSplitFields(out_, copied, fieldsBefore);
+        }
+        if (!formLost.empty()) {
+            hooks_.warn(name + ": its form fields cannot be read (" + formLost +
+                        "); their widgets were kept as they are drawn, but cannot be filled in");
         }
         const int lostLinks = repairLinks(src, copied, pageMap);
         if (lostLinks > 0) {

@@ -1,5 +1,6 @@
 #include "pdfengine/Heap.h"
 #include "pdfengine/run/BuildRunImpl.h"
+#include "pdfengine/run/SharedObjects.h"
 
 #include <stdexcept>
 
@@ -52,6 +53,7 @@ std::unique_ptr<QPDF> BuildRun::Impl::prepare() {
     for (auto& n : notes)
         hooks.warn(n);
     soundStreamFilters(*out);
+    writeSharedOnce(*out);
     return out;
 }
 

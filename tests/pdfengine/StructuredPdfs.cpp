@@ -258,7 +258,7 @@ void addThreads(Doc& d) {
 // page's own text as MCID 0.
 void addTagged(Doc& d) {
     OH root = d.indirect("<< /Type /StructTreeRoot /RoleMap << /Para /P >> /ParentTreeNextKey 2"
-                         " /ClassMap << /Stressed << /O /Layout /TextDecorationType /Underline >> >> >>");
+                         " /ClassMap << /Stressed << /O /Layout /SpaceBefore 6 >> >> >>");
     OH document = d.indirect("<< /Type /StructElem /S /Document /K [] >>");
     document.replaceKey("/P", root);
     root.replaceKey("/K", document);

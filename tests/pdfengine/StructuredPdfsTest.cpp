@@ -56,6 +56,8 @@ TEST(StructuredPdfs, ReadersSeeEachStructure) {
     const auto structure = run("pdfinfo -struct-text " + quote(all)).output;
     EXPECT_LT(structure.find("all 1"), structure.find("all 2")) << structure;
     EXPECT_NE(structure.find("all 2"), std::string::npos) << structure;
+    EXPECT_FALSE(has(structure, "Warning")) << structure;
+    EXPECT_FALSE(has(structure, "Error")) << structure;
 
     const auto labels = run("qpdf --json --json-key=pagelabels " + quote(all)).output;
     EXPECT_TRUE(has(labels, "\"/P\": \"u:X-\"")) << labels;

@@ -103,7 +103,9 @@ Built build(const TempDir& dir, const std::string& label, const Strings& inputs,
         built.result = std::string("an exception: ") + e.what();
     }
     built.warnings = b.engine.warnings();
-    if (built.result.empty() || built.result[0] == '-') {
+    // A number is a result; -1 to -5 are the failures.
+    const bool number = std::regex_match(built.result, std::regex("-?[0-9]+"));
+    if (!number || (std::stoll(built.result) >= -5 && std::stoll(built.result) <= -1)) {
         built.problems = "the build failed with " + built.result;
         for (const auto& w : built.warnings)
             built.problems += "\n  " + w;

@@ -10,12 +10,20 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <regex>
+#include <tuple>
+
 #include <sys/stat.h>
 
 namespace plait::pdf::testing {
 namespace {
 
 using namespace std::string_literals;
+using Strings = std::vector<std::string>;
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // What independent readers make of a file: qpdf's check (0 clean; 3 would be warnings, 2
 // errors), poppler's page count and mupdf's parse.
@@ -284,6 +292,61 @@ TEST(InputSniff, HeaderIsLookedForAsReadersDo) {
     EXPECT_EQ(sniffInput(std::string("\x89PNG\r\n\x1A\n", 8) + "%PDF-").type, InputType::Image);
     EXPECT_EQ(sniffInput("Dear reader, objects are obj 12 in this text.").type, InputType::Other);
     EXPECT_EQ(sniffInput("").type, InputType::Other);
+}
+
+// A page-tree leaf with no /Kids is a page to every reader, whatever its /Type says: it is kept,
+// alone and in a merge.
+TEST(DamagedInput, ALeafNotMarkedAsAPageIsKeptAsOne) {
+    TempDir dir;
+    const std::string other = makePdf(dir.path("other.pdf"), "other", 1);
+    // Each the same length as what it replaces, so the cross-reference table stays right.
+    for (const auto& [name, type] :
+         std::vector<std::pair<std::string, std::string>>{{"untyped-leaf.pdf", "            "},
+                                                          {"misnamed-leaf.pdf", "/Type /Pgae "},
+                                                          {"leaf-named-a-node.pdf", "/Type /Pages"}}) {
+        const std::string in = dir.path(name).string();
+        writeFile(in, replaced(soundTwoPagePdf(), "4 0 obj\n<< /Type /Page ", "4 0 obj\n<< " + type));
+        ASSERT_EQ(run("qpdf --show-npages " + quote(in)).output, "2\n") << name;
+        for (const auto& [label, inputs, texts] : std::vector<std::tuple<std::string, std::string, Strings>>{
+                 {"alone", in, {"page one", "page two"}},
+                 {"merged", in + "," + other, {"page one", "page two", "other 1"}}}) {
+            SCOPED_TRACE(name + " " + label);
+            const std::string out = dir.path(label + ".pdf").string();
+            Build b;
+            b.call("setOutFile", {out}).call("setInFile", {inputs});
+            EXPECT_EQ(b.run(), std::to_string(texts.size()));
+            expectSoundPdf(out, static_cast<int>(texts.size()), label);
+            EXPECT_EQ(pageTexts(out), texts);
+            EXPECT_FALSE(b.warned("left out"));
+        }
+    }
+}
+
+// A catalog written directly in the trailer is read by every reader; the output's catalog is an
+// object of its own of type /Catalog, which poppler needs to open the file at all.
+TEST(DamagedInput, ACatalogWrittenInTheTrailerBecomesAnObject) {
+    TempDir dir;
+    const std::string other = makePdf(dir.path("other.pdf"), "other", 1);
+    const std::string in = dir.path("direct-root.pdf").string();
+    writeFile(in, replaced(soundTwoPagePdf(), "/Root 1 0 R", "/Root << /Pages 2 0 R >>"));
+    ASSERT_EQ(run("qpdf --show-npages " + quote(in)).output, "2\n");
+    for (const auto& [label, inputs, pages] : std::vector<std::tuple<std::string, std::string, int>>{
+             {"alone", in, 2}, {"merged", in + "," + other, 3}, {"after", other + "," + in, 3}}) {
+        SCOPED_TRACE(label);
+        const std::string out = dir.path(label + ".pdf").string();
+        Build b;
+        b.call("setOutFile", {out}).call("setInFile", {inputs});
+        EXPECT_EQ(b.run(), std::to_string(pages));
+        expectSoundPdf(out, pages, label);
+        const ToolResult info = run("pdfinfo " + quote(out));
+        EXPECT_EQ(info.exitCode, 0) << info.output;
+        EXPECT_FALSE(has(info.output, "Error")) << info.output;
+        const std::string trailer = run("qpdf --show-object=trailer " + quote(out)).output;
+        EXPECT_TRUE(std::regex_search(trailer, std::regex(R"(/Root \d+ \d+ R)"))) << trailer;
+        QPDF q;
+        q.processFile(out.c_str());
+        EXPECT_TRUE(q.getRoot().getKey("/Type").isNameAndEquals("/Catalog")) << q.getRoot().unparse();
+    }
 }
 
 } // namespace

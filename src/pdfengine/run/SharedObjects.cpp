@@ -106,7 +106,7 @@ void foldObjects(QPDF& out, const std::set<QPDFObjGen>& gone, Replacements& repl
         if (!sharedKind(obj) || gone.count(obj.getObjGen())) {
             continue;
         }
-        auto [it, added] = kept.try_emplace(obj.unparse(), obj);
+        auto [it, added] = kept.try_emplace(obj.unparseResolved(), obj);
         if (!added) {
             replace.emplace(obj.getObjGen(), it->second);
         }

@@ -139,6 +139,9 @@ public:
     // repaired, ...), and a call once each build has ended, so a view can offer them.
     const std::vector<std::string>& lastWarnings() const { return driver_.lastWarnings(); }
     std::function<void()> onBuildFinished;
+    // True when the last build stopped before its engine ran for want of the protection it
+    // asks for (a password that differs from its confirmation).
+    bool lastBuildRefused() const { return driver_.lastBuildRefused(); }
 
     // Preview pane.
     void browserwait();

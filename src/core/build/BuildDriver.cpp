@@ -100,6 +100,7 @@ void BuildDriver::run(const BuildRequest& request) {
     }
 
     building_ = true;
+    lastBuildRefused_ = false;
     lastWarnings_.clear();
     Run run{*this, request, nullptr};
     try {
@@ -122,12 +123,17 @@ void BuildDriver::execute(Run& run) {
     }
     engine::MergeEngine& eng = *run.engine;
 
-    // Password confirmations: warn, but build on (the security step is skipped).
+    // Protection asked for is never dropped: a password that differs from its confirmation
+    // (each pair has its message) stops the build here, before anything is written.
     const ui::Form& set = run.request.settings;
     for (const auto& pair : settings::passwordPairs()) {
         if (const auto message = settings::passwordMismatch(set, pair)) {
             s_.messages.show(*message, ui::kAppTitle, ui::Icon::Exclamation, ui::Buttons::Ok);
+            lastBuildRefused_ = true;
         }
+    }
+    if (lastBuildRefused_) {
+        return;
     }
 
     // Exporting images writes a folder, not a PDF.

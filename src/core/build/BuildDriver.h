@@ -73,6 +73,10 @@ public:
     const std::string& lastOutputFile() const { return lastOutputFile_; }
     // What the engine of the last build noted.
     const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
+    // True when the last build stopped before its engine ran because the protection it asks
+    // for could not be given: a password that differs from its confirmation (whose message is
+    // a warning, not an error).
+    bool lastBuildRefused() const { return lastBuildRefused_; }
 
     // The output name completion of a build: no name is PDFOut in the temporary folder,
     // relative names are taken against the current folder, and a PDF ends with ".pdf".
@@ -96,6 +100,7 @@ private:
     std::string lastOutputFile_;
     std::vector<std::string> lastWarnings_;
     bool building_ = false;
+    bool lastBuildRefused_ = false;
 };
 
 } // namespace plait::core::build

@@ -190,18 +190,44 @@ TEST_F(BuildDriverTest, MissingOutputAfterSuccessEndsQuietly) {
     EXPECT_EQ(w().form().text("StatusBar1"), "");
 }
 
-TEST_F(BuildDriverTest, PasswordMismatchesWarnButTheBuildGoesOn) {
+TEST_F(BuildDriverTest, PasswordMismatchesWarnAndStopTheBuildBeforeAnythingIsWritten) {
     w().insertFile(h.file("a.pdf"));
+    w().settings().setListIndex("Compat_Com", 2);
     w().settings().setText("open1_txt", "Secret");
     w().settings().setText("open2_txt", "secret");
     w().settings().setText("perm1_txt", "owner");
-    w().settings().setText("perm2_txt", "");
+    int enginesCreated = 0;
+    h.configureEngine = [&](engine::RecordingEngine&) { ++enginesCreated; };
+    bool ran = false;
+    h.host.duringRun = [&](engine::MergeEngine&, core::build::ProgressWindow&) { ran = true; };
     w().buildPDF();
     EXPECT_THAT(h.messages.texts(),
                 ElementsAre("Open Password does not match confirmation - please re-enter.",
                             "Permissions Password does not match confirmation - please re-enter."));
-    EXPECT_EQ(h.messages.shown[0].caption, "PDF Plait Application");
-    EXPECT_EQ(h.messages.shown[0].icon, ui::Icon::Exclamation);
+    for (const auto& m : h.messages.shown) {
+        EXPECT_EQ(m.caption, "PDF Plait Application");
+        EXPECT_EQ(m.icon, ui::Icon::Exclamation);
+    }
+    // The engine was made and let go without a call; no progress window, nothing written.
+    EXPECT_EQ(enginesCreated, 1);
+    EXPECT_TRUE(h.log->calls().empty());
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(w().form().text("StatusBar1"), "");
+    EXPECT_FALSE(w().building());
+    EXPECT_TRUE(w().lastBuildRefused());
+
+    // One pair differing is enough; once both agree the build runs, protected.
+    h.messages.shown.clear();
+    w().settings().setText("open2_txt", "Secret");
+    w().buildPDF();
+    EXPECT_THAT(h.messages.texts(),
+                ElementsAre("Permissions Password does not match confirmation - please re-enter."));
+    EXPECT_TRUE(h.log->calls().empty());
+    w().settings().setText("perm2_txt", "owner");
+    w().buildPDF();
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(w().lastBuildRefused());
+    EXPECT_EQ(argOf("setUser"), "Secret");
     EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
 }
 

@@ -136,18 +136,22 @@ std::vector<SettingsRecord> parseSettingsFile(std::string_view bytes) {
     };
 
     const std::string_view all(text);
+    // Lines end at CR LF or at a lone CR; a lone LF belongs to the line. A file with no CR LF
+    // at all has had its line ends turned into LF (by an editor or version control), and is
+    // read as if each LF were a CR LF again: its lines end at LF or at a lone CR.
+    const bool lfLines = all.find(kLineEnd) == std::string_view::npos;
+    const std::string_view lineEnds = lfLines ? std::string_view("\r\n") : std::string_view("\r");
     std::size_t pos = 0;
     while (pos < all.size()) {
-        // Lines end at CR LF or at a lone CR; a lone LF belongs to the line.
-        std::size_t cr = all.find('\r', pos);
+        std::size_t end = all.find_first_of(lineEnds, pos);
         std::size_t next = 0;
-        if (cr == std::string_view::npos) {
-            cr = all.size();
+        if (end == std::string_view::npos) {
+            end = all.size();
             next = all.size();
         } else {
-            next = cr + 1 < all.size() && all[cr + 1] == '\n' ? cr + 2 : cr + 1;
+            next = all.compare(end, kLineEnd.size(), kLineEnd) == 0 ? end + 2 : end + 1;
         }
-        const std::string_view line = all.substr(pos, cr - pos);
+        const std::string_view line = all.substr(pos, end - pos);
         pos = next;
 
         if (line.substr(0, kHeaderStart.size()) == kHeaderStart) {

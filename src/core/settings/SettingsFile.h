@@ -14,10 +14,11 @@
 //   [Field=<name> Index=<i> Type=<letter>]     (or without " Index=<i>")
 //   <value lines>
 //
-// with CR LF line ends. Files are Windows-1252, which is the format's code page; a file
-// whose text Windows-1252 cannot hold is written as UTF-8 behind a byte-order mark instead, and
-// read back as UTF-8 when the mark is there. A file without the mark is always taken as
-// Windows-1252, even when its bytes happen to be valid UTF-8.
+// with CR LF line ends; a file with no CR LF at all is read as if each of its LFs were one.
+// Files are Windows-1252, which is the format's code page; a file whose text Windows-1252
+// cannot hold is written as UTF-8 behind a byte-order mark instead, and read back as UTF-8
+// when the mark is there. A file without the mark is always taken as Windows-1252, even when
+// its bytes happen to be valid UTF-8.
 namespace plait::core::settings {
 
 struct SettingsRecord {

@@ -247,6 +247,44 @@ TEST(SettingsFileRead, LoadedValuesRunTheRulesLikeClicks) {
     EXPECT_TRUE(m->enabled("Low_Chk"));
 }
 
+namespace {
+
+std::string withLfEnds(std::string bytes) {
+    for (auto at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at)) {
+        bytes.erase(at, 1);
+        ++at;
+    }
+    return bytes;
+}
+
+// Field, index, type and value of every record, one text each.
+std::vector<std::string> recordTexts(std::string_view bytes) {
+    std::vector<std::string> out;
+    for (const SettingsRecord& r : parseSettingsFile(bytes)) {
+        out.push_back(r.field + "|" + std::to_string(r.index) + "|" + r.type + "|" + r.value);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SettingsFileRead, AFileWithLfEndsReadsAsItsCrLfTwin) {
+    auto m = SettingsModel::create();
+    m->setText("txtNote", "first line\r\n\r\nafter a gap");
+    m->setListIndex("Compat_Com", 2);
+    m->setText("open1_txt", "user");
+    m->setText("perm2_txt", "owner");
+    m->setChecked("Print_chk", true);
+    const std::string crlf = writeSettingsFile(*m, 1, {"/x/a.pdf", "/x/b.pdf"});
+    EXPECT_EQ(recordTexts(withLfEnds(crlf)), recordTexts(crlf));
+    expectSameStoredValues(*load(crlf), *load(withLfEnds(crlf)));
+    m->setText("txtTitle", "\xCE\xB1\xCE\xB2"); // marked UTF-8
+    const std::string utf8 = writeSettingsFile(*m, 0, {});
+    EXPECT_EQ(recordTexts(withLfEnds(utf8)), recordTexts(utf8));
+    // A lone CR still ends a line, as in a CR LF file.
+    EXPECT_EQ(load("[Field=txtSubject Type=T]\na\rb\n\nc\n")->text("txtSubject"), "a\r\nb\r\n\r\nc");
+}
+
 using SettingsFileSave = TempDir;
 
 TEST_F(SettingsFileSave, WritesReplacesAndKeepsPermissions) {

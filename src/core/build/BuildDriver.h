@@ -56,6 +56,10 @@ struct BuildRequest {
     int overlayType = 0;
     const outline::Outline* outline = nullptr;
     std::string blankPreviewHtml;
+    // The settings file whose security settings (the compatibility level, the passwords) could
+    // not be read, while the settings still hold what its load left there; the build is
+    // refused, naming it. Empty otherwise.
+    std::string unreadSecurityFile;
 };
 
 // Turns the input list, the output name, the build mode and the settings into one run of
@@ -75,7 +79,7 @@ public:
     const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
     // True when the last build stopped before its engine ran because the protection it asks
     // for could not be given: a password that differs from its confirmation (whose message is
-    // a warning, not an error).
+    // a warning, not an error), or a settings file whose passwords could not be read.
     bool lastBuildRefused() const { return lastBuildRefused_; }
 
     // The output name completion of a build: no name is PDFOut in the temporary folder,

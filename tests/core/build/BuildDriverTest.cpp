@@ -231,6 +231,37 @@ TEST_F(BuildDriverTest, PasswordMismatchesWarnAndStopTheBuildBeforeAnythingIsWri
     EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
 }
 
+TEST_F(BuildDriverTest, ASettingsFileWhosePasswordsCannotBeReadIsRefusedNamingIt) {
+    w().settings().setListIndex("Compat_Com", 2);
+    for (const char* box : {"open1_txt", "open2_txt", "perm1_txt", "perm2_txt"}) {
+        w().settings().setText(box, "pw");
+    }
+    // Cut short after the compatibility level: the open passwords never arrive.
+    const std::string whole = w().settingsFileBytes();
+    const std::string cut =
+        plait::test::writeFile(h.platform.root / "cut.plt", whole.substr(0, whole.find("[Field=open1_txt")));
+    ASSERT_TRUE(w().loadSettingsFrom(cut));
+    w().insertFile(h.file("a.pdf"));
+    w().buildPDF();
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    EXPECT_THAT(h.messages.shown[0].text, HasSubstr("'" + cut + "'"));
+    EXPECT_EQ(h.messages.shown[0].caption, "Error");
+    EXPECT_TRUE(h.log->calls().empty());
+    EXPECT_TRUE(w().lastBuildRefused());
+
+    // Passwords the user enters again are the user's: the build goes ahead with them.
+    w().settings().setText("open1_txt", "pw");
+    w().settings().setText("open2_txt", "pw");
+    w().buildPDF();
+    EXPECT_EQ(argOf("setUser"), "pw");
+    EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
+    // Reset All leaves nothing of the file either.
+    ASSERT_TRUE(w().loadSettingsFrom(cut));
+    EXPECT_EQ(w().unreadSecurityFile(), cut);
+    w().resetSettings();
+    EXPECT_EQ(w().unreadSecurityFile(), "");
+}
+
 TEST_F(BuildDriverTest, ExportImagesAsksForAFolder) {
     w().insertFile(h.file("a.pdf"));
     w().settings().setChecked("chkImages", true);

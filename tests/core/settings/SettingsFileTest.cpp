@@ -283,6 +283,59 @@ TEST(SettingsFileRead, AFileWithLfEndsReadsAsItsCrLfTwin) {
     EXPECT_EQ(recordTexts(withLfEnds(utf8)), recordTexts(utf8));
     // A lone CR still ends a line, as in a CR LF file.
     EXPECT_EQ(load("[Field=txtSubject Type=T]\na\rb\n\nc\n")->text("txtSubject"), "a\r\nb\r\n\r\nc");
+
+    // One CR LF has the whole file read by CR LF: a bare LF stays in its line, and a header it
+    // joins to another line is marked, as is a header it hides inside a record.
+    const auto mixed =
+        parseSettingsFile("[Field=txtTitle Type=T]\r\nA\nB\r\n[Field=txtSubject Type=T]\nlost\r\n"
+                          "[Field=txtAuthor Type=T]\r\nW\n[Field=txtKeywords Type=T]\r\n");
+    ASSERT_EQ(mixed.size(), 3u);
+    EXPECT_EQ(mixed[0].value, "A\nB");
+    EXPECT_FALSE(mixed[0].brokenHeader);
+    EXPECT_TRUE(mixed[1].brokenHeader);
+    EXPECT_EQ(mixed[1].value, "");
+    EXPECT_EQ(mixed[2].hiddenFields, std::vector<std::string>{"txtKeywords"});
+}
+
+TEST(SettingsFileRead, SecurityThatDidNotComeThroughIsNoticed) {
+    auto m = SettingsModel::create();
+    m->setListIndex("Compat_Com", 1);
+    for (const char* box : {"open1_txt", "open2_txt", "perm1_txt", "perm2_txt"}) {
+        m->setText(box, "pw");
+    }
+    const std::string whole = writeSettingsFile(*m, 0, {"/x/a.pdf"});
+    const auto unread = [](const std::string& bytes) {
+        return securityUnread(parseSettingsFile(bytes), *load(bytes));
+    };
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string bytes = whole;
+        const auto at = bytes.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return bytes.replace(at, from.size(), to);
+    };
+    const auto cutBefore = [&](const std::string& header) { return whole.substr(0, whole.find(header)); };
+
+    EXPECT_FALSE(unread(whole));
+    // Cut short after the level, or inside the passwords.
+    EXPECT_TRUE(unread(cutBefore("[Field=open1_txt")));
+    EXPECT_TRUE(unread(cutBefore("[Field=open2_txt")));
+    // Cut before the level: nothing asks for encryption; a level of "None" asks for none.
+    EXPECT_FALSE(unread(cutBefore("[Field=Compat_Com")));
+    std::string none = cutBefore("[Field=open1_txt");
+    const std::string level = "[Field=Compat_Com Type=L]\r\n 1 ";
+    none.replace(none.find(level), level.size(), "[Field=Compat_Com Type=L]\r\n 0 ");
+    EXPECT_FALSE(unread(none));
+    // One bare LF in a CR LF file: a password header joined to its value, the level's header
+    // hidden in the record before it.
+    EXPECT_TRUE(unread(replaced("[Field=open1_txt Type=T]\r\n", "[Field=open1_txt Type=T]\n")));
+    EXPECT_TRUE(unread(replaced(" \r\n[Field=Compat_Com", " \n[Field=Compat_Com")));
+    // Records that cannot be taken: an index, another type letter, a level that is no entry.
+    EXPECT_TRUE(unread(replaced("[Field=perm1_txt Type=T]", "[Field=perm1_txt Index=0 Type=T]")));
+    EXPECT_TRUE(unread(replaced("[Field=perm2_txt Type=T]", "[Field=perm2_txt Type=C]")));
+    EXPECT_TRUE(unread(replaced("[Field=Compat_Com Type=L]\r\n 1 ", "[Field=Compat_Com Type=L]\r\n 7 ")));
+    // Damage elsewhere is not the security's; a file written by hand need not name every field.
+    EXPECT_FALSE(unread(replaced("[Field=txtTitle Type=T]\r\n", "[Field=txtTitle Type=T]\n")));
+    EXPECT_FALSE(unread("[Field=Compat_Com Type=L]\r\n 2 \r\n[Field=perm1_txt Type=T]\r\nowner\r\n"));
 }
 
 using SettingsFileSave = TempDir;

@@ -43,8 +43,10 @@ bool applyOptions(core::app::MainWindow& window, const cli::Options& o) {
     return true;
 }
 
-// The exit status of a build that has returned.
-int buildStatus(const cli::TerminalHost& host, const cli::StderrMessageBox& messages) {
+// The exit status of a build that has returned. A build refused for want of the protection
+// it asks for fails, though a password mismatch is only a warning in the windows.
+int buildStatus(const cli::TerminalHost& host, const cli::StderrMessageBox& messages,
+                const core::app::MainWindow& window) {
     if (host.timedOut()) {
         std::cerr << "plait: nothing was written\n";
         return 1;
@@ -53,7 +55,7 @@ int buildStatus(const cli::TerminalHost& host, const cli::StderrMessageBox& mess
         std::cerr << "plait: cancelled; nothing was written\n";
         return 1;
     }
-    return messages.sawError() ? 1 : 0;
+    return messages.sawError() || window.lastBuildRefused() ? 1 : 0;
 }
 
 // Runs one command on a window with no windows: the batch services answer every dialog.
@@ -110,7 +112,7 @@ int run(const cli::Options& o) {
         }
     }
     std::cout.flush();
-    return buildStatus(host, messages);
+    return buildStatus(host, messages, window);
 }
 
 } // namespace

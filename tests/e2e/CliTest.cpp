@@ -182,3 +182,50 @@ TEST_F(Cli, SettingsPrintsWhatSaveAsWouldWrite) {
     EXPECT_THAT(calls.out, HasSubstr("setOverlay()\nsetRepeat()\n"));
     EXPECT_THAT(calls.out, HasSubstr("setInFile(\"a.pdf\")"));
 }
+
+TEST_F(Cli, ProtectionAskedForIsNeverDropped) {
+    makePdf(dir.path("a.pdf"), "a", 1);
+    const Result defaults = runPlait({"settings"}, dir.root());
+    ASSERT_EQ(defaults.exitCode, 0) << defaults.err;
+    const auto set = [](std::string job, const std::string& field, const std::string& from,
+                        const std::string& to) {
+        const std::string header =
+            "[Field=" + field + " Type=" + (field == "Compat_Com" ? "L" : "T") + "]\r\n";
+        const auto at = job.find(header + from);
+        EXPECT_NE(at, std::string::npos) << field;
+        return job.replace(at + header.size(), from.size(), to);
+    };
+    std::string secure = set(defaults.out, "Compat_Com", " 0 ", " 2 ");
+    for (const char* box : {"open1_txt", "open2_txt"}) {
+        secure = set(secure, box, "\r\n", "user\r\n");
+    }
+    for (const char* box : {"perm1_txt", "perm2_txt"}) {
+        secure = set(secure, box, "\r\n", "owner\r\n");
+    }
+    // A confirmation that differs: its warning, no engine run, nothing written, failure.
+    writeFile(dir.path("mismatch.plt"), set(secure, "open2_txt", "user", "User"));
+    const Result mismatch =
+        runPlait({"build", "--settings", "mismatch.plt", "-o", "out.pdf", "a.pdf"}, dir.root());
+    EXPECT_EQ(mismatch.exitCode, 1);
+    EXPECT_EQ(mismatch.err, "plait: warning: Open Password does not match confirmation - please re-enter.\n");
+    EXPECT_FALSE(fs::exists(dir.path("out.pdf")));
+    const Result calls =
+        runPlait({"calls", "--settings", "mismatch.plt", "-o", "out.pdf", "a.pdf"}, dir.root());
+    EXPECT_EQ(calls.exitCode, 1);
+    EXPECT_EQ(calls.out, "");
+
+    // The same settings with LF line ends build a file that opens with its password only.
+    std::string lf = secure;
+    for (auto at = lf.find("\r\n"); at != std::string::npos; at = lf.find("\r\n", at)) {
+        lf.erase(at, 1);
+    }
+    writeFile(dir.path("lf.plt"), lf);
+    const Result built = runPlait({"build", "--settings", "lf.plt", "-o", "out.pdf", "a.pdf"}, dir.root());
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    const std::string out = quote(dir.path("out.pdf").string());
+    EXPECT_THAT(run("pdfinfo " + out).output, HasSubstr("Incorrect password"));
+    EXPECT_EQ(run("pdfinfo -upw user " + out).exitCode, 0);
+    EXPECT_THAT(run("qpdf --show-encryption --password=owner " + out).output,
+                HasSubstr("R = 3\nP = -4\nUser password = user\nSupplied password is owner password"));
+    EXPECT_EQ(run("qpdf --check --password=user " + out).exitCode, 0);
+}

@@ -449,7 +449,8 @@ void MainWindow::buildPDF() {
                  .settings = *settings_,
                  .overlayType = overlayType_,
                  .outline = &outline(),
-                 .blankPreviewHtml = blankPreviewHtml_});
+                 .blankPreviewHtml = blankPreviewHtml_,
+                 .unreadSecurityFile = unreadSecurityFile()});
 }
 
 void MainWindow::progressTimerTick() {
@@ -469,6 +470,7 @@ void MainWindow::resetSettings() {
     outlineEditor_.reset();
     settings::resetSettings(settings_);
     outlineEditor_ = std::make_unique<outline::OutlineEditor>(*settings_, bmKeyCount_);
+    unreadSecurity_.reset();
     if (onSettingsReset) {
         onSettingsReset();
     }

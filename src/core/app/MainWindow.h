@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -139,6 +140,13 @@ public:
     // repaired, ...), and a call once each build has ended, so a view can offer them.
     const std::vector<std::string>& lastWarnings() const { return driver_.lastWarnings(); }
     std::function<void()> onBuildFinished;
+    // True when the last build stopped before its engine ran for want of the protection it
+    // asks for (a password that differs from its confirmation, a settings file whose
+    // passwords could not be read).
+    bool lastBuildRefused() const { return driver_.lastBuildRefused(); }
+    // The loaded settings file whose security settings could not be read, while the security
+    // fields still hold what its load left there (a build is then refused); empty otherwise.
+    std::string unreadSecurityFile() const;
 
     // Preview pane.
     void browserwait();
@@ -156,6 +164,8 @@ private:
     void setListControlsEnabled(bool enabled);
     void notifyInputs(ListChange change, std::size_t index = 0, std::size_t other = 0);
     void setStatus(const std::string& text);
+    // The compatibility level and the four passwords, as one text to compare.
+    std::string securityFields() const;
 
     MainWindowServices s_;
     ui::Form form_;
@@ -169,6 +179,11 @@ private:
     std::string blankPreviewHtml_;
     ui::FileDialogState dialog_;
     build::BuildDriver driver_;
+    struct UnreadSecurity {
+        std::string file;
+        std::string fieldsAsLoaded;
+    };
+    std::optional<UnreadSecurity> unreadSecurity_;
 };
 
 // True for a name that ends in the settings files' extension (.plt, in any case).

@@ -45,7 +45,8 @@ bool MainWindow::loadSettingsFrom(const std::string& path) {
     resetSettings();
 
     settings::SettingsModel& model = *settings_;
-    for (const settings::SettingsRecord& record : settings::parseSettingsFile(*bytes)) {
+    const std::vector<settings::SettingsRecord> records = settings::parseSettingsFile(*bytes);
+    for (const settings::SettingsRecord& record : records) {
         if (record.type == "1") {
             setOverlayType(record.index);
         } else if (record.field == "TreeView1") {
@@ -69,7 +70,28 @@ bool MainWindow::loadSettingsFrom(const std::string& path) {
             settings::applySettingsRecord(model, record);
         }
     }
+    // A build from what could be read would not protect the output as the file asks; it is
+    // refused until the user has set the security fields again.
+    if (settings::securityUnread(records, model)) {
+        unreadSecurity_ = UnreadSecurity{path, securityFields()};
+    }
     return true;
+}
+
+std::string MainWindow::securityFields() const {
+    std::string fields = std::to_string(settings_->listIndex("Compat_Com"));
+    for (std::string_view name : {"open1_txt", "open2_txt", "perm1_txt", "perm2_txt"}) {
+        fields += '\0';
+        fields += settings_->text(name);
+    }
+    return fields;
+}
+
+std::string MainWindow::unreadSecurityFile() const {
+    if (unreadSecurity_ && unreadSecurity_->fieldsAsLoaded == securityFields()) {
+        return unreadSecurity_->file;
+    }
+    return {};
 }
 
 std::string MainWindow::settingsFileBytes() const {

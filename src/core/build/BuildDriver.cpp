@@ -30,6 +30,13 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 constexpr const char* kSameNameMessage = "Cannot have an input file with same name as output file.";
 
+std::string unreadSecurityMessage(const std::string& file) {
+    return "The passwords or the compatibility level of the settings file '" + file +
+           "' could not be read (the file is damaged or cut short), so the output would not be "
+           "protected as the file asks. Nothing was built: enter them again on the Security tab of the "
+           "settings, or repair the file.";
+}
+
 } // namespace
 
 // The state of one build, released in a fixed order however the build ends.
@@ -100,6 +107,7 @@ void BuildDriver::run(const BuildRequest& request) {
     }
 
     building_ = true;
+    lastBuildRefused_ = false;
     lastWarnings_.clear();
     Run run{*this, request, nullptr};
     try {
@@ -122,12 +130,22 @@ void BuildDriver::execute(Run& run) {
     }
     engine::MergeEngine& eng = *run.engine;
 
-    // Password confirmations: warn, but build on (the security step is skipped).
+    // Protection asked for is never dropped: a password that differs from its confirmation
+    // (each pair has its message), or a settings file whose level or passwords could not be
+    // read, stops the build here, before anything is written.
     const ui::Form& set = run.request.settings;
     for (const auto& pair : settings::passwordPairs()) {
         if (const auto message = settings::passwordMismatch(set, pair)) {
             s_.messages.show(*message, ui::kAppTitle, ui::Icon::Exclamation, ui::Buttons::Ok);
+            lastBuildRefused_ = true;
         }
+    }
+    if (!run.request.unreadSecurityFile.empty()) {
+        fail(unreadSecurityMessage(run.request.unreadSecurityFile));
+        lastBuildRefused_ = true;
+    }
+    if (lastBuildRefused_) {
+        return;
     }
 
     // Exporting images writes a folder, not a PDF.

@@ -56,6 +56,10 @@ struct BuildRequest {
     int overlayType = 0;
     const outline::Outline* outline = nullptr;
     std::string blankPreviewHtml;
+    // The settings file whose security settings (the compatibility level, the passwords) could
+    // not be read, while the settings still hold what its load left there; the build is
+    // refused, naming it. Empty otherwise.
+    std::string unreadSecurityFile;
 };
 
 // Turns the input list, the output name, the build mode and the settings into one run of
@@ -73,6 +77,10 @@ public:
     const std::string& lastOutputFile() const { return lastOutputFile_; }
     // What the engine of the last build noted.
     const std::vector<std::string>& lastWarnings() const { return lastWarnings_; }
+    // True when the last build stopped before its engine ran because the protection it asks
+    // for could not be given: a password that differs from its confirmation (whose message is
+    // a warning, not an error), or a settings file whose passwords could not be read.
+    bool lastBuildRefused() const { return lastBuildRefused_; }
 
     // The output name completion of a build: no name is PDFOut in the temporary folder,
     // relative names are taken against the current folder, and a PDF ends with ".pdf".
@@ -96,6 +104,7 @@ private:
     std::string lastOutputFile_;
     std::vector<std::string> lastWarnings_;
     bool building_ = false;
+    bool lastBuildRefused_ = false;
 };
 
 } // namespace plait::core::build

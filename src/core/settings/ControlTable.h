@@ -110,6 +110,8 @@ std::size_t storedFieldCount();
 char typeLetter(ControlKind kind);
 
 // List positions that rules and build steps act on.
+// Compat_Com: "Acrobat 4.0 (40-Bit)", the first level that asks for encryption ("None" is 0).
+inline constexpr int kCompat40Bit = 1;
 // Compat_Com: "Acrobat 5.0 (128-Bit)"; the entries before it encrypt with 40-bit keys or not at all.
 inline constexpr int kCompat128Bit = 2;
 // cmbImpose: "None"; every later entry imposes the pages.

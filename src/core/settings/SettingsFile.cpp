@@ -6,6 +6,8 @@
 
 #include "engine/RegularFile.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -18,6 +20,7 @@ namespace {
 constexpr std::string_view kHeaderStart = "[Field=";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kHiddenHeader = "\n[Field=";
 
 SettingsRecord parseHeader(std::string_view rest) {
     SettingsRecord r;
@@ -136,23 +139,28 @@ std::vector<SettingsRecord> parseSettingsFile(std::string_view bytes) {
     };
 
     const std::string_view all(text);
+    // Lines end at CR LF or at a lone CR; a lone LF belongs to the line. A file with no CR LF
+    // at all has had its line ends turned into LF (by an editor or version control), and is
+    // read as if each LF were a CR LF again: its lines end at LF or at a lone CR.
+    const bool lfLines = all.find(kLineEnd) == std::string_view::npos;
+    const std::string_view lineEnds = lfLines ? std::string_view("\r\n") : std::string_view("\r");
     std::size_t pos = 0;
     while (pos < all.size()) {
-        // Lines end at CR LF or at a lone CR; a lone LF belongs to the line.
-        std::size_t cr = all.find('\r', pos);
+        std::size_t end = all.find_first_of(lineEnds, pos);
         std::size_t next = 0;
-        if (cr == std::string_view::npos) {
-            cr = all.size();
+        if (end == std::string_view::npos) {
+            end = all.size();
             next = all.size();
         } else {
-            next = cr + 1 < all.size() && all[cr + 1] == '\n' ? cr + 2 : cr + 1;
+            next = all.compare(end, kLineEnd.size(), kLineEnd) == 0 ? end + 2 : end + 1;
         }
-        const std::string_view line = all.substr(pos, cr - pos);
+        const std::string_view line = all.substr(pos, end - pos);
         pos = next;
 
         if (line.substr(0, kHeaderStart.size()) == kHeaderStart) {
             flush();
             pending = parseHeader(line.substr(kHeaderStart.size()));
+            pending.brokenHeader = line.find('\n') != std::string_view::npos;
             inRecord = true;
         } else if (inRecord) {
             // Empty lines before the first non-empty one are dropped.
@@ -160,6 +168,13 @@ std::vector<SettingsRecord> parseSettingsFile(std::string_view bytes) {
                 pending.value += kLineEnd;
             }
             pending.value += line;
+        }
+        if (inRecord && !lfLines) {
+            // Headers behind a bare LF start no record of their own.
+            for (auto at = line.find(kHiddenHeader); at != std::string_view::npos;
+                 at = line.find(kHiddenHeader, at + 1)) {
+                pending.hiddenFields.push_back(parseHeader(line.substr(at + kHiddenHeader.size())).field);
+            }
         }
     }
     flush();
@@ -227,6 +242,47 @@ void applySettingsRecord(SettingsModel& model, const SettingsRecord& record) {
     default:
         break;
     }
+}
+
+bool securityUnread(const std::vector<SettingsRecord>& records, const SettingsModel& model) {
+    static constexpr std::array<std::string_view, 4> kPasswords{"open1_txt", "open2_txt", "perm1_txt",
+                                                                "perm2_txt"};
+    const auto password = [](std::string_view field) {
+        return std::find(kPasswords.begin(), kPasswords.end(), field);
+    };
+    const auto isSecurity = [&](std::string_view field) {
+        return field == "Compat_Com" || password(field) != kPasswords.end();
+    };
+
+    std::array<bool, kPasswords.size()> present{};
+    for (const SettingsRecord& r : records) {
+        if (std::any_of(r.hiddenFields.begin(), r.hiddenFields.end(), isSecurity)) {
+            return true;
+        }
+        if (!isSecurity(r.field)) {
+            continue;
+        }
+        if (r.brokenHeader || r.index != -1) {
+            return true;
+        }
+        if (const auto slot = password(r.field); slot != kPasswords.end()) {
+            if (r.type != "T") {
+                return true;
+            }
+            present[static_cast<std::size_t>(slot - kPasswords.begin())] = true;
+            continue;
+        }
+        const auto level = parseNumber(r.value);
+        const auto levels = static_cast<long long>(model.at("Compat_Com").items.size());
+        if (r.type != "L" || !level || *level < -1 || *level >= levels) {
+            return true;
+        }
+    }
+    // Every file the program writes opens with the build mode and holds all four password
+    // records; one that asks for encryption without them was cut short or lost lines.
+    const bool written = !records.empty() && records.front().type == "1";
+    const bool encrypts = model.listIndex("Compat_Com") >= kCompat40Bit;
+    return written && encrypts && std::find(present.begin(), present.end(), false) != present.end();
 }
 
 std::vector<std::string> splitInputPaths(std::string_view value) {

@@ -14,10 +14,11 @@
 //   [Field=<name> Index=<i> Type=<letter>]     (or without " Index=<i>")
 //   <value lines>
 //
-// with CR LF line ends. Files are Windows-1252, which is the format's code page; a file
-// whose text Windows-1252 cannot hold is written as UTF-8 behind a byte-order mark instead, and
-// read back as UTF-8 when the mark is there. A file without the mark is always taken as
-// Windows-1252, even when its bytes happen to be valid UTF-8.
+// with CR LF line ends; a file with no CR LF at all is read as if each of its LFs were one.
+// Files are Windows-1252, which is the format's code page; a file whose text Windows-1252
+// cannot hold is written as UTF-8 behind a byte-order mark instead, and read back as UTF-8
+// when the mark is there. A file without the mark is always taken as Windows-1252, even when
+// its bytes happen to be valid UTF-8.
 namespace plait::core::settings {
 
 struct SettingsRecord {
@@ -27,6 +28,12 @@ struct SettingsRecord {
     int index = -1;
     std::string type;  // the one character after "Type=", or empty
     std::string value; // UTF-8; value lines joined with CR LF
+    // In a file of mixed line ends a bare LF joins lines that were written apart. True when
+    // this record's header line held one: what followed it on that line is lost.
+    bool brokenHeader = false;
+    // The field names of headers that followed a bare LF inside this record's lines: their
+    // records were never read.
+    std::vector<std::string> hiddenFields;
 };
 
 inline constexpr int kBadIndex = -2;
@@ -42,6 +49,18 @@ std::vector<SettingsRecord> parseSettingsFile(std::string_view bytes);
 // their state without the click rule. Records that name no control, carry a value the control
 // cannot take, or a type letter that does not fit the control are ignored.
 void applySettingsRecord(SettingsModel& model, const SettingsRecord& record);
+
+// True when a file's security settings did not come through whole, so that a build from them
+// could drop the protection the file asks for:
+// - a record of the compatibility level (Compat_Com) or of a password (open1_txt, open2_txt,
+//   perm1_txt, perm2_txt) is damaged: its header line broken by a bare LF, or hidden behind
+//   one inside another record, an index, a type letter that does not fit, or a level that
+//   is no position of the list;
+// - or the file asks for encryption (level 1 or 2, as loaded into the model) and lacks one of
+//   the four password records, although it opens with the build mode as every file the
+//   program writes does: it was cut short or lost lines. (A file written by hand may leave
+//   out what it does not set.)
+bool securityUnread(const std::vector<SettingsRecord>& records, const SettingsModel& model);
 
 // The input paths of a TreeView1 record: its value split at CR LF, empty pieces skipped.
 std::vector<std::string> splitInputPaths(std::string_view value);

@@ -190,19 +190,74 @@ TEST_F(BuildDriverTest, MissingOutputAfterSuccessEndsQuietly) {
     EXPECT_EQ(w().form().text("StatusBar1"), "");
 }
 
-TEST_F(BuildDriverTest, PasswordMismatchesWarnButTheBuildGoesOn) {
+TEST_F(BuildDriverTest, PasswordMismatchesWarnAndStopTheBuildBeforeAnythingIsWritten) {
     w().insertFile(h.file("a.pdf"));
+    w().settings().setListIndex("Compat_Com", 2);
     w().settings().setText("open1_txt", "Secret");
     w().settings().setText("open2_txt", "secret");
     w().settings().setText("perm1_txt", "owner");
-    w().settings().setText("perm2_txt", "");
+    int enginesCreated = 0;
+    h.configureEngine = [&](engine::RecordingEngine&) { ++enginesCreated; };
+    bool ran = false;
+    h.host.duringRun = [&](engine::MergeEngine&, core::build::ProgressWindow&) { ran = true; };
     w().buildPDF();
-    EXPECT_THAT(h.messages.texts(),
+    ASSERT_THAT(h.messages.texts(),
                 ElementsAre("Open Password does not match confirmation - please re-enter.",
                             "Permissions Password does not match confirmation - please re-enter."));
-    EXPECT_EQ(h.messages.shown[0].caption, "PDF Plait Application");
-    EXPECT_EQ(h.messages.shown[0].icon, ui::Icon::Exclamation);
+    EXPECT_EQ(h.messages.shown[1].caption, "PDF Plait Application");
+    EXPECT_EQ(h.messages.shown[1].icon, ui::Icon::Exclamation);
+    // The engine was made and let go without a call; no progress window, nothing written.
+    EXPECT_EQ(enginesCreated, 1);
+    EXPECT_TRUE(h.log->calls().empty());
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(w().form().text("StatusBar1"), "");
+    EXPECT_FALSE(w().building());
+    EXPECT_TRUE(w().lastBuildRefused());
+
+    // One pair differing is enough; once both agree the build runs, protected.
+    h.messages.shown.clear();
+    w().settings().setText("open2_txt", "Secret");
+    w().buildPDF();
+    EXPECT_THAT(h.messages.texts(),
+                ElementsAre("Permissions Password does not match confirmation - please re-enter."));
+    EXPECT_TRUE(h.log->calls().empty());
+    w().settings().setText("perm2_txt", "owner");
+    w().buildPDF();
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(w().lastBuildRefused());
+    EXPECT_EQ(argOf("setUser"), "Secret");
     EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
+}
+
+TEST_F(BuildDriverTest, ASettingsFileWhosePasswordsCannotBeReadIsRefusedNamingIt) {
+    w().settings().setListIndex("Compat_Com", 2);
+    for (const char* box : {"open1_txt", "open2_txt", "perm1_txt", "perm2_txt"}) {
+        w().settings().setText(box, "pw");
+    }
+    // Cut short after the compatibility level: the open passwords never arrive.
+    const std::string whole = w().settingsFileBytes();
+    const std::string cut =
+        plait::test::writeFile(h.platform.root / "cut.plt", whole.substr(0, whole.find("[Field=open1_txt")));
+    ASSERT_TRUE(w().loadSettingsFrom(cut));
+    w().insertFile(h.file("a.pdf"));
+    w().buildPDF();
+    ASSERT_EQ(h.messages.shown.size(), 1u);
+    EXPECT_THAT(h.messages.shown[0].text, HasSubstr("'" + cut + "'"));
+    EXPECT_EQ(h.messages.shown[0].caption, "Error");
+    EXPECT_TRUE(h.log->calls().empty());
+    EXPECT_TRUE(w().lastBuildRefused());
+
+    // Passwords the user enters again are the user's: the build goes ahead with them.
+    w().settings().setText("open1_txt", "pw");
+    w().settings().setText("open2_txt", "pw");
+    w().buildPDF();
+    EXPECT_EQ(argOf("setUser"), "pw");
+    EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
+    // Reset All leaves nothing of the file either.
+    ASSERT_TRUE(w().loadSettingsFrom(cut));
+    EXPECT_EQ(w().unreadSecurityFile(), cut);
+    w().resetSettings();
+    EXPECT_EQ(w().unreadSecurityFile(), "");
 }
 
 TEST_F(BuildDriverTest, ExportImagesAsksForAFolder) {

@@ -67,8 +67,8 @@ TEST_F(StepsFixture, PasswordMismatchSkipsTheWholeSecurityStep) {
     EXPECT_EQ(only(steps::security),
               (Lines{"setOwner(\"Owner\")", "setUser(\"user\")", "setEncrypt128()", "setNoPrint()",
                      "setNoChange()", "setNoAssemble()", "setNoDigital()"}));
-    // A confirmation differing in case only is a mismatch too; the build goes on without
-    // the step.
+    // A confirmation differing in case only is a mismatch too. The build stops before its
+    // steps then; the step on its own still makes none of its calls.
     settings.setText("perm2_txt", "owner");
     EXPECT_EQ(only(steps::security), Lines{});
     EXPECT_EQ(all().front(), "setPageNumOutside()");

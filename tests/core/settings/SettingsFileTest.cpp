@@ -247,6 +247,78 @@ TEST(SettingsFileRead, LoadedValuesRunTheRulesLikeClicks) {
     EXPECT_TRUE(m->enabled("Low_Chk"));
 }
 
+namespace {
+
+std::string withLfEnds(std::string bytes) {
+    for (auto at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at)) {
+        bytes.erase(at, 1);
+        ++at;
+    }
+    return bytes;
+}
+
+// Field, index, type and value of every record, one text each.
+std::vector<std::string> recordTexts(std::string_view bytes) {
+    std::vector<std::string> out;
+    for (const SettingsRecord& r : parseSettingsFile(bytes)) {
+        out.push_back(r.field + "|" + std::to_string(r.index) + "|" + r.type + "|" + r.value);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(SettingsFileRead, AFileWithLfEndsReadsAsItsCrLfTwin) {
+    auto m = SettingsModel::create();
+    m->setText("txtNote", "first line\r\n\r\nafter a gap");
+    m->setListIndex("Compat_Com", 2);
+    m->setText("open1_txt", "user");
+    m->setText("perm2_txt", "owner");
+    m->setChecked("Print_chk", true);
+    const std::string crlf = writeSettingsFile(*m, 1, {"/x/a.pdf", "/x/b.pdf"});
+    EXPECT_EQ(recordTexts(withLfEnds(crlf)), recordTexts(crlf));
+    expectSameStoredValues(*load(crlf), *load(withLfEnds(crlf)));
+    // A lone CR still ends a line, as in a CR LF file.
+    EXPECT_EQ(load("[Field=txtSubject Type=T]\na\rb\n\nc\n")->text("txtSubject"), "a\r\nb\r\n\r\nc");
+}
+
+TEST(SettingsFileRead, SecurityThatDidNotComeThroughIsNoticed) {
+    auto m = SettingsModel::create();
+    m->setListIndex("Compat_Com", 1);
+    for (const char* box : {"open1_txt", "open2_txt", "perm1_txt", "perm2_txt"}) {
+        m->setText(box, "pw");
+    }
+    const std::string whole = writeSettingsFile(*m, 0, {"/x/a.pdf"});
+    const auto unread = [](const std::string& bytes) {
+        return securityUnread(parseSettingsFile(bytes), *load(bytes));
+    };
+    const auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string bytes = whole;
+        const auto at = bytes.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return bytes.replace(at, from.size(), to);
+    };
+    const auto cutBefore = [&](const std::string& header) { return whole.substr(0, whole.find(header)); };
+
+    EXPECT_FALSE(unread(whole));
+    // Cut short after the level, or inside the passwords.
+    EXPECT_TRUE(unread(cutBefore("[Field=open1_txt")));
+    EXPECT_TRUE(unread(cutBefore("[Field=open2_txt")));
+    // Cut before the level: nothing asks for encryption.
+    EXPECT_FALSE(unread(cutBefore("[Field=Compat_Com")));
+    // One bare LF in a CR LF file: a password header joined to its value, the level's header
+    // hidden in the record before it.
+    EXPECT_TRUE(unread(replaced("[Field=open1_txt Type=T]\r\n", "[Field=open1_txt Type=T]\n")));
+    EXPECT_TRUE(unread(replaced(" \r\n[Field=Compat_Com", " \n[Field=Compat_Com")));
+    // Records that cannot be taken: an index, another type letter, a level that is no entry.
+    EXPECT_TRUE(unread(replaced("[Field=perm1_txt Type=T]", "[Field=perm1_txt Index=0 Type=T]")));
+    EXPECT_TRUE(unread(replaced("[Field=perm2_txt Type=T]", "[Field=perm2_txt Type=C]")));
+    EXPECT_TRUE(unread(replaced("[Field=Compat_Com Type=L]\r\n 1 ", "[Field=Compat_Com Type=L]\r\n 7 ")));
+    // Damage elsewhere is not the security's; a file written by hand need not name every field.
+    EXPECT_FALSE(unread(replaced("[Field=txtTitle Type=T]\r\n", "[Field=txtTitle Type=T]\n")));
+    EXPECT_FALSE(unread("[Field=Compat_Com Type=L]\r\n 2 \r\n[Field=perm1_txt Type=T]\r\nowner\r\n"));
+}
+
 using SettingsFileSave = TempDir;
 
 TEST_F(SettingsFileSave, WritesReplacesAndKeepsPermissions) {

@@ -12,7 +12,7 @@ namespace plait::core::build::steps {
 void security(StepContext& ctx) {
     const ui::Form& s = ctx.settings;
     if (!settings::passwordsAgree(s)) {
-        return; // the build has warned already; no half-secured output
+        return; // the build stops on a mismatch before its steps; never a half-secured output
     }
     ctx.engine.call("setOwner", {s.text("perm1_txt")});
     ctx.engine.call("setUser", {s.text("open1_txt")});

@@ -91,6 +91,11 @@ SecurityPlan::SecurityPlan(const Security& s, WriterOptions::Cipher cipher)
 std::optional<FileKey> SecurityPlan::apply(QPDFWriter& writer, std::vector<std::string>& notes) const {
     const Security& s = s_;
     if (!s.wanted()) {
+        if (s.encrypt128) {
+            // Encryption without a password or a restriction would protect nothing.
+            notes.push_back("128-bit encryption was asked for without a password or a restriction; "
+                            "the output is not encrypted");
+        }
         return std::nullopt;
     }
     if (randomOwner_) {

@@ -93,5 +93,17 @@ TEST(Passwords, AnOutputLockedWithAnAccentedPasswordOpensAgainWithIt) {
     EXPECT_NE(wrong.run(), "2");
 }
 
+TEST(Passwords, EncryptionAskedForWithNothingToProtectIsSaid) {
+    TempDir dir;
+    const std::string in = makePdf(dir.path("in.pdf"), "in", 1);
+    const std::string out = dir.path("out.pdf").string();
+    Build b;
+    b.call("setOutFile", {out}).call("setInFile", {in}).call("setOwner", {""}).call("setUser", {""});
+    b.call("setEncrypt128");
+    ASSERT_EQ(b.run(), "1");
+    EXPECT_EQ(run("qpdf --is-encrypted " + quote(out)).exitCode, 2);
+    EXPECT_TRUE(b.warned("128-bit encryption was asked for without a password or a restriction"));
+}
+
 } // namespace
 } // namespace plait::pdf::testing

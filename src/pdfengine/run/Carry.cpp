@@ -568,7 +568,6 @@ void DocumentCarrier::writeDocument() {
     };
     addTree("/EmbeddedFiles", s.files);
     addTree("/JavaScript", s.scripts);
-    addTree("/Dests", s.dests);
     if (s.associated.getArrayNItems() > 0) {
         root.replaceKey("/AF", s.associated);
     }
@@ -634,6 +633,42 @@ void DocumentCarrier::writePages() {
     State& s = *s_;
     const std::vector<QOH> pages = s.out.getAllPages();
     QOH root = s.out.getRoot();
+    std::set<QPDFObjGen> present;
+    for (auto& page : pages)
+        present.insert(page.getObjGen());
+    // Pages laid over others or imposed are no pages of the output any more: what opens them
+    // by name, or opens the document at them, goes.
+    const auto onPage = [&present](QOH dest) {
+        if (dest.isDictionary() && dest.getKey("/S").isNameAndEquals("/GoTo")) {
+            dest = dest.getKey("/D");
+        }
+        return !dest.isArray() || dest.getArrayNItems() == 0 || !dest.getArrayItem(0).isIndirect() ||
+               present.count(dest.getArrayItem(0).getObjGen()) > 0;
+    };
+    if (!s.dests.entries.empty()) {
+        const std::size_t before = s.dests.entries.size();
+        std::erase_if(s.dests.entries, [&](const auto& entry) { return !onPage(entry.second); });
+        if (s.dests.entries.size() < before) {
+            s.warn(
+                std::to_string(before - s.dests.entries.size()) +
+                " named destinations open pages that were laid over others or imposed; they were left out");
+        }
+        if (!s.dests.entries.empty()) {
+            QOH names = root.getKey("/Names");
+            if (!names.isDictionary()) {
+                names = s.out.makeIndirectObject(QOH::newDictionary());
+                root.replaceKey("/Names", names);
+            }
+            names.replaceKey("/Dests", nameTree(s.out, s.dests.entries));
+        }
+    }
+    if (auto it = s.firsts.find("/OpenAction");
+        it != s.firsts.end() && root.getKey("/OpenAction").unparse() == it->second.unparse() &&
+        !onPage(it->second)) {
+        root.removeKey("/OpenAction");
+        s.warn(
+            "The page the output would open at was laid over another or imposed; it opens at its first page");
+    }
     if (s.anyLabels) {
         // Pages without labels of their own (images, other inputs) are numbered as they stand.
         QOH nums = QOH::newArray();
@@ -665,9 +700,6 @@ void DocumentCarrier::writePages() {
         }
     }
     if (!s.threads.empty()) {
-        std::set<QPDFObjGen> present;
-        for (auto& page : pages)
-            present.insert(page.getObjGen());
         QOH list = QOH::newArray();
         int lost = 0;
         for (auto& thread : s.threads) {
@@ -680,12 +712,12 @@ void DocumentCarrier::writePages() {
                 bead.replaceKey("/T", thread.thread);
                 bead.replaceKey("/P", page);
                 bead.replaceKey("/R", rect);
-                QOH onPage = page.getKey("/B");
-                if (!onPage.isArray()) {
-                    onPage = QOH::newArray();
-                    page.replaceKey("/B", onPage);
+                QOH pageBeads = page.getKey("/B");
+                if (!pageBeads.isArray()) {
+                    pageBeads = QOH::newArray();
+                    page.replaceKey("/B", pageBeads);
                 }
-                onPage.appendItem(bead);
+                pageBeads.appendItem(bead);
                 beads.push_back(bead);
             }
             if (beads.empty()) {

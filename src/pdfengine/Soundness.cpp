@@ -1,6 +1,7 @@
 #include "Soundness.h"
 
 #include "FileSource.h"
+#include "PageTree.h"
 #include "Retire.h"
 
 #include <qpdf/Pipeline.hh>
@@ -10,6 +11,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -219,6 +221,67 @@ std::string findCatalog(const std::string& path) {
         }
     }
     return {};
+}
+
+int unloopPageTree(QPDF& doc) {
+    QOH root = doc.getRoot();
+    QOH top = root.getKey("/Pages");
+    if (!top.isDictionary()) {
+        return 0;
+    }
+    static const char* const kInherited[] = {"/Resources", "/MediaBox", "/CropBox", "/Rotate"};
+    struct Visit {
+        QOH node;
+        std::map<std::string, QOH> inherited;
+        int depth;
+    };
+    std::set<QPDFObjGen> seen;
+    std::vector<QOH> pages;
+    std::vector<Visit> todo{{top, {}, 0}};
+    while (!todo.empty()) {
+        Visit v = std::move(todo.back());
+        todo.pop_back();
+        if (!v.node.isDictionary() || (v.node.isIndirect() && !seen.insert(v.node.getObjGen()).second)) {
+            continue;
+        }
+        QOH kids = v.node.getKey("/Kids");
+        if (!kids.isArray()) {
+            for (const auto& [key, value] : v.inherited) {
+                if (!v.node.hasKey(key)) {
+                    v.node.replaceKey(key, value);
+                }
+            }
+            pages.push_back(v.node.isIndirect() ? v.node : doc.makeIndirectObject(v.node));
+            continue;
+        }
+        if (v.depth >= kMaxPageTreeDepth) {
+            continue;
+        }
+        for (const char* key : kInherited) {
+            if (v.node.hasKey(key)) {
+                v.inherited[key] = v.node.getKey(key);
+            }
+        }
+        for (int i = kids.getArrayNItems() - 1; i >= 0; --i) {
+            todo.push_back({kids.getArrayItem(i), v.inherited, v.depth + 1});
+        }
+    }
+    if (pages.empty()) {
+        return 0;
+    }
+    QOH tree = doc.makeIndirectObject(QOH::newDictionary());
+    QOH list = QOH::newArray();
+    for (QOH page : pages) {
+        page.replaceKey("/Type", QOH::newName("/Page"));
+        page.replaceKey("/Parent", tree);
+        list.appendItem(page);
+    }
+    tree.replaceKey("/Type", QOH::newName("/Pages"));
+    tree.replaceKey("/Kids", list);
+    tree.replaceKey("/Count", QOH::newInteger(static_cast<long long>(pages.size())));
+    root.replaceKey("/Pages", tree);
+    doc.updateAllPagesCache();
+    return static_cast<int>(pages.size());
 }
 
 bool soundPagesRoot(QPDF& doc) {

@@ -20,6 +20,12 @@ namespace plait::pdf {
 // pages are listed.
 bool soundPagesRoot(QPDF& doc);
 
+// A page tree that leads back into itself (a node among its own kids, or a node reached twice)
+// becomes one node holding each page once, in reading order, with what the pages inherited
+// from the nodes above them put on the pages themselves. Returns how many pages it kept; 0
+// when the tree holds none. Call when listing the pages found a loop.
+int unloopPageTree(QPDF& doc);
+
 // `pages` are the document's pages as the parser found them (inherited attributes already
 // pushed to the pages). A tree whose counts and parents all agree with them is left as it
 // is; otherwise it is replaced by one node holding every page. True when it was replaced.

@@ -8,6 +8,7 @@ namespace {
 
 struct Options {
     std::string pagesCount = "/Count 2";
+    std::string kids = "[3 0 R 4 0 R]";
     std::string trailerSize = "auto"; // "auto": the right /Size; otherwise written as given
     std::string firstContentDict;     // extra keys of page one's content stream
     std::string header = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
@@ -26,7 +27,7 @@ std::string stream(const std::string& data, const std::string& extra = "") {
 std::string writePdf(const Options& o) {
     const std::vector<std::string> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R 4 0 R] " + o.pagesCount + " >>",
+        "<< /Type /Pages /Kids " + o.kids + " " + o.pagesCount + " >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R"
         " /Resources << /Font << /F1 7 0 R >> >> >>",
         o.secondPageAsStream
@@ -100,6 +101,7 @@ std::vector<DamagedPdf> repairablePdfs() {
         with("filter-array-of-numbers.pdf", [](Options& o) { o.firstContentDict = "/Filter [1 2] "; }),
         with("filter-unknown.pdf", [](Options& o) { o.firstContentDict = "/Filter /NoSuchDecode "; }),
         with("page-as-stream.pdf", [](Options& o) { o.secondPageAsStream = true; }),
+        with("page-tree-loop.pdf", [](Options& o) { o.kids = "[3 0 R 2 0 R 4 0 R]"; }),
         with("largest-object-number.pdf", [](Options& o) { o.largestObjectNumber = true; }),
     };
     const std::string sound = soundTwoPagePdf();

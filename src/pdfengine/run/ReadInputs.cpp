@@ -161,8 +161,20 @@ auto BuildRun::Impl::prepareInput(const std::string& path, const PageList& pageL
             if (soundPagesRoot(*p.pdf)) {
                 warn(repairedNote(baseName(path), "its one page had no page tree above it"));
             }
-            p.pdf->pushInheritedAttributesToPage();
-            p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
+            try {
+                p.pdf->pushInheritedAttributesToPage();
+                p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
+            } catch (const QPDFExc& e) {
+                // A tree that leads back into itself still holds pages a reader draws.
+                if (e.getMessageDetail().find("Loop detected") == std::string::npos ||
+                    unloopPageTree(*p.pdf) == 0) {
+                    throw;
+                }
+                warn(repairedNote(baseName(path), "its page tree leads back into itself; it was rebuilt "
+                                                  "with each page once"));
+                p.pdf->pushInheritedAttributesToPage();
+                p.pages = QPDFPageDocumentHelper(*p.pdf).getAllPages();
+            }
         } catch (const std::exception& e) {
             passWarnings(*p.pdf, baseName(path), warn);
             throw EngineError(BuildFailure::CannotParseInput, path,

@@ -444,12 +444,14 @@ void MainWindow::showAbout() {
 // The build
 
 void MainWindow::buildPDF() {
-    driver_.run({.window = form_,
-                 .inputs = inputs_.texts(),
-                 .settings = *settings_,
-                 .overlayType = overlayType_,
-                 .outline = &outline(),
-                 .blankPreviewHtml = blankPreviewHtml_});
+    driver_.run(
+        {.window = form_,
+         .inputs = inputs_.texts(),
+         .settings = *settings_,
+         .overlayType = overlayType_,
+         .outline = &outline(),
+         .blankPreviewHtml = blankPreviewHtml_,
+         .readFiles = {{"the settings file", currentSettingsFile_}, {"the bookmarks file", bookmarksFile_}}});
 }
 
 void MainWindow::progressTimerTick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/build/OutputName.h"
 #include "core/build/ProgressWindow.h"
 #include "core/ui/Form.h"
 #include "core/ui/Interfaces.h"
@@ -56,6 +57,8 @@ struct BuildRequest {
     int overlayType = 0;
     const outline::Outline* outline = nullptr;
     std::string blankPreviewHtml;
+    // Files read besides the inputs (the settings file, a bookmarks file): never replaced.
+    std::vector<ReadFile> readFiles;
 };
 
 // Turns the input list, the output name, the build mode and the settings into one run of

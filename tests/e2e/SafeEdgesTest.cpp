@@ -1,0 +1,150 @@
+// What `plait build` and `plait batch` write, and only that: output names read one way, files
+// read besides the inputs never replaced, output modes, limits that fail cleanly, names with
+// commas, and the batch's report written as an output is.
+
+#include "pdfengine/Fixtures.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace plait::pdf::testing;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+struct Result {
+    int exitCode = -1;
+    std::string err;
+};
+
+// Runs `plait ARGS` in `cwd` through the shell, after `prefix` (a ulimit, say).
+Result runPlait(const fs::path& cwd, const std::vector<std::string>& args, const std::string& prefix = "") {
+    std::string line = "cd " + quote(cwd.string()) + " && " + prefix + quote(PLAIT_CLI_PATH);
+    for (const auto& a : args) {
+        line += " " + quote(a);
+    }
+    const fs::path errFile = cwd.parent_path() / (cwd.filename().string() + ".stderr");
+    line += " >/dev/null 2>" + quote(errFile.string());
+    const int status = std::system(line.c_str());
+    Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(errFile)};
+    fs::remove(errFile);
+    return r;
+}
+
+// The names in a folder, hidden ones included.
+std::vector<std::string> namesIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> hiddenIn(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& name : namesIn(dir)) {
+        if (name.front() == '.') {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+class SafeEdges : public ::testing::Test {
+protected:
+    void SetUp() override {
+        work = dir.path("work");
+        fs::create_directories(work);
+        makePdf(work / "in.pdf", "in", 1);
+        makePdf(work / "b.pdf", "b", 2);
+    }
+    TempDir dir;
+    fs::path work;
+};
+
+} // namespace
+
+TEST_F(SafeEdges, AnOutputNameIsReadAsTheFileSystemReadsIt) {
+    // Blanks around a name are trimmed by the build, so " in.pdf" is the input.
+    for (const std::string name : {"in.pdf ", " in.pdf", "in"}) {
+        const Result r = runPlait(work, {"build", "-o", name, "in.pdf", "b.pdf"});
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_THAT(r.err, HasSubstr("Cannot have an input file with same name as output file.")) << name;
+    }
+    EXPECT_EQ(pageTexts((work / "in.pdf").string()), (std::vector<std::string>{"in 1"}));
+    // "link/.." is the folder above the link's target, as for any program that opens it.
+    fs::create_directories(dir.path("far/deep"));
+    fs::create_directory_symlink(dir.path("far/deep"), work / "link");
+    ASSERT_EQ(runPlait(work, {"build", "-o", "link/../x.pdf", "in.pdf"}).exitCode, 0);
+    EXPECT_TRUE(fs::exists(dir.path("far/x.pdf")));
+    EXPECT_FALSE(fs::exists(work / "x.pdf"));
+    EXPECT_EQ(run("qpdf --check " + quote(dir.path("far/x.pdf").string())).exitCode, 0);
+}
+
+TEST_F(SafeEdges, FilesReadBesidesTheInputsAreNeverTheOutput) {
+    writeFile(work / "outline.txt.pdf", "<BOOKMARK TITLE=\"One\" PAGE=1>\n");
+    const std::string before = readFile(work / "outline.txt.pdf");
+    Result r = runPlait(work, {"build", "--bookmarks", "outline.txt.pdf", "-o", "outline.txt", "in.pdf"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Cannot have the bookmarks file with same name as output file."));
+    EXPECT_EQ(readFile(work / "outline.txt.pdf"), before);
+
+    ASSERT_EQ(std::system(("cd " + quote(work.string()) + " && " + quote(PLAIT_CLI_PATH) +
+                           " settings b.pdf > job.plt.pdf")
+                              .c_str()),
+              0);
+    const std::string settings = readFile(work / "job.plt.pdf");
+    r = runPlait(work, {"build", "--settings", "job.plt.pdf", "-o", "./job.plt", "in.pdf"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Cannot have the settings file with same name as output file."));
+    EXPECT_EQ(readFile(work / "job.plt.pdf"), settings);
+    EXPECT_THAT(hiddenIn(work), IsEmpty());
+}
+
+TEST_F(SafeEdges, ANameWithACommaIsOneInputOrRefusedNamingIt) {
+    fs::copy_file(work / "b.pdf", work / "in.pdf,b.pdf");
+    Result r = runPlait(work, {"build", "-o", "o.pdf", "in.pdf,b.pdf"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("'in.pdf,b.pdf' holds a comma"));
+    EXPECT_FALSE(fs::exists(work / "o.pdf"));
+    // With no file for its parts, the name is one input.
+    fs::rename(work / "in.pdf,b.pdf", work / "only,one.pdf");
+    ASSERT_EQ(runPlait(work, {"build", "-o", "o.pdf", "only,one.pdf"}).exitCode, 0);
+    EXPECT_EQ(pageCount((work / "o.pdf").string()), 2);
+    EXPECT_EQ(run("qpdf --check " + quote((work / "o.pdf").string())).exitCode, 0);
+}
+
+TEST_F(SafeEdges, TheBatchReadsOutputNamesAsTheBuildDoes) {
+    const auto refused = [&](const std::string& jobs) {
+        writeFile(work / "jobs.jsonl", jobs);
+        const Result r = runPlait(work, {"batch", "jobs.jsonl"});
+        EXPECT_EQ(r.exitCode, 2) << jobs;
+        EXPECT_THAT(r.err, HasSubstr("nothing was built")) << jobs;
+        return r.err;
+    };
+    EXPECT_THAT(refused(R"({"output": "in.pdf ", "inputs": ["in.pdf"]})"
+                        "\n"),
+                HasSubstr("line 1: output " + (work / "in.pdf").string() + " is its own input"));
+    EXPECT_THAT(refused(R"({"output": "c.pdf", "inputs": ["in.pdf"]})"
+                        "\n"
+                        R"({"output": " c.pdf", "inputs": ["b.pdf"]})"
+                        "\n"),
+                HasSubstr("line 2: output " + (work / "c.pdf").string() + " is also the output of line 1"));
+    EXPECT_THAT(refused(R"({"output": " ", "inputs": ["in.pdf"]})"
+                        "\n"),
+                HasSubstr("line 1: \"output\" is blank"));
+    // Through a link: link/.. is the folder above the link's target.
+    fs::create_directories(work / "real/sub");
+    fs::create_directory_symlink(work / "real/sub", work / "link");
+    makePdf(work / "real/r.pdf", "r", 1);
+    EXPECT_THAT(refused(R"({"output": "link/../r.pdf", "inputs": ["real/r.pdf"]})"
+                        "\n"),
+                HasSubstr("line 1:"));
+    EXPECT_EQ(pageTexts((work / "in.pdf").string()), (std::vector<std::string>{"in 1"}));
+}

@@ -83,6 +83,8 @@ int main(int argc, char** argv) {
         std::signal(s, onTerminate);
     }
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write fails with EFBIG and the build reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
     worker::applyMemoryLimit(megabytes);
     pdf::setOneBuildPerProcess(true); // the process ends after its build
     pdf::setPendingOutputListener([](const std::string& path) { reply({'T', {path}}); });

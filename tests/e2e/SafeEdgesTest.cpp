@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,12 @@ std::vector<std::string> hiddenIn(const fs::path& dir) {
         }
     }
     return names;
+}
+
+mode_t modeOf(const fs::path& file) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(file.c_str(), &st), 0) << file;
+    return st.st_mode;
 }
 
 class SafeEdges : public ::testing::Test {
@@ -118,6 +125,58 @@ TEST_F(SafeEdges, ANameWithACommaIsOneInputOrRefusedNamingIt) {
     ASSERT_EQ(runPlait(work, {"build", "-o", "o.pdf", "only,one.pdf"}).exitCode, 0);
     EXPECT_EQ(pageCount((work / "o.pdf").string()), 2);
     EXPECT_EQ(run("qpdf --check " + quote((work / "o.pdf").string())).exitCode, 0);
+}
+
+TEST_F(SafeEdges, OutputsTakeNoSpecialBitsNoLinkTargetModeAndRespectWriteProtection) {
+    ::umask(022);
+    makePdf(work / "setuid.pdf", "old", 1);
+    ::chmod((work / "setuid.pdf").c_str(), 06775);
+    ASSERT_EQ(runPlait(work, {"build", "-o", "setuid.pdf", "in.pdf"}).exitCode, 0);
+    EXPECT_EQ(modeOf(work / "setuid.pdf") & 07777, 0775u);
+
+    makePdf(work / "locked.pdf", "old", 1);
+    ::chmod((work / "locked.pdf").c_str(), 0444);
+    const Result r = runPlait(work, {"build", "-o", "locked.pdf", "in.pdf"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("write-protected"));
+    EXPECT_EQ(pageTexts((work / "locked.pdf").string()), (std::vector<std::string>{"old 1"}));
+
+    // A link at the output name is replaced by the output; its target stays as it was.
+    makePdf(work / "target.pdf", "target", 1);
+    ::chmod((work / "target.pdf").c_str(), 0600);
+    fs::create_symlink("target.pdf", work / "link.pdf");
+    ASSERT_EQ(runPlait(work, {"build", "-o", "link.pdf", "b.pdf"}).exitCode, 0);
+    EXPECT_TRUE(S_ISREG(modeOf(work / "link.pdf")));
+    EXPECT_EQ(modeOf(work / "link.pdf") & 07777, 0644u);
+    EXPECT_EQ(pageTexts((work / "target.pdf").string()), (std::vector<std::string>{"target 1"}));
+    EXPECT_EQ(pageCount((work / "link.pdf").string()), 2);
+    EXPECT_THAT(hiddenIn(work), IsEmpty());
+}
+
+TEST_F(SafeEdges, AFileSizeLimitIsAFailureThatLeavesNothing) {
+    makePdf(work / "long.pdf", "long", 30);
+    // The shell counts in kilobytes: one, far less than the output needs.
+    const Result r = runPlait(work, {"build", "-o", "big.pdf", "long.pdf", "b.pdf"}, "ulimit -f 1 && ");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Cannot create output file."));
+    EXPECT_THAT(r.err, HasSubstr("File too large"));
+    EXPECT_FALSE(fs::exists(work / "big.pdf"));
+    EXPECT_THAT(hiddenIn(work), IsEmpty());
+}
+
+TEST_F(SafeEdges, AHiddenFileWhoseWriterIsGoneIsRemovedByTheNextBuild) {
+    writeFile(work / ".out.pdf.plait-a1B2c3", "partial");
+    writeFile(work / ".out.pdf.plait-Live99", "being written");
+    writeFile(work / ".out.pdf.plait-seven77", "not of the form");
+    writeFile(work / ".other.pdf.plait-a1B2c3", "another output's");
+    // A writer that is still alive holds the lock of its file.
+    const int live = ::open((work / ".out.pdf.plait-Live99").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(::flock(live, LOCK_EX), 0);
+    ASSERT_EQ(runPlait(work, {"build", "-o", "out.pdf", "in.pdf"}).exitCode, 0);
+    ::close(live);
+    EXPECT_EQ(hiddenIn(work), (std::vector<std::string>{".other.pdf.plait-a1B2c3", ".out.pdf.plait-Live99",
+                                                        ".out.pdf.plait-seven77"}));
 }
 
 TEST_F(SafeEdges, TheBatchReadsOutputNamesAsTheBuildDoes) {

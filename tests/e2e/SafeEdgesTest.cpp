@@ -207,3 +207,31 @@ TEST_F(SafeEdges, TheBatchReadsOutputNamesAsTheBuildDoes) {
                 HasSubstr("line 1:"));
     EXPECT_EQ(pageTexts((work / "in.pdf").string()), (std::vector<std::string>{"in 1"}));
 }
+
+TEST_F(SafeEdges, TheReportIsNeverAFileTheBatchReadsOrWrites) {
+    const std::string jobs = R"({"output": "o.pdf", "inputs": ["in.pdf"], "bookmarks": "bm.txt"})"
+                             "\n";
+    writeFile(work / "jobs.jsonl", jobs);
+    writeFile(work / "bm.txt", "<BOOKMARK TITLE=\"One\" PAGE=1>\n");
+    for (const auto& [report, why] :
+         std::vector<std::pair<std::string, std::string>>{{"jobs.jsonl", "it is the jobs file"},
+                                                          {"./in.pdf", "line 1 reads it"},
+                                                          {"bm.txt", "line 1 reads it"},
+                                                          {"o.pdf", "it is the output of line 1"}}) {
+        const Result r = runPlait(work, {"batch", "jobs.jsonl", "--report", report});
+        EXPECT_EQ(r.exitCode, 2) << report;
+        EXPECT_THAT(r.err, HasSubstr("the report cannot be written to '" + report + "': " + why));
+    }
+    EXPECT_EQ(readFile(work / "jobs.jsonl"), jobs);
+    EXPECT_EQ(pageCount((work / "in.pdf").string()), 1);
+    EXPECT_FALSE(fs::exists(work / "o.pdf"));
+
+    // A report over a link replaces the link; nothing hidden stays.
+    writeFile(dir.path("elsewhere.jsonl"), "kept\n");
+    fs::create_symlink(dir.path("elsewhere.jsonl"), work / "report.jsonl");
+    ASSERT_EQ(runPlait(work, {"batch", "jobs.jsonl", "--report", "report.jsonl"}).exitCode, 0);
+    EXPECT_TRUE(S_ISREG(modeOf(work / "report.jsonl")));
+    EXPECT_THAT(readFile(work / "report.jsonl"), HasSubstr("\"status\":\"ok\""));
+    EXPECT_EQ(readFile(dir.path("elsewhere.jsonl")), "kept\n");
+    EXPECT_THAT(hiddenIn(work), IsEmpty());
+}

@@ -3,14 +3,21 @@
 // commas, and the batch's report written as an output is.
 
 #include "pdfengine/Fixtures.h"
+#include "support/StallHook.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -234,4 +241,65 @@ TEST_F(SafeEdges, TheReportIsNeverAFileTheBatchReadsOrWrites) {
     EXPECT_THAT(readFile(work / "report.jsonl"), HasSubstr("\"status\":\"ok\""));
     EXPECT_EQ(readFile(dir.path("elsewhere.jsonl")), "kept\n");
     EXPECT_THAT(hiddenIn(work), IsEmpty());
+}
+
+// The files a process holds open, as the links of /proc/PID/fd name them.
+std::vector<std::string> openFiles(pid_t pid) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        files.push_back(fs::read_symlink(fd.path(), ec).string());
+    }
+    return files;
+}
+
+// While a job's build runs, it holds none of the batch's own files: not the report being
+// written. The build is made to hang on its input so that it can be looked at.
+TEST_F(SafeEdges, ABuildHoldsNoneOfTheBatchsFilesOpen) {
+    const plait::test::ScopedStall stall("stuck:stall.pdf");
+    makePdf(work / "stall.pdf", "stall", 1);
+    writeFile(work / "jobs.jsonl", R"({"output": "o.pdf", "inputs": ["stall.pdf"]})"
+                                   "\n");
+    std::vector<std::string> args{PLAIT_CLI_PATH, "batch", "jobs.jsonl", "--report", "report.jsonl", "-q"};
+    std::vector<char*> argv;
+    for (auto& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, work.c_str());
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t batch = -1;
+    ASSERT_EQ(posix_spawn(&batch, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // The build, once it runs as `plait build` (generously bounded).
+    pid_t build = -1;
+    std::vector<std::string> held;
+    for (int i = 0; i < 3000 && build < 0; ++i) {
+        std::istringstream children(
+            readFile("/proc/" + std::to_string(batch) + "/task/" + std::to_string(batch) + "/children"));
+        for (pid_t pid = 0; children >> pid;) {
+            const std::string command = readFile("/proc/" + std::to_string(pid) + "/cmdline");
+            if (command.rfind(std::string("plait\0build", 11), 0) == 0) {
+                held = openFiles(pid);
+                build = pid;
+            }
+        }
+        if (build < 0) {
+            ::usleep(10000);
+        }
+    }
+    const std::vector<std::string> batchHeld = openFiles(batch);
+    ::kill(batch, SIGKILL);
+    ::waitpid(batch, nullptr, 0);
+    ASSERT_GT(build, 0) << "the build never started";
+    // The batch itself holds the report's hidden file; its build does not.
+    const auto isReport = [](const std::string& f) {
+        return f.find(".report.jsonl.plait-") != std::string::npos;
+    };
+    EXPECT_TRUE(std::any_of(batchHeld.begin(), batchHeld.end(), isReport));
+    EXPECT_FALSE(std::any_of(held.begin(), held.end(), isReport));
+    EXPECT_FALSE(fs::exists(work / "report.jsonl"));
 }

@@ -2,14 +2,17 @@
 // over descriptor 3 (see Channel.h) and may kill it at any moment. No Qt.
 
 #include "Channel.h"
+#include "PageCountProcess.h"
 #include "ProcessLimits.h"
 #include "engine/WatchedRun.h"
+#include "pdfengine/PageCount.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 #include "pdfengine/Retire.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -69,14 +72,60 @@ bool readUntilBuild(worker::MessageReader& reader, pdf::PlaitEngine& engine) {
     }
 }
 
+// `--count-pages FILE`: the page count of one PDF for the program's list, on standard output
+// (PageCountProcess.h). The program bounds the time; the memory limit is applied here.
+int countPages(const char* file, unsigned long megabytes) {
+    worker::applyMemoryLimit(megabytes);
+    worker::PageCountAnswer answer;
+    try {
+        const pdf::PageCount count = pdf::countPages(file);
+        switch (count.problem) {
+        case pdf::PageCount::Problem::None:
+            answer.kind = worker::PageCountAnswer::Kind::Pages;
+            answer.pages = count.pages;
+            break;
+        case pdf::PageCount::Problem::NeedsPassword:
+            answer.kind = worker::PageCountAnswer::Kind::NeedsPassword;
+            break;
+        case pdf::PageCount::Problem::CannotOpen:
+        case pdf::PageCount::Problem::Damaged:
+            answer.kind = worker::PageCountAnswer::Kind::Unreadable;
+            answer.reason = count.reason.substr(0, 1000);
+            break;
+        }
+    } catch (const std::bad_alloc&) {
+        answer.kind = worker::PageCountAnswer::Kind::Unreadable;
+        answer.reason = "it needs more memory than a preview may take";
+    } catch (const std::exception& e) {
+        answer.kind = worker::PageCountAnswer::Kind::Unreadable;
+        answer.reason = std::string(e.what()).substr(0, 1000);
+    }
+    for (char& c : answer.reason) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    const std::string text = worker::encodePageCount(answer);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    std::_Exit(0); // the document is let go with the process
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     unsigned long megabytes = worker::kDefaultBuildMegabytes;
+    const char* countFile = nullptr;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--memory-limit") == 0) {
             megabytes = std::strtoul(argv[i + 1], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--count-pages") == 0) {
+            countFile = argv[i + 1];
         }
+    }
+    if (countFile != nullptr) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // it writes nothing: nothing to clean up
+        return countPages(countFile, megabytes);
     }
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     for (int s : {SIGTERM, SIGHUP, SIGINT}) {

@@ -5,6 +5,7 @@
 #include "pdfengine/Fixtures.h"
 #include "worker/Channel.h"
 #include "worker/IsolatedEngine.h"
+#include "worker/PageCountProcess.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -31,8 +32,8 @@ std::string fakeWorker(const TempDir& dir, const std::string& name, const std::s
     }
     bytes += "\"";
     const fs::path script = dir.path(name);
-    writeFile(script,
-              "#!/usr/bin/env python3\nimport os, sys, time\nos.write(3, " + bytes + ")\n" + then + "\n");
+    const std::string say = messages.empty() ? std::string() : "os.write(3, " + bytes + ")\n";
+    writeFile(script, "#!/usr/bin/env python3\nimport os, sys, time\n" + say + then + "\n");
     ::chmod(script.c_str(), 0755);
     return script.string();
 }
@@ -128,6 +129,32 @@ TEST(Distrust, TheTimeLimitHoldsWhateverTheWorkerDoesWithItsSocket) {
     engine.call("setFileDataS", {"_bm_", std::string(8 << 20, 'x')});
     engine.call("setInFile", {"in.pdf"});
     EXPECT_EQ(engine.BuildPDF(), "-4");
+}
+
+// The list's page counts open every file the user adds, hostile ones included: in a worker
+// bounded in time and memory, whose failure is an answer and not the program's end.
+TEST(Distrust, PageCountsAreTakenInABoundedWorker) {
+    TempDir dir;
+    const std::string pdf = makePdf(dir.path("a.pdf"), "a", 3);
+    const PageCountAnswer counted = countPagesInWorker(PLAIT_WORKER_PATH, pdf);
+    EXPECT_EQ(counted.kind, PageCountAnswer::Kind::Pages);
+    EXPECT_EQ(counted.pages, 3);
+    writeFile(dir.path("not.pdf"), "not a PDF at all");
+    EXPECT_EQ(countPagesInWorker(PLAIT_WORKER_PATH, dir.path("not.pdf").string()).kind,
+              PageCountAnswer::Kind::Unreadable);
+
+    const PageCountLimits quick{std::chrono::milliseconds(200), 512};
+    const PageCountAnswer hung =
+        countPagesInWorker(fakeWorker(dir, "hangs", "", "time.sleep(3600)"), pdf, quick);
+    EXPECT_EQ(hung.kind, PageCountAnswer::Kind::Stopped);
+    EXPECT_THAT(hung.reason, HasSubstr("too long"));
+    const PageCountAnswer crashed =
+        countPagesInWorker(fakeWorker(dir, "crashes", "", "os.kill(os.getpid(), 11)"), pdf);
+    EXPECT_EQ(crashed.kind, PageCountAnswer::Kind::Stopped);
+    EXPECT_THAT(crashed.reason, HasSubstr("signal 11"));
+    // Nonsense on its output is no count.
+    EXPECT_EQ(decodePageCount("pages 12x\n").kind, PageCountAnswer::Kind::Stopped);
+    EXPECT_EQ(decodePageCount(encodePageCount({PageCountAnswer::Kind::Pages, 7, ""})).pages, 7);
 }
 
 } // namespace

@@ -27,6 +27,10 @@ std::string encodePageCount(const PageCountAnswer& answer) {
         return "password\n";
     case PageCountAnswer::Kind::Unreadable:
         return "unreadable " + answer.reason + "\n";
+    case PageCountAnswer::Kind::Fits:
+        return "fits\n";
+    case PageCountAnswer::Kind::TooLarge:
+        return "toolarge " + answer.reason + "\n";
     case PageCountAnswer::Kind::Stopped:
         break;
     }
@@ -44,6 +48,11 @@ PageCountAnswer decodePageCount(const std::string& text) {
         answer.pages = std::stoi(rest);
     } else if (word == "password") {
         answer.kind = PageCountAnswer::Kind::NeedsPassword;
+    } else if (word == "fits") {
+        answer.kind = PageCountAnswer::Kind::Fits;
+    } else if (word == "toolarge") {
+        answer.kind = PageCountAnswer::Kind::TooLarge;
+        answer.reason = rest;
     } else if (word == "unreadable") {
         answer.kind = PageCountAnswer::Kind::Unreadable;
         answer.reason = rest;
@@ -53,10 +62,13 @@ PageCountAnswer decodePageCount(const std::string& text) {
     return answer;
 }
 
-PageCountAnswer countPagesInWorker(const std::string& workerPath, const std::string& pdf,
-                                   const PageCountLimits& limits) {
+namespace {
+
+PageCountAnswer askWorker(const std::string& workerPath, const char* flag, const std::string& pdf,
+                          const PageCountLimits& limits) {
     PageCountAnswer stopped;
     int out[2];
+    stopped.started = false;
     if (::pipe2(out, O_CLOEXEC) != 0) {
         stopped.reason = std::strerror(errno);
         return stopped;
@@ -70,7 +82,7 @@ PageCountAnswer countPagesInWorker(const std::string& workerPath, const std::str
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
     std::string path = workerPath;
-    std::string countFlag = "--count-pages";
+    std::string countFlag = flag;
     std::string file = pdf;
     std::string memoryFlag = "--memory-limit";
     std::string megabytes = std::to_string(limits.megabytes);
@@ -85,6 +97,7 @@ PageCountAnswer countPagesInWorker(const std::string& workerPath, const std::str
         stopped.reason = std::strerror(rc);
         return stopped;
     }
+    stopped.started = true;
 
     // Read the answer until the worker closes its output or the time is up.
     const auto deadline = std::chrono::steady_clock::now() + limits.time;
@@ -129,6 +142,18 @@ PageCountAnswer countPagesInWorker(const std::string& workerPath, const std::str
         answer.reason = "the reader stopped (signal " + std::to_string(WTERMSIG(status)) + ")";
     }
     return answer;
+}
+
+} // namespace
+
+PageCountAnswer countPagesInWorker(const std::string& workerPath, const std::string& pdf,
+                                   const PageCountLimits& limits) {
+    return askWorker(workerPath, "--count-pages", pdf, limits);
+}
+
+PageCountAnswer probePreviewInWorker(const std::string& workerPath, const std::string& pdf,
+                                     const PageCountLimits& limits) {
+    return askWorker(workerPath, "--probe-preview", pdf, limits);
 }
 
 } // namespace plait::worker

@@ -152,6 +152,11 @@ TEST(Distrust, PageCountsAreTakenInABoundedWorker) {
         countPagesInWorker(fakeWorker(dir, "crashes", "", "os.kill(os.getpid(), 11)"), pdf);
     EXPECT_EQ(crashed.kind, PageCountAnswer::Kind::Stopped);
     EXPECT_THAT(crashed.reason, HasSubstr("signal 11"));
+    // The preview's measure runs there too, bounded the same way.
+    EXPECT_EQ(probePreviewInWorker(PLAIT_WORKER_PATH, pdf).kind, PageCountAnswer::Kind::Fits);
+    EXPECT_EQ(probePreviewInWorker(dir.path("hangs").string(), pdf, quick).kind,
+              PageCountAnswer::Kind::Stopped);
+    EXPECT_FALSE(countPagesInWorker(dir.path("absent").string(), pdf).started);
     // Nonsense on its output is no count.
     EXPECT_EQ(decodePageCount("pages 12x\n").kind, PageCountAnswer::Kind::Stopped);
     EXPECT_EQ(decodePageCount(encodePageCount({PageCountAnswer::Kind::Pages, 7, ""})).pages, 7);

@@ -35,6 +35,8 @@ pdf::PageCount countInWorker(const std::string& worker, const std::string& path)
         break;
     case worker::PageCountAnswer::Kind::Unreadable:
     case worker::PageCountAnswer::Kind::Stopped:
+    case worker::PageCountAnswer::Kind::Fits:
+    case worker::PageCountAnswer::Kind::TooLarge:
         count.problem = pdf::PageCount::Problem::Damaged;
         count.reason = answer.reason;
         break;
@@ -47,6 +49,11 @@ pdf::PageCount countInWorker(const std::string& worker, const std::string& path)
 void PageCounts::useWorker(std::string path) {
     std::lock_guard lock(gWorkerMutex);
     gWorkerPath = std::move(path);
+}
+
+std::string PageCounts::workerPath() {
+    std::lock_guard lock(gWorkerMutex);
+    return gWorkerPath;
 }
 
 PageCounts::PageCounts(QObject* parent) : QObject(parent), worker_([this] { run(); }) {}
@@ -119,11 +126,7 @@ PageCounts::Answer PageCounts::look(const QString& path) {
         answer.text = *kind;
     } else {
         const std::string file = QFile::encodeName(path).toStdString();
-        std::string worker;
-        {
-            std::lock_guard lock(gWorkerMutex);
-            worker = gWorkerPath;
-        }
+        const std::string worker = workerPath();
         const pdf::PageCount count = worker.empty() ? pdf::countPages(file) : countInWorker(worker, file);
         switch (count.problem) {
         case pdf::PageCount::Problem::None:

@@ -36,8 +36,10 @@ public:
     // else that is opened to be counted.
     static std::optional<QString> kindOf(const QString& path);
 
-    // Counts pages in the engine worker at `path` from now on (empty: in this process).
+    // Counts pages in the engine worker at `path` from now on (empty: in this process); the
+    // preview asks the same worker to measure a PDF before it shows it.
     static void useWorker(std::string path);
+    static std::string workerPath();
 
 signals:
     // A file's answer is known (emitted on the worker thread; connect with a queued connection).

@@ -122,6 +122,9 @@ TemporaryFile::TemporaryFile(const fs::path& folder, const std::string& hiddenPr
         ::fchmod(fd, 0666 & ~mask);
     }
     path_ = pattern;
+    // The lock lives with the open file, which this second descriptor keeps after the stream is
+    // closed: until the file has its name, nobody can take it for abandoned.
+    lockFd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     addPendingOutput(path_);
     file_ = ::fdopen(fd, "wb");
     if (file_ == nullptr) {
@@ -154,11 +157,20 @@ void TemporaryFile::remove() {
         dropPendingOutput(path_);
         path_.clear();
     }
+    releaseLock();
 }
 
 void TemporaryFile::published() {
     dropPendingOutput(path_);
     path_.clear();
+    releaseLock();
+}
+
+void TemporaryFile::releaseLock() {
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
 }
 
 void TemporaryFile::fail(Step step) {

@@ -73,10 +73,12 @@ private:
     // The sync's errno (0 on success), once it is done; -1 when none was started.
     int waitForSync();
     void published();
+    void releaseLock();
 
     std::string path_;
     std::FILE* file_ = nullptr;
     std::shared_future<int> syncing_; // the sync startSync() started
+    int lockFd_ = -1;                 // holds the writer's lock until the file has its name
 };
 
 } // namespace plait::pdf

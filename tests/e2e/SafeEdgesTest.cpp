@@ -213,6 +213,14 @@ TEST_F(SafeEdges, TheBatchReadsOutputNamesAsTheBuildDoes) {
                         "\n"),
                 HasSubstr("line 1:"));
     EXPECT_EQ(pageTexts((work / "in.pdf").string()), (std::vector<std::string>{"in 1"}));
+
+    // A name with an escape sequence is shown escaped: it cannot drive the terminal.
+    writeFile(work / "jobs.jsonl", R"({"output": "o\u001b[2Jx.pdf", "inputs": ["absent.pdf"]})"
+                                   "\n");
+    const Result failed = runPlait(work, {"batch", "jobs.jsonl"});
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_THAT(failed.err, HasSubstr("line 1: o\\x1b[2Jx.pdf: failed"));
+    EXPECT_EQ(failed.err.find('\x1b'), std::string::npos);
 }
 
 TEST_F(SafeEdges, TheReportIsNeverAFileTheBatchReadsOrWrites) {

@@ -3,9 +3,13 @@
 #include "BatchJobs.h"
 #include "BatchReport.h"
 #include "BatchRun.h"
+#include "engine/FileName.h"
+#include "pdfengine/TemporaryFile.h"
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -20,6 +24,7 @@ namespace plait::cli {
 namespace {
 
 using namespace batch;
+namespace fs = std::filesystem;
 
 // Each build's address space is bounded unless told otherwise. The address sanitizer reserves
 // terabytes of address space up front, so a build made with it gets no default bound.
@@ -112,6 +117,63 @@ std::optional<int> parseBatch(int argc, char** argv, BatchOptions& o) {
     return std::nullopt;
 }
 
+// The report file, written as an output is: under a hidden name beside it, given its name
+// when the batch ends (also an interrupted one, which ends through here too), so that it never
+// truncates a file before the batch has something to put in its place.
+class ReportFile {
+public:
+    // Empty, or why the report cannot be written there.
+    std::string open(const std::string& name) {
+        target_ = engine::resolveFileName(name);
+        const fs::path target(target_);
+        std::error_code ec;
+        if (fs::is_directory(target, ec)) {
+            return "it is a folder";
+        }
+        if (engine::writeProtected(target_)) {
+            return "the file is write-protected";
+        }
+        const std::string hiddenPrefix = "." + target.filename().string() + ".plait-";
+        pdf::TemporaryFile::removeAbandoned(target.parent_path(), hiddenPrefix);
+        try {
+            temp_ = std::make_unique<pdf::TemporaryFile>(target.parent_path(), hiddenPrefix);
+        } catch (const pdf::TemporaryFile::Failure& e) {
+            return e.reason();
+        }
+        return {};
+    }
+    bool isOpen() const { return temp_ != nullptr; }
+    // False (and the file is gone) when it could not be written.
+    bool writeLine(const std::string& line) {
+        try {
+            temp_->write(line + "\n");
+            if (std::fflush(temp_->stream()) != 0) {
+                temp_.reset();
+                return false;
+            }
+            return true;
+        } catch (const pdf::TemporaryFile::Failure&) {
+            temp_.reset();
+            return false;
+        }
+    }
+    bool commit() {
+        try {
+            temp_->finish();
+            temp_->replace(target_);
+            temp_.reset();
+            return true;
+        } catch (const pdf::TemporaryFile::Failure&) {
+            temp_.reset();
+            return false;
+        }
+    }
+
+private:
+    std::string target_;
+    std::unique_ptr<pdf::TemporaryFile> temp_;
+};
+
 } // namespace
 
 int runBatch(int argc, char** argv) {
@@ -126,7 +188,8 @@ int runBatch(int argc, char** argv) {
     } else {
         std::ifstream in(o.jobsFile, std::ios::binary);
         if (!in) {
-            std::cerr << "plait batch: cannot read the jobs file '" << o.jobsFile << "'\n";
+            std::cerr << "plait batch: cannot read the jobs file '" << engine::printableName(o.jobsFile)
+                      << "'\n";
             return 2;
         }
         file = readJobs(in);
@@ -134,7 +197,8 @@ int runBatch(int argc, char** argv) {
     const std::string name = o.jobsFile == "-" ? "standard input" : o.jobsFile;
     if (!file.errors.empty()) {
         for (const auto& error : file.errors) {
-            std::cerr << "plait batch: " << name << ": " << error << '\n';
+            std::cerr << "plait batch: " << engine::printableName(name) << ": "
+                      << engine::printableText(error) << '\n';
         }
         std::cerr << "plait batch: nothing was built\n";
         return 2;
@@ -143,17 +207,22 @@ int runBatch(int argc, char** argv) {
         return 0;
     }
 
-    std::ofstream reportFile;
+    ReportFile reportFile;
     std::ostream* report = nullptr;
     if (o.reportFile == "-") {
         report = &std::cout;
     } else if (!o.reportFile.empty()) {
-        reportFile.open(o.reportFile, std::ios::binary | std::ios::trunc);
-        if (!reportFile) {
-            std::cerr << "plait batch: cannot write the report '" << o.reportFile << "'\n";
+        const std::string clash = reportClash(o.reportFile, o.jobsFile == "-" ? "" : o.jobsFile, file);
+        if (!clash.empty()) {
+            std::cerr << "plait batch: the report cannot be written to '"
+                      << engine::printableName(o.reportFile) << "': " << clash << '\n';
             return 2;
         }
-        report = &reportFile;
+        if (const std::string problem = reportFile.open(o.reportFile); !problem.empty()) {
+            std::cerr << "plait batch: cannot write the report '" << engine::printableName(o.reportFile)
+                      << "': " << problem << '\n';
+            return 2;
+        }
     }
 
     // A progress line redraws itself in place, which only a terminal shows well.
@@ -162,10 +231,12 @@ int runBatch(int argc, char** argv) {
     RunListener listener;
     listener.finished = [&](const Outcome& outcome) {
         console.finished(outcome);
+        // One whole line at a time, so that an interrupted batch leaves a readable report.
         if (report != nullptr) {
-            // One whole line at a time, so that an interrupted batch leaves a readable report.
             *report << reportLine(outcome) << '\n' << std::flush;
             reportFailed = reportFailed || !*report;
+        } else if (reportFile.isOpen()) {
+            reportFailed = !reportFile.writeLine(reportLine(outcome)) || reportFailed;
         }
     };
     listener.tick = [&] { console.tick(); };
@@ -178,8 +249,12 @@ int runBatch(int argc, char** argv) {
         return 1;
     }
     console.summary(summary);
+    if (reportFile.isOpen() && !reportFailed) {
+        reportFailed = !reportFile.commit();
+    }
     if (reportFailed) {
-        const std::string where = o.reportFile == "-" ? "standard output" : "'" + o.reportFile + "'";
+        const std::string where =
+            o.reportFile == "-" ? "standard output" : "'" + engine::printableName(o.reportFile) + "'";
         std::cerr << "plait batch: the report could not be written in full to " << where << '\n';
     }
     return console.failed() == 0 && !summary.interrupted && !reportFailed ? 0 : 1;

@@ -1,6 +1,9 @@
 #include "BatchJobs.h"
 
+#include "core/build/OutputName.h"
 #include "core/settings/SettingsFile.h"
+#include "core/ui/Text.h"
+#include "engine/FileName.h"
 
 #include <nlohmann/json.hpp>
 
@@ -19,12 +22,36 @@ namespace {
 // A line longer than this is refused rather than parsed: it bounds the memory one line costs.
 constexpr std::size_t kMaxLineBytes = 16u << 20;
 
-// The same file for comparisons: full path, `.` and `..` removed, symbolic links of the
-// existing part followed.
-fs::path identity(const fs::path& p) {
-    std::error_code ec;
-    fs::path full = fs::weakly_canonical(fs::absolute(p), ec);
-    return ec ? fs::absolute(p).lexically_normal() : full;
+// Reads one line into `text`, without its line feed. A line longer than kMaxLineBytes is not
+// kept: reading stops at the bound and `tooLong` is set, so that a line without end costs no
+// more memory than that. False at the end of the input.
+bool readLine(std::istream& in, std::string& text, bool& tooLong) {
+    text.clear();
+    tooLong = false;
+    std::streambuf* buffer = in.rdbuf();
+    if (buffer == nullptr) {
+        return false;
+    }
+    for (bool any = false;; any = true) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            in.setstate(std::ios::eofbit);
+            return any;
+        }
+        if (c == '\n') {
+            return true;
+        }
+        if (text.size() >= kMaxLineBytes) {
+            tooLong = true;
+            return true;
+        }
+        text.push_back(static_cast<char>(c));
+    }
+}
+
+// A name as the build reads it, for the up-to-date check.
+fs::path resolved(const std::string& name) {
+    return engine::resolveFileName(name);
 }
 
 std::string requireString(const json& value, const char* key, std::string& error) {
@@ -80,6 +107,9 @@ std::string fillJob(const json& object, Job& job) {
     if (job.output.empty()) {
         return "no \"output\"";
     }
+    if (ui::trimBlanks(job.output).empty()) {
+        return "\"output\" is blank";
+    }
     return {};
 }
 
@@ -108,25 +138,26 @@ void collectSources(Job& job, SettingsInputs& settingsCache) {
         auto [it, fresh] = settingsCache.try_emplace(job.settings);
         if (fresh) {
             for (const auto& in : settingsInputs(job.settings)) {
-                it->second.push_back(identity(in));
+                it->second.push_back(resolved(in));
             }
         }
         job.sources = it->second;
-        job.sources.push_back(identity(job.settings));
+        job.sources.push_back(resolved(job.settings));
     }
     for (const auto& in : job.inputs) {
-        job.sources.push_back(identity(in));
+        job.sources.push_back(resolved(in));
     }
     if (!job.bookmarks.empty()) {
-        job.sources.push_back(identity(job.bookmarks));
+        job.sources.push_back(resolved(job.bookmarks));
     }
 }
 
 // Outputs written twice, and outputs some job reads.
 void checkOutputs(JobsFile& file, std::size_t maxErrors) {
-    std::map<fs::path, const Job*> writers;
+    // Compared as files, not as names: two names of one file are one output.
+    std::map<engine::FileIdentity, const Job*> writers;
     for (const Job& job : file.jobs) {
-        auto [it, fresh] = writers.emplace(job.target, &job);
+        auto [it, fresh] = writers.emplace(engine::fileIdentity(job.target.string()), &job);
         if (!fresh && file.errors.size() < maxErrors) {
             file.errors.push_back("line " + std::to_string(job.line) + ": output " + job.target.string() +
                                   " is also the output of line " + std::to_string(it->second->line));
@@ -134,7 +165,7 @@ void checkOutputs(JobsFile& file, std::size_t maxErrors) {
     }
     for (const Job& reader : file.jobs) {
         for (const auto& source : reader.sources) {
-            const auto it = writers.find(source);
+            const auto it = writers.find(engine::fileIdentity(source.string()));
             if (it != writers.end() && file.errors.size() < maxErrors) {
                 const Job& writer = *it->second;
                 const std::string whose = writer.line == reader.line
@@ -150,28 +181,44 @@ void checkOutputs(JobsFile& file, std::size_t maxErrors) {
 } // namespace
 
 fs::path completeOutputName(const std::string& name) {
-    std::string completed = name;
-    if (completed.size() < 4 || completed.compare(completed.size() - 4, 4, ".pdf") != 0) {
-        completed += ".pdf";
+    return core::build::outputFileName(ui::Platform(), name, "pdf");
+}
+
+std::string reportClash(const std::string& report, const std::string& jobsFile, const JobsFile& file) {
+    const engine::FileIdentity target = engine::fileIdentity(report);
+    if (!jobsFile.empty() && engine::fileIdentity(jobsFile) == target) {
+        return "it is the jobs file";
     }
-    return identity(completed);
+    for (const Job& job : file.jobs) {
+        if (engine::fileIdentity(job.target.string()) == target) {
+            return "it is the output of line " + std::to_string(job.line);
+        }
+        for (const auto& source : job.sources) {
+            if (engine::fileIdentity(source.string()) == target) {
+                return "line " + std::to_string(job.line) + " reads it";
+            }
+        }
+    }
+    return {};
 }
 
 JobsFile readJobs(std::istream& in, std::size_t maxErrors) {
     JobsFile file;
     SettingsInputs settingsCache;
     std::string text;
-    for (int line = 1; std::getline(in, text); ++line) {
-        if (text.find_first_not_of(" \t\r") == std::string::npos) {
-            continue;
-        }
+    bool tooLong = false;
+    for (int line = 1; readLine(in, text, tooLong); ++line) {
         auto fail = [&](const std::string& what) {
             if (file.errors.size() < maxErrors) {
                 file.errors.push_back("line " + std::to_string(line) + ": " + what);
             }
         };
-        if (text.size() > kMaxLineBytes) {
-            fail("longer than " + std::to_string(kMaxLineBytes >> 20) + " MB");
+        if (tooLong) {
+            // Whatever follows is no jobs file either (a device that never ends a line, say).
+            fail("longer than " + std::to_string(kMaxLineBytes >> 20) + " MB; the rest was not read");
+            break;
+        }
+        if (text.find_first_not_of(" \t\r") == std::string::npos) {
             continue;
         }
         json object;

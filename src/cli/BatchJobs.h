@@ -42,8 +42,14 @@ struct JobsFile {
 // reads. At most `maxErrors` errors are collected.
 JobsFile readJobs(std::istream& in, std::size_t maxErrors = 20);
 
-// The full path the build writes for an output name: relative names against the current
-// directory, ".pdf" appended unless the name already ends in exactly ".pdf".
+// Why the report may not be written to `report`: it is the jobs file (empty for standard
+// input), the output of a job, or a file a job reads (an input, a settings or bookmarks file);
+// empty when it is none of them. Files are compared as files, whatever names they are given.
+std::string reportClash(const std::string& report, const std::string& jobsFile, const JobsFile& file);
+
+// The full path the build writes for an output name, read as `plait build` reads it: blanks
+// trimmed, relative names against the current directory, folders resolved as the file system
+// will, ".pdf" appended unless the name already ends in exactly ".pdf".
 std::filesystem::path completeOutputName(const std::string& name);
 
 } // namespace plait::cli::batch

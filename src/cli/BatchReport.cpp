@@ -1,5 +1,7 @@
 #include "BatchReport.h"
 
+#include "engine/FileName.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -59,13 +61,14 @@ void Console::finished(const Outcome& outcome) {
     case Status::Failed:
         ++failed_;
         clearLine();
-        err_ << "plait batch: line " << outcome.job->line << ": " << outcome.job->output << ": failed";
+        err_ << "plait batch: line " << outcome.job->line << ": "
+             << engine::printableName(outcome.job->output) << ": failed";
         if (outcome.exitCode) {
             err_ << " (exit status " << *outcome.exitCode << ')';
         }
         err_ << '\n';
         for (const auto& message : outcome.messages) {
-            err_ << "  " << message << '\n';
+            err_ << "  " << engine::printableText(message) << '\n';
         }
         break;
     }

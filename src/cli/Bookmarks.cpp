@@ -36,6 +36,7 @@ bool useBookmarkFile(core::app::MainWindow& window, const std::string& path, std
         return false;
     }
     core::outline::importBookmarkMarkup(*text, window.outline());
+    window.setBookmarksFile(path);
     return true;
 }
 

@@ -92,10 +92,9 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-bool looksOutOfMemory(const Outcome& outcome, int signal) {
-    if (signal == SIGKILL || signal == SIGSEGV || signal == SIGABRT || signal == SIGBUS) {
-        return true;
-    }
+// Only the build's own words tell that its memory ran out: a signal may have other causes
+// (a crash, a kill from outside), and naming the limit for them would mislead.
+bool ranOutOfMemory(const Outcome& outcome) {
     return std::any_of(outcome.messages.begin(), outcome.messages.end(), [](const std::string& m) {
         for (const char* sign :
              {"bad_alloc", "Cannot allocate memory", "out of memory", "failed to map segment"}) {
@@ -143,6 +142,13 @@ bool spawn(const Job& job, const RunOptions& options, BuildProcess& run, std::st
         ::dup2(devNull, STDIN_FILENO);
         ::dup2(devNull, STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
+        // Nothing but the standard descriptors reaches the build: not the report, not another
+        // build's pipe, nor what a library opened without close-on-exec.
+        if (::close_range(3, ~0U, 0) != 0) {
+            for (int fd = 3; fd < 1024; ++fd) {
+                ::close(fd);
+            }
+        }
         if (memory != 0) {
             const struct rlimit limit { memory, memory };
             ::setrlimit(RLIMIT_AS, &limit);
@@ -221,7 +227,6 @@ Outcome finish(BuildProcess& run, int status, const RunOptions& options) {
     if (signal != 0 || (run.stopAskedAt && *outcome.exitCode != 0)) {
         removeUnfinishedOutput(run.job->target);
     }
-    const std::string how = signal != 0 ? std::string(" (") + strsignal(signal) + ")" : std::string();
     if (*outcome.exitCode == 0) {
         // Finished, even if it was asked to stop just after: its output is whole.
         const std::string unreadable = countPages(run.job->target, outcome.pages);
@@ -237,12 +242,20 @@ Outcome finish(BuildProcess& run, int status, const RunOptions& options) {
         outcome.messages.push_back("stopped after the time limit of " +
                                    formatSeconds(options.timeLimitSeconds) +
                                    " seconds; the output was not written");
-    } else if (options.memoryLimitMb != 0 && looksOutOfMemory(outcome, signal)) {
+    } else if (options.memoryLimitMb != 0 && ranOutOfMemory(outcome)) {
         outcome.messages.push_back(
             "the build ran out of memory (limit " + std::to_string(options.memoryLimitMb) + " MB" +
             (signal != 0 ? std::string("; ") + strsignal(signal) : std::string()) + ")");
     } else if (signal != 0) {
-        outcome.messages.push_back("the build ended abnormally" + how);
+        // Past an address-space limit the loader, or a stack that cannot grow, faults without a
+        // word: possible, not certain, so it is said as such.
+        const bool fault = signal == SIGSEGV || signal == SIGBUS;
+        outcome.messages.push_back(
+            "the build stopped unexpectedly (signal " + std::to_string(signal) + ": " + strsignal(signal) +
+            ")" +
+            (fault && options.memoryLimitMb != 0
+                 ? "; it may have run out of memory (limit " + std::to_string(options.memoryLimitMb) + " MB)"
+                 : std::string()));
     }
     outcome.status = Status::Failed;
     return outcome;

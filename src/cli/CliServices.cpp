@@ -1,5 +1,6 @@
 #include "CliServices.h"
 
+#include "engine/FileName.h"
 #include "engine/Results.h"
 #include "engine/WatchedRun.h"
 #include "pdfengine/PendingOutputs.h"
@@ -30,20 +31,48 @@ constexpr unsigned kGraceSeconds = 1;
 constexpr auto kGrace = std::chrono::seconds(kGraceSeconds);
 
 // What is said of a build stopped at its time limit, and of one stuck after its cancel, around
-// its status message.
+// its status message (` at "Reading a.pdf"`, left out while there is none).
 std::string timeLimitLead(unsigned seconds) {
-    return "plait: error: the build took longer than " + std::to_string(seconds) +
-           " seconds (--time-limit) at \"";
+    return "plait: error: the build took longer than " + std::to_string(seconds) + " seconds (--time-limit)";
 }
-constexpr const char* kTimeLimitTail = "\"; it was stopped\n";
-constexpr const char* kStuckLead = "plait: the build did not stop at \"";
-constexpr const char* kStuckTail = "\"; it was ended and nothing was written\n";
+constexpr const char* kTimeLimitTail = "; it was stopped\n";
+constexpr const char* kStuckLead = "plait: the build did not stop";
+constexpr const char* kStuckTail = "; it was ended and nothing was written\n";
 
 std::atomic<int> gSignalCount{0};
 
 void say(const char* text) {
     // write() is all a signal handler may use; a short message goes out whole.
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text, std::strlen(text));
+}
+
+// ` at "STATUS"` with control characters escaped, or nothing for an empty status; with
+// nothing but write(), so that a signal handler may call it.
+void sayStatus(const char* status) {
+    if (status == nullptr || *status == '\0') {
+        return;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    char text[4 * 200 + 8] = " at \"";
+    std::size_t n = std::strlen(text);
+    for (const char* c = status; *c != '\0' && n + 6 < sizeof text; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || byte == 0x7f) {
+            text[n++] = '\\';
+            text[n++] = 'x';
+            text[n++] = kHex[byte >> 4];
+            text[n++] = kHex[byte & 15];
+        } else {
+            text[n++] = *c;
+        }
+    }
+    text[n++] = '"';
+    text[n] = '\0';
+    say(text);
+}
+
+std::string statusText(const std::string& status) {
+    return status.empty() ? std::string() : " at \"" + engine::printableText(status) + "\"";
 }
 
 // A build with no progress line runs alone in its process (engine/WatchedRun.h): signal
@@ -86,7 +115,7 @@ extern "C" void onAlarm(int /*signal*/) {
     if (!gQuiet.cancelled.load()) {
         gQuiet.timedOut.store(true);
         say(gQuiet.timeLimitLead.c_str());
-        say(engine->stsMsgForSignal());
+        sayStatus(engine->stsMsgForSignal());
         say(kTimeLimitTail);
         cancelQuietBuild(*engine);
         return;
@@ -94,7 +123,7 @@ extern "C" void onAlarm(int /*signal*/) {
     // Cancelled, and still running after its grace: stuck in the PDF library.
     pdf::removePendingOutputs();
     say(kStuckLead);
-    say(engine->stsMsgForSignal());
+    sayStatus(engine->stsMsgForSignal());
     say(kStuckTail);
     ::_exit(gQuiet.timedOut.load() ? 1 : 130);
 }
@@ -173,7 +202,7 @@ ui::Answer StderrMessageBox::show(const std::string& text, const std::string& ca
     const char* kind = icon == ui::Icon::Critical      ? "error"
                        : icon == ui::Icon::Exclamation ? "warning"
                                                        : "note";
-    err_ << "plait: " << kind << ": " << text << '\n';
+    err_ << "plait: " << kind << ": " << engine::printableText(text) << '\n';
     // No one to answer a question: keep everything as it is.
     return buttons == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
 }
@@ -261,7 +290,7 @@ void TerminalHost::watch(engine::MergeEngine& engine, core::build::ProgressWindo
     } else if (limits_.seconds > 0 && now - start >= std::chrono::seconds(limits_.seconds)) {
         cancelledAt = now;
         timedOut_ = true;
-        err_ << (showProgress_ ? "\n" : "") << timeLimitLead(limits_.seconds) << engine.stsMsg()
+        err_ << (showProgress_ ? "\n" : "") << timeLimitLead(limits_.seconds) << statusText(engine.stsMsg())
              << kTimeLimitTail;
         progress.cancel(engine);
     }
@@ -274,7 +303,7 @@ void TerminalHost::watch(engine::MergeEngine& engine, core::build::ProgressWindo
 
 void TerminalHost::endStuckBuild(const engine::MergeEngine& engine) {
     pdf::removePendingOutputs();
-    err_ << kStuckLead << engine.stsMsg() << kStuckTail;
+    err_ << kStuckLead << statusText(engine.stsMsg()) << kStuckTail;
     err_.flush();
     std::_Exit(timedOut_ ? 1 : 130);
 }
@@ -301,7 +330,7 @@ void TerminalHost::drawProgress(const core::build::ProgressWindow& progress, boo
 
 void TerminalHost::engineFinished(const engine::MergeEngine& engine) {
     for (const auto& w : engine.warnings()) {
-        err_ << "plait: warning: " << w << '\n';
+        err_ << "plait: warning: " << engine::printableText(w) << '\n';
     }
 }
 

@@ -11,6 +11,7 @@
 #include "pdfengine/PlaitEngine.h"
 #include "pdfengine/Retire.h"
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -118,6 +119,10 @@ int run(const cli::Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit (ulimit -f) makes a write that passes it fail with EFBIG, which the
+    // build reports and cleans up after, instead of ending the process with nothing said and
+    // the temporary output left behind. Inherited by the builds a batch starts.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc >= 2 && std::string(argv[1]) == "batch") {
         return cli::runBatch(argc, argv);
     }

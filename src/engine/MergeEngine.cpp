@@ -60,7 +60,11 @@ std::string MergeEngine::stsTitle() const {
 
 std::vector<std::string> MergeEngine::warnings() const {
     std::lock_guard lock(statusMutex_);
-    return warnings_;
+    std::vector<std::string> all = warnings_;
+    if (droppedWarnings_ > 0) {
+        all.push_back(std::to_string(droppedWarnings_) + " further notes were left out");
+    }
+    return all;
 }
 
 void MergeEngine::setStatus(std::string message, std::string bar, std::string title) {
@@ -105,12 +109,25 @@ void MergeEngine::setStatusTitle(std::string title) {
 
 void MergeEngine::addWarning(std::string warning) {
     std::lock_guard lock(statusMutex_);
+    if (warnings_.size() >= kMaxWarnings) {
+        ++droppedWarnings_;
+        return;
+    }
+    if (warning.size() > kMaxWarningBytes) {
+        std::size_t n = kMaxWarningBytes;
+        while (n > 0 && (static_cast<unsigned char>(warning[n]) & 0xC0) == 0x80) {
+            --n; // not in the middle of a character
+        }
+        warning.resize(n);
+        warning += "...";
+    }
     warnings_.push_back(std::move(warning));
 }
 
 void MergeEngine::clearWarnings() {
     std::lock_guard lock(statusMutex_);
     warnings_.clear();
+    droppedWarnings_ = 0;
 }
 
 } // namespace plait::engine

@@ -58,8 +58,12 @@ public:
     void setCancelBuild(int value) { cancel_.store(value); }
     int cancelBuild() const { return cancel_.load(); }
 
-    // Notes the engine made on the way (repaired input, unknown parameter, ...).
+    // Notes the engine made on the way (repaired input, unknown parameter, ...): the first
+    // kMaxWarnings, each cut at kMaxWarningBytes, and then a last one that counts those left
+    // out. A hostile input cannot make them fill the memory.
     std::vector<std::string> warnings() const;
+    static constexpr std::size_t kMaxWarnings = 1000;
+    static constexpr std::size_t kMaxWarningBytes = 8192;
 
 protected:
     virtual void onCall(const Operation& op, const std::vector<std::string>& args) = 0;
@@ -83,6 +87,7 @@ private:
     std::string bar_;
     std::string title_;
     std::vector<std::string> warnings_;
+    std::size_t droppedWarnings_ = 0;
     std::atomic<int> cancel_{0};
     static_assert(std::atomic<int>::is_always_lock_free, "the cancel is set from signal handlers");
 

@@ -10,43 +10,6 @@ namespace fs = std::filesystem;
 
 namespace plait::pdf {
 
-std::vector<std::string> splitInputList(std::string_view textIn,
-                                        const std::function<bool(const std::string&)>& exists) {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t comma = textIn.find(',', start);
-        pieces.emplace_back(
-            textIn.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-        if (comma == std::string_view::npos) {
-            break;
-        }
-        start = comma + 1;
-    }
-
-    std::vector<std::string> paths;
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (pieces[i].empty()) {
-            continue;
-        }
-        if (!exists(pieces[i])) {
-            std::string joined = pieces[i];
-            for (std::size_t j = i + 1; j < pieces.size(); ++j) {
-                joined += ',';
-                joined += pieces[j];
-                if (exists(joined)) {
-                    paths.push_back(joined);
-                    i = j;
-                    goto next;
-                }
-            }
-        }
-        paths.push_back(pieces[i]);
-    next:;
-    }
-    return paths;
-}
-
 bool naturalLess(std::string_view a, std::string_view b) {
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     std::size_t i = 0, j = 0;

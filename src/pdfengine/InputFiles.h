@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/InputList.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -7,12 +9,8 @@
 
 namespace plait::pdf {
 
-// Splits the comma-joined input list. A file name may itself hold a comma, so a piece that
-// is not an existing file is joined with the pieces after it (with their commas) until the
-// joined name exists; when no join exists the piece stands alone and fails later as a
-// missing input. Empty pieces are skipped.
-std::vector<std::string> splitInputList(std::string_view text,
-                                        const std::function<bool(const std::string&)>& exists);
+// The comma-joined input list is split as the program joins it.
+using engine::splitInputList;
 
 // Sorts inputs in place, stably: 'f' by file name (without the folder), 'n' the same but
 // with runs of digits compared as numbers ("p2" before "p10"), 'b' by size, smallest first,

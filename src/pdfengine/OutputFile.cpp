@@ -1,9 +1,11 @@
 #include "OutputFile.h"
 
 #include "EngineError.h"
+#include "engine/FileName.h"
 
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -18,13 +20,23 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
     if (fs::is_directory(targetPath, ec)) {
         throw EngineError(BuildFailure::CannotCreateOutput, target_, "the output name is a folder");
     }
+    // Replacing a file by rename gets around its write protection: a file the user may not
+    // write is refused, as saving a settings file over it is. A symbolic link at the name is
+    // replaced itself, whatever it points at.
+    struct stat existing {};
+    if (::lstat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        engine::writeProtected(target_)) {
+        throw EngineError(BuildFailure::CannotCreateOutput, target_, "the output file is write-protected");
+    }
     fs::path folder = targetPath.parent_path();
     if (folder.empty()) {
         folder = ".";
     }
+    const std::string hiddenPrefix = "." + targetPath.filename().string() + ".plait-";
+    // What a killed build of the same output left beside it goes now.
+    TemporaryFile::removeAbandoned(folder, hiddenPrefix);
     try {
-        temp_ = std::make_unique<TemporaryFile>(folder, "." + targetPath.filename().string() + ".plait-",
-                                                target_);
+        temp_ = std::make_unique<TemporaryFile>(folder, hiddenPrefix, target_);
     } catch (const TemporaryFile::Failure& e) {
         throw EngineError(BuildFailure::CannotCreateOutput, target_,
                           e.step() == TemporaryFile::Step::Create

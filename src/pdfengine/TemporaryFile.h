@@ -32,11 +32,17 @@ public:
     };
 
     // Creates `folder`/`hiddenPrefix`XXXXXX, the X's chosen so that nobody else holds the
-    // name. The file gets the permissions of `permissionsOf` when that exists, else those a
-    // new file usually gets (0666 less the umask). Throws Failure (Create, Open).
+    // name. The file gets the permission bits (0777) of `permissionsOf` when that is a regular
+    // file, else those a new file usually gets (0666 less the umask); never set-user-ID,
+    // set-group-ID or sticky. It is closed on exec. Throws Failure (Create, Open).
     TemporaryFile(const std::filesystem::path& folder, const std::string& hiddenPrefix,
                   const std::string& permissionsOf = {});
     ~TemporaryFile();
+
+    // Removes the files `folder`/`hiddenPrefix`XXXXXX that a writer left when it was killed:
+    // a file is taken only when no process holds it open for writing (each TemporaryFile
+    // keeps a lock on its file for its life, which ends with its process).
+    static void removeAbandoned(const std::filesystem::path& folder, const std::string& hiddenPrefix);
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
@@ -67,10 +73,12 @@ private:
     // The sync's errno (0 on success), once it is done; -1 when none was started.
     int waitForSync();
     void published();
+    void releaseLock();
 
     std::string path_;
     std::FILE* file_ = nullptr;
     std::shared_future<int> syncing_; // the sync startSync() started
+    int lockFd_ = -1;                 // holds the writer's lock until the file has its name
 };
 
 } // namespace plait::pdf

@@ -48,6 +48,17 @@ bool send(int fd, const Message& message) {
     return true;
 }
 
+std::size_t MessageReader::maxField(char kind) {
+    switch (kind) {
+    case 'C':
+        return kMaxCallField;
+    case 'R':
+        return kMaxResultField;
+    default:
+        return kMaxTextField;
+    }
+}
+
 std::optional<Message> MessageReader::next() {
     if (broken_) {
         return std::nullopt;
@@ -61,7 +72,7 @@ std::optional<Message> MessageReader::next() {
     m.kind = buffer_[at];
     const std::size_t count = getNumber(buffer_, at + 1);
     at += 5;
-    if (count > 1'000'000) {
+    if (count > kMaxFields) {
         broken_ = true;
         return std::nullopt;
     }
@@ -70,7 +81,7 @@ std::optional<Message> MessageReader::next() {
             return std::nullopt;
         }
         const std::size_t length = getNumber(buffer_, at);
-        if (length > kMaxField) {
+        if (length > maxField(m.kind)) {
             broken_ = true;
             return std::nullopt;
         }

@@ -31,8 +31,14 @@ bool send(int fd, const Message& message);
 // Collects bytes as they arrive and hands out whole messages.
 class MessageReader {
 public:
-    // A field longer than this is a broken peer, not a message.
-    static constexpr std::size_t kMaxField = std::size_t{1} << 31;
+    // A field longer than its kind allows, or a message of more fields, is a broken peer, not
+    // a message: the reader never buffers more than one field of that size. Calls carry the
+    // markup texts whole; a result may carry bookmark tags; the rest is a line of text.
+    static constexpr std::size_t kMaxCallField = std::size_t{1} << 30;
+    static constexpr std::size_t kMaxResultField = std::size_t{256} << 20;
+    static constexpr std::size_t kMaxTextField = std::size_t{64} << 10;
+    static constexpr std::size_t kMaxFields = 64;
+    static std::size_t maxField(char kind);
 
     void feed(const char* data, std::size_t size) { buffer_.append(data, size); }
     // The next whole message, or nothing until more bytes arrive. Sets broken() on nonsense.

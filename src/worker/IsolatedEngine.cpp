@@ -10,6 +10,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +28,27 @@ constexpr const char* kCannotCreateOutput = "-2";
 constexpr const char* kCannotParseInput = "-4";
 constexpr const char* kCancelled = "-6";
 
+// The hidden temporary files a writer of `output` makes beside it (".NAME.plait-" and six
+// characters), or beside the files it exports into the folder `output`: the only files the
+// worker may have the program remove.
+bool isTemporaryOf(const std::string& announced, const std::string& output, bool exportsImages) {
+    if (output.empty() || output == "membuild") {
+        return false;
+    }
+    const fs::path path(announced);
+    const fs::path target(output);
+    fs::path folder = exportsImages ? target : target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    if (path.parent_path().empty() || path.parent_path().lexically_normal() != folder.lexically_normal()) {
+        return false;
+    }
+    const std::string name = path.filename().string();
+    const std::string prefix = exportsImages ? ".plait-image-" : "." + target.filename().string() + ".plait-";
+    return name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0;
+}
+
 } // namespace
 
 // One build in one worker process.
@@ -34,19 +56,34 @@ struct IsolatedEngine::Run {
     IsolatedEngine& engine;
     int socket = -1;
     pid_t pid = 0;
+    int pidfd = -1; // readable once the worker has ended; -1 where the system has none
+    bool exited = false;
     MessageReader reader;
     std::optional<std::string> result;
     std::vector<std::string> temporaries;
+    std::string outgoing; // what is still to be sent to the worker
+    std::size_t sent = 0;
+    std::string output;
+    bool exportsImages = false;
 
     explicit Run(IsolatedEngine& e) : engine(e) {}
     ~Run() {
         if (socket >= 0) {
             ::close(socket);
         }
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            reap();
+        if (pidfd >= 0) {
+            ::close(pidfd);
         }
+        if (pid > 0 && !exited) {
+            killAll();
+            reap(0);
+        }
+    }
+
+    // The worker has a process group of its own: whatever it started goes with it.
+    void killAll() {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
     }
 
     // Starts the worker with one end of a socket pair as its descriptor 3.
@@ -65,12 +102,17 @@ struct IsolatedEngine::Run {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, pair[1], 3);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attributes, 0);
         const std::string limit = std::to_string(engine.options_.megabytes);
         std::string path = engine.options_.workerPath;
         std::string flag = "--memory-limit";
         std::string value = limit;
         char* argv[] = {path.data(), flag.data(), value.data(), nullptr};
-        const int rc = ::posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ);
+        const int rc = ::posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         ::close(pair[1]);
         socket = pair[0];
@@ -79,22 +121,32 @@ struct IsolatedEngine::Run {
             reason = std::strerror(rc);
             return false;
         }
+        pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        // The program never waits on the worker's socket: a worker that stops reading cannot
+        // hold it past the limits.
+        ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK);
         return true;
     }
 
-    void reap() {
+    // Waits for the worker's end: blocking (flags 0) or not (WNOHANG).
+    void reap(int flags) {
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        pid_t got;
+        while ((got = ::waitpid(pid, &status, flags)) < 0 && errno == EINTR) {
         }
-        pid = 0;
-        exitStatus = status;
+        if (got == pid) {
+            exited = true;
+            exitStatus = status;
+        }
     }
 
     void handle(const Message& m) {
         const auto field = [&](std::size_t i) { return i < m.fields.size() ? m.fields[i] : std::string(); };
         switch (m.kind) {
         case 'T':
-            temporaries.push_back(field(0));
+            if (isTemporaryOf(field(0), output, exportsImages)) {
+                temporaries.push_back(field(0));
+            }
             break;
         case 'S':
             engine.setStatus(field(0), field(1), field(2));
@@ -110,21 +162,46 @@ struct IsolatedEngine::Run {
         }
     }
 
-    // Reads what is there; false once the worker has closed its end.
+    // Reads what is there, at most a few buffers; false once the worker has closed its end
+    // or sent nonsense.
     bool pump() {
         char buffer[65536];
-        const ssize_t n = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n == 0) {
-            return false;
+        for (int round = 0; round < 16; ++round) {
+            const ssize_t n = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n == 0) {
+                return false;
+            }
+            if (n < 0) {
+                return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+            }
+            reader.feed(buffer, static_cast<std::size_t>(n));
+            while (auto m = reader.next()) {
+                handle(*m);
+            }
+            if (reader.broken()) {
+                return false;
+            }
         }
-        if (n < 0) {
-            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        return true;
+    }
+
+    // Sends what the worker takes now; false once it cannot take any more.
+    bool flush() {
+        while (sent < outgoing.size()) {
+            const ssize_t n =
+                ::send(socket, outgoing.data() + sent, outgoing.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                return true;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            sent += static_cast<std::size_t>(n);
         }
-        reader.feed(buffer, static_cast<std::size_t>(n));
-        while (auto m = reader.next()) {
-            handle(*m);
-        }
-        return !reader.broken();
+        return true;
     }
 
     int exitStatus = 0;
@@ -140,6 +217,14 @@ std::string IsolatedEngine::onBuild() {
     clearWarnings();
     setStatus("Starting", "0");
     Run run(*this);
+    for (const auto& call : calls_) {
+        if (call.size() == 2 && call[0] == "setOutFile") {
+            run.output = call[1];
+        }
+        run.exportsImages = run.exportsImages || call[0] == "setImgDir";
+        run.outgoing += encode({'C', call});
+    }
+    run.outgoing += encode({'B', {}});
     std::string reason;
     if (!run.start(reason)) {
         const std::string message = "Cannot create output file: the engine could not be started (" +
@@ -148,38 +233,58 @@ std::string IsolatedEngine::onBuild() {
         setStatus(message, "100");
         return kCannotCreateOutput;
     }
-    bool sent = true;
-    for (const auto& call : calls_) {
-        sent = sent && send(run.socket, {'C', call});
-    }
-    sent = sent && send(run.socket, {'B', {}});
 
+    // Until the worker has ended: send the calls as it takes them, read what it says, and
+    // keep the limits whatever it does with its socket (stops reading, closes it and runs
+    // on, or leaves it to a process of its own). Past the time limit or a cancel, a worker
+    // that has not ended within the grace is killed with everything it started.
     using Clock = std::chrono::steady_clock;
     const auto started = Clock::now();
     std::optional<Clock::time_point> stopAsked;
     bool timedOut = false;
     bool killed = false;
+    bool open = true;
     std::string stuckAt;
-    while (sent && run.pump()) {
+    while (!run.exited) {
         const auto now = Clock::now();
         if (!stopAsked && (cancelRequested() || (options_.seconds > 0 &&
                                                  now - started >= std::chrono::seconds(options_.seconds)))) {
             timedOut = !cancelRequested();
             stopAsked = now;
             stuckAt = stsMsg();
-            send(run.socket, {'X', {std::to_string(timedOut ? 1 : cancelBuild())}});
+            run.outgoing += encode({'X', {std::to_string(timedOut ? 1 : cancelBuild())}});
         }
         if (stopAsked && !killed && now - *stopAsked >= options_.grace) {
-            ::kill(run.pid, SIGKILL);
+            run.killAll();
             killed = true;
         }
-        pollfd p{run.socket, POLLIN, 0};
-        ::poll(&p, 1, 50);
+        if (open) {
+            open = run.flush() && run.pump();
+            if (!open && run.reader.broken()) {
+                addWarning("The engine sent a message that is not one; it was stopped");
+                run.killAll();
+                killed = true;
+            }
+        }
+        run.reap(WNOHANG);
+        if (run.exited) {
+            break;
+        }
+        // Woken by what the worker says or takes, by its end (a pidfd, where the system has
+        // them), or after 50 ms to look at the clock and the cancel.
+        pollfd p[2] = {{open ? run.socket : -1,
+                        static_cast<short>(POLLIN | (run.sent < run.outgoing.size() ? POLLOUT : 0)), 0},
+                       {run.pidfd, POLLIN, 0}};
+        ::poll(p, 2, 50);
+    }
+    if (open) {
+        run.pump(); // what it said just before it ended
     }
     ::close(run.socket);
     run.socket = -1;
-    run.reap();
-    if (run.result && !timedOut) {
+    // Whatever the worker started (and may have left holding the socket) goes with it.
+    ::kill(-run.pid, SIGKILL);
+    if (run.result && !timedOut && !killed) {
         return *run.result;
     }
     // The worker ended without a result, or was stopped by the watchdog: whatever it left is
@@ -187,23 +292,30 @@ std::string IsolatedEngine::onBuild() {
     for (const auto& path : run.temporaries) {
         ::unlink(path.c_str());
     }
-    std::string message;
+    const std::string where = stuckAt.empty() ? std::string() : " at \"" + stuckAt + "\"";
     if (timedOut) {
-        message = "The build took longer than " + std::to_string(options_.seconds) + " seconds at \"" +
-                  stuckAt + "\"; it was stopped and nothing was written";
-    } else if (cancelRequested()) {
+        const std::string message = "The build took longer than " + std::to_string(options_.seconds) +
+                                    " seconds" + where + "; it was stopped and nothing was written";
+        addWarning(message);
+        setStatus(message, "100");
+        return kCannotParseInput;
+    }
+    if (cancelRequested()) {
         addWarning("The build was cancelled; no output was written");
         setStatus("Cancelled", "100");
         return kCancelled;
-    } else if (WIFSIGNALED(run.exitStatus)) {
-        message = "The build ended unexpectedly (signal " + std::to_string(WTERMSIG(run.exitStatus)) +
-                  ") at \"" + stsMsg() + "\"; nothing was written";
-    } else {
-        message = "The build ended unexpectedly at \"" + stsMsg() + "\"; nothing was written";
     }
+    // Not a fault of the input that the engine found: the engine itself is gone.
+    const std::string status = stsMsg();
+    const std::string at = status.empty() || status == "Starting" ? std::string() : " at \"" + status + "\"";
+    const std::string how = WIFSIGNALED(run.exitStatus)
+                                ? "signal " + std::to_string(WTERMSIG(run.exitStatus))
+                                : "exit status " + std::to_string(WEXITSTATUS(run.exitStatus));
+    const std::string message =
+        "the engine stopped unexpectedly (" + how + ")" + at + "; nothing was written";
     addWarning(message);
     setStatus(message, "100");
-    return kCannotParseInput;
+    throw EngineStopped(message);
 }
 
 void registerIsolatedEngine(engine::EngineRegistry& registry, IsolatedEngine::Options options) {

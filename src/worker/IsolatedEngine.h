@@ -5,6 +5,7 @@
 #include "engine/MergeEngine.h"
 
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,18 @@ namespace plait::worker {
 // (setCancelBuild) is passed on; a worker that has not ended `grace` later is killed, as is
 // one that runs past the time limit. The temporary outputs the worker announced are then
 // removed, so a killed build leaves nothing behind. Result codes and messages are those of
-// the engine itself; a killed or crashed worker gives "-4" with a warning that says why.
+// the engine itself; a build stopped at the time limit gives "-4" with a warning naming what
+// it was doing, and a worker that ended without a result (killed, crashed) is no fault of
+// an input: BuildPDF throws EngineStopped, saying how it ended ("signal 9").
+//
+// The worker parses hostile files, so nothing it says is trusted: only the hidden temporary
+// files beside the output it was asked for are ever removed on its word, messages are bounded
+// (Channel.h), and so are warnings (MergeEngine).
+class EngineStopped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class IsolatedEngine : public engine::MergeEngine {
 public:
     struct Options {

@@ -2,14 +2,17 @@
 // over descriptor 3 (see Channel.h) and may kill it at any moment. No Qt.
 
 #include "Channel.h"
+#include "PageCountProcess.h"
 #include "ProcessLimits.h"
 #include "engine/WatchedRun.h"
+#include "pdfengine/PageCount.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 #include "pdfengine/Retire.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -25,6 +28,8 @@ namespace {
 using namespace plait;
 
 constexpr int kChannel = 3;
+// What the content, forms, images and fonts of a preview's pages may decode to.
+constexpr std::uint64_t kPreviewBudgetBytes = std::uint64_t{256} << 20;
 
 std::mutex gSendMutex;
 
@@ -69,20 +74,101 @@ bool readUntilBuild(worker::MessageReader& reader, pdf::PlaitEngine& engine) {
     }
 }
 
+// `--count-pages FILE`: the page count of one PDF for the program's list, on standard output
+// (PageCountProcess.h). The program bounds the time; the memory limit is applied here.
+int countPages(const char* file, unsigned long megabytes) {
+    worker::applyMemoryLimit(megabytes);
+    worker::PageCountAnswer answer;
+    try {
+        const pdf::PageCount count = pdf::countPages(file);
+        switch (count.problem) {
+        case pdf::PageCount::Problem::None:
+            answer.kind = worker::PageCountAnswer::Kind::Pages;
+            answer.pages = count.pages;
+            break;
+        case pdf::PageCount::Problem::NeedsPassword:
+            answer.kind = worker::PageCountAnswer::Kind::NeedsPassword;
+            break;
+        case pdf::PageCount::Problem::CannotOpen:
+        case pdf::PageCount::Problem::Damaged:
+            answer.kind = worker::PageCountAnswer::Kind::Unreadable;
+            answer.reason = count.reason.substr(0, 1000);
+            break;
+        }
+    } catch (const std::bad_alloc&) {
+        answer.kind = worker::PageCountAnswer::Kind::Unreadable;
+        answer.reason = "it needs more memory than a preview may take";
+    } catch (const std::exception& e) {
+        answer.kind = worker::PageCountAnswer::Kind::Unreadable;
+        answer.reason = std::string(e.what()).substr(0, 1000);
+    }
+    for (char& c : answer.reason) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    const std::string text = worker::encodePageCount(answer);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    std::_Exit(0); // the document is let go with the process
+}
+
+// `--probe-preview FILE`: whether a viewer could show the PDF within a preview's bounds.
+int probePreview(const char* file, unsigned long megabytes) {
+    worker::applyMemoryLimit(megabytes);
+    worker::PageCountAnswer answer;
+    try {
+        const pdf::PreviewProbe probe = pdf::probePreview(file, kPreviewBudgetBytes);
+        answer.kind = probe.outcome == pdf::PreviewProbe::Outcome::Fits ? worker::PageCountAnswer::Kind::Fits
+                      : probe.outcome == pdf::PreviewProbe::Outcome::TooLarge
+                          ? worker::PageCountAnswer::Kind::TooLarge
+                          : worker::PageCountAnswer::Kind::Unreadable;
+        answer.reason = probe.reason.substr(0, 1000);
+    } catch (const std::bad_alloc&) {
+        answer.kind = worker::PageCountAnswer::Kind::TooLarge;
+        answer.reason = "it needs more memory than a preview may take";
+    }
+    for (char& c : answer.reason) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    const std::string text = worker::encodePageCount(answer);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     unsigned long megabytes = worker::kDefaultBuildMegabytes;
+    const char* countFile = nullptr;
+    const char* probeFile = nullptr;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--memory-limit") == 0) {
             megabytes = std::strtoul(argv[i + 1], nullptr, 10);
+        } else if (std::strcmp(argv[i], "--count-pages") == 0) {
+            countFile = argv[i + 1];
+        } else if (std::strcmp(argv[i], "--probe-preview") == 0) {
+            probeFile = argv[i + 1];
         }
+    }
+    if (countFile != nullptr) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL); // it writes nothing: nothing to clean up
+        return countPages(countFile, megabytes);
+    }
+    if (probeFile != nullptr) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        return probePreview(probeFile, megabytes);
     }
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     for (int s : {SIGTERM, SIGHUP, SIGINT}) {
         std::signal(s, onTerminate);
     }
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write fails with EFBIG and the build reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
     worker::applyMemoryLimit(megabytes);
     pdf::setOneBuildPerProcess(true); // the process ends after its build
     pdf::setPendingOutputListener([](const std::string& path) { reply({'T', {path}}); });

@@ -5,10 +5,13 @@
 #include "engine/Results.h"
 #include "pdfengine/Cancel.h"
 #include "pdfengine/EngineError.h"
+#include "pdfengine/PageCount.h"
 #include "pdfengine/PageList.h"
 #include "pdfengine/compose/Compose.h"
 #include "pdfengine/marking/TextMarking.h"
 
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 
 #include <gtest/gtest.h>
@@ -248,6 +251,55 @@ TEST(PageListBounds, AListThatRepeatsWithoutEndIsCut) {
         odd += "odd,";
     }
     EXPECT_EQ(PageList::parse(odd, notes).resolve(60'000).size(), PageList::kMaxPages);
+}
+
+// Flate-compressed `bytes`.
+std::string deflated(const std::string& bytes) {
+    Pl_Buffer buffer("deflated");
+    Pl_Flate flate("deflate", &buffer, Pl_Flate::a_deflate);
+    flate.write(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    flate.finish();
+    auto data = buffer.getBufferSharedPointer();
+    return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+}
+
+// A page whose content is `megabytes` of blanks compressed twice: a few kilobytes that a
+// viewer inflates to all of it.
+std::string flateBomb(const fs::path& path, std::size_t megabytes) {
+    Pl_Buffer once("once");
+    Pl_Flate flate("deflate", &once, Pl_Flate::a_deflate);
+    const std::string blanks(1 << 20, ' ');
+    for (std::size_t i = 0; i < megabytes; ++i) {
+        flate.write(reinterpret_cast<const unsigned char*>(blanks.data()), blanks.size());
+    }
+    flate.finish();
+    auto data = once.getBufferSharedPointer();
+    const std::string twice =
+        deflated(std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
+    return rawPdf(path, {
+                            "<< /Type /Catalog /Pages 2 0 R >>",
+                            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
+                            "<< /Length " + std::to_string(twice.size()) +
+                                " /Filter [/FlateDecode /FlateDecode] >>\nstream\n" + twice + "\nendstream",
+                        });
+}
+
+// A preview is measured before a viewer draws it: a page that inflates past the budget is
+// too large, whatever its size on disk; a plain page fits.
+TEST(HostilePreviews, APageThatInflatesPastTheBudgetIsTooLargeToPreview) {
+    TempDir dir;
+    const std::string bomb = flateBomb(dir.path("bomb.pdf"), 64);
+    ASSERT_LT(fs::file_size(bomb), 64u << 10);
+    const PreviewProbe tooLarge = probePreview(bomb, 16u << 20);
+    EXPECT_EQ(tooLarge.outcome, PreviewProbe::Outcome::TooLarge);
+    EXPECT_EQ(tooLarge.reason, "it decodes to more than 16 MB");
+    EXPECT_EQ(probePreview(bomb, 128u << 20).outcome, PreviewProbe::Outcome::Fits);
+    EXPECT_EQ(probePreview(makePdf(dir.path("a.pdf"), "a", 30), 1u << 20).outcome,
+              PreviewProbe::Outcome::Fits);
+    writeFile(dir.path("not.pdf"), "not a PDF");
+    EXPECT_EQ(probePreview(dir.path("not.pdf").string(), 1u << 20).outcome,
+              PreviewProbe::Outcome::Unreadable);
 }
 
 } // namespace

@@ -74,6 +74,17 @@ TEST(Channel, MessagesSurviveAnySplitAndNonsenseIsRefused) {
     broken.feed(huge.data(), huge.size());
     EXPECT_FALSE(broken.next());
     EXPECT_TRUE(broken.broken());
+
+    // Each kind is bounded: a warning field of 1 MB is nonsense, a call's markup of 1 MB is not.
+    for (const auto& [kind, sound] :
+         {std::pair{'W', false}, {'S', false}, {'T', false}, {'C', true}, {'R', true}}) {
+        MessageReader r;
+        const std::string header =
+            std::string(1, kind) + std::string("\0\0\0\1", 4) + std::string("\x00\x10\x00\x00", 4);
+        r.feed(header.data(), header.size());
+        EXPECT_FALSE(r.next());
+        EXPECT_EQ(r.broken(), !sound) << kind;
+    }
 }
 
 TEST(IsolatedEngine, BuildsWhatTheEngineBuildsAndRelaysItsReport) {
@@ -121,10 +132,18 @@ struct StuckBuild {
     std::string result;
     bool started = false;
 
+    std::string stopped; // what EngineStopped said, when the worker ended without a result
+
     template <typename Interrupt> void run(Interrupt interrupt) {
         engine.call("setOutFile", {dir.path("out.pdf").string()});
         engine.call("setInFile", {makePdf(dir.path("a.pdf"), "a", 2)});
-        std::thread build([&] { result = engine.BuildPDF(); });
+        std::thread build([&] {
+            try {
+                result = engine.BuildPDF();
+            } catch (const EngineStopped& e) {
+                stopped = e.what();
+            }
+        });
         started = reading(engine);
         interrupt();
         build.join();
@@ -187,9 +206,11 @@ TEST(IsolatedEngine, AWorkerThatDiesLeavesNothingBehindAndSaysSo) {
     b.run([&] { killed = killWorkers(); });
     ASSERT_TRUE(b.started);
     ASSERT_EQ(killed, 1);
-    EXPECT_EQ(b.result, "-4");
-    EXPECT_THAT(b.engine.warnings(),
-                Contains(AllOf(HasSubstr("ended unexpectedly (signal 9)"), HasSubstr("Reading a.pdf"))));
+    // Not a fault of the input: the engine is said to have stopped, and how.
+    EXPECT_EQ(b.result, "");
+    EXPECT_THAT(b.stopped,
+                AllOf(HasSubstr("the engine stopped unexpectedly (signal 9)"), HasSubstr("Reading a.pdf")));
+    EXPECT_THAT(b.engine.warnings(), Contains(HasSubstr("the engine stopped unexpectedly (signal 9)")));
     EXPECT_THAT(filesIn(b.dir.root()), ::testing::ElementsAre("a.pdf"));
 }
 

@@ -444,13 +444,15 @@ void MainWindow::showAbout() {
 // The build
 
 void MainWindow::buildPDF() {
-    driver_.run({.window = form_,
-                 .inputs = inputs_.texts(),
-                 .settings = *settings_,
-                 .overlayType = overlayType_,
-                 .outline = &outline(),
-                 .blankPreviewHtml = blankPreviewHtml_,
-                 .unreadSecurityFile = unreadSecurityFile()});
+    driver_.run(
+        {.window = form_,
+         .inputs = inputs_.texts(),
+         .settings = *settings_,
+         .overlayType = overlayType_,
+         .outline = &outline(),
+         .blankPreviewHtml = blankPreviewHtml_,
+         .unreadSecurityFile = unreadSecurityFile(),
+         .readFiles = {{"the settings file", currentSettingsFile_}, {"the bookmarks file", bookmarksFile_}}});
 }
 
 void MainWindow::progressTimerTick() {

@@ -114,6 +114,9 @@ public:
 
     // The build (go / "&Build PDF").
     void buildPDF();
+    // The bookmark markup file the outline was read from (`plait build --bookmarks`); a
+    // build never writes its output over it.
+    void setBookmarksFile(std::string path) { bookmarksFile_ = std::move(path); }
     // tmrMain's one tick during a build.
     void progressTimerTick();
 
@@ -175,6 +178,7 @@ private:
     std::unique_ptr<outline::OutlineEditor> outlineEditor_;
     std::int16_t overlayType_ = 0;
     std::string currentSettingsFile_;
+    std::string bookmarksFile_;
     bool firstOpenDialog_ = true;
     std::string blankPreviewHtml_;
     ui::FileDialogState dialog_;

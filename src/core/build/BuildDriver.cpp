@@ -1,10 +1,13 @@
 #include "BuildDriver.h"
 
 #include "core/build/OptionSteps.h"
+#include "core/build/OutputName.h"
 #include "core/settings/Passwords.h"
 #include "core/ui/PreviewWait.h"
 #include "core/ui/Text.h"
 #include "core/ui/Titles.h"
+#include "engine/FileName.h"
+#include "engine/InputList.h"
 #include "engine/Results.h"
 
 #include <optional>
@@ -12,21 +15,6 @@
 
 namespace plait::core::build {
 namespace {
-
-// Length in characters of UTF-8 text (continuation bytes do not count).
-std::size_t characterCount(const std::string& s) {
-    std::size_t n = 0;
-    for (unsigned char c : s) {
-        if ((c & 0xC0) != 0x80) {
-            ++n;
-        }
-    }
-    return n;
-}
-
-bool endsWith(const std::string& s, const std::string& tail) {
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 constexpr const char* kSameNameMessage = "Cannot have an input file with same name as output file.";
 
@@ -66,17 +54,7 @@ BuildDriver::BuildDriver(BuildServices services) : s_(services) {}
 BuildDriver::~BuildDriver() = default;
 
 std::string BuildDriver::fixOutName(std::string name, const std::string& extension) const {
-    if (ui::trimBlanks(name).empty() && !extension.empty()) {
-        name = s_.platform.tempDir() + "PDFOut." + extension;
-    }
-    if (characterCount(name) < 4 && extension == "pdf") {
-        name += "." + extension;
-    }
-    name = s_.platform.absolutePath(name);
-    if (extension == "pdf" && !endsWith(name, "." + extension)) {
-        name += "." + extension;
-    }
-    return name;
+    return build::fixOutName(s_.platform, std::move(name), extension);
 }
 
 void BuildDriver::fail(const std::string& text) {
@@ -181,12 +159,15 @@ void BuildDriver::execute(Run& run) {
 bool BuildDriver::chooseOutput(Run& run) {
     ui::Form& window = run.request.window;
     const std::vector<std::string>& inputs = run.request.inputs;
-    lastOutputFile_ = fixOutName(ui::trimBlanks(window.text("txtOutfile")), run.extension);
+    lastOutputFile_ = outputFileName(s_.platform, window.text("txtOutfile"), run.extension);
     const std::string& first = inputs.at(0);
     const std::string dot = "." + run.extension;
-    if (lastOutputFile_ == first) {
+    // With no name the output goes to the temporary folder, away from an input found there;
+    // a name the user typed is refused instead when it is an input.
+    const bool named = !ui::trimBlanks(window.text("txtOutfile")).empty();
+    if (!named && s_.platform.sameFile(lastOutputFile_, first)) {
         lastOutputFile_ = s_.platform.tempDir() + "PDFOut$1" + dot;
-        if (lastOutputFile_ == first) {
+        if (s_.platform.sameFile(lastOutputFile_, first)) {
             lastOutputFile_ = s_.platform.tempDir() + "PDFOut" + dot;
         }
     }
@@ -207,6 +188,18 @@ bool BuildDriver::chooseOutput(Run& run) {
             inputText.push_back(',');
         }
         inputText += in;
+    }
+    // The engine reads the list back by its commas: a name whose comma would make it other
+    // inputs is refused rather than built from files the user did not choose.
+    if (const auto comma = engine::ambiguousInput(inputs)) {
+        fail("The input file name '" + engine::printableName(*comma) +
+             "' holds a comma that makes it read as other files; rename it to build with it.");
+        return false;
+    }
+    if (const auto clash =
+            readFileClash(s_.platform, lastOutputFile_, run.request.settings, run.request.readFiles)) {
+        fail(*clash);
+        return false;
     }
     run.engine->call("setInFile", {inputText});
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/build/OutputName.h"
 #include "core/build/ProgressWindow.h"
 #include "core/ui/Form.h"
 #include "core/ui/Interfaces.h"
@@ -60,6 +61,8 @@ struct BuildRequest {
     // not be read, while the settings still hold what its load left there; the build is
     // refused, naming it. Empty otherwise.
     std::string unreadSecurityFile;
+    // Files read besides the inputs (the settings file, a bookmarks file): never replaced.
+    std::vector<ReadFile> readFiles;
 };
 
 // Turns the input list, the output name, the build mode and the settings into one run of

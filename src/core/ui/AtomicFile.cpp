@@ -1,5 +1,7 @@
 #include "AtomicFile.h"
 
+#include "engine/FileName.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -75,9 +77,9 @@ std::optional<ReplaceFailure> replaceFileAtomically(const std::string& path, std
     if (exists && S_ISDIR(existing.st_mode)) {
         return ReplaceFailure{"a folder of that name exists", EISDIR};
     }
-    if (exists && ::access(target.c_str(), W_OK) != 0) {
+    if (exists && engine::writeProtected(target.string())) {
         // Replacing the file by rename would get around its write protection.
-        return ReplaceFailure{"the file is write-protected", errno};
+        return ReplaceFailure{"the file is write-protected", EACCES};
     }
 
     std::string temp;
@@ -97,7 +99,8 @@ std::optional<ReplaceFailure> replaceFileAtomically(const std::string& path, std
         }
     } else if (exists) {
         // Best effort: a file owned by someone else may refuse it, and then keeps the default mode.
-        (void)::fchmod(fd, existing.st_mode & 07777);
+        // Never the set-user-ID, set-group-ID or sticky bits.
+        (void)::fchmod(fd, existing.st_mode & 0777);
     }
     if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
         return abandon("writing failed");

@@ -1,5 +1,7 @@
 #include "Platform.h"
 
+#include "engine/FileName.h"
+
 #include <filesystem>
 #include <system_error>
 #include <unistd.h>
@@ -53,35 +55,11 @@ bool Platform::exists(const std::string& path) const {
 }
 
 std::string Platform::absolutePath(const std::string& name) const {
-    fs::path p(name);
-    if (p.is_relative()) {
-        p = fs::path(currentDir()) / p;
-    }
-    std::string out = p.lexically_normal().string();
-    // "dir/" normalises to "dir/"; a full path names the folder without the trailing separator.
-    while (out.size() > 1 && out.back() == kPathSeparator) {
-        out.pop_back();
-    }
-    return out;
+    return engine::resolveFileName(name, currentDir());
 }
 
 bool Platform::sameFile(const std::string& a, const std::string& b) const {
-    std::error_code ec;
-    const fs::path pa(absolutePath(a));
-    const fs::path pb(absolutePath(b));
-    if (fs::exists(pa, ec) && fs::exists(pb, ec)) {
-        return fs::equivalent(pa, pb, ec) && !ec;
-    }
-    // weakly_canonical resolves the links of the part that exists.
-    auto ca = fs::weakly_canonical(pa, ec);
-    if (ec) {
-        ca = pa;
-    }
-    auto cb = fs::weakly_canonical(pb, ec);
-    if (ec) {
-        cb = pb;
-    }
-    return ca == cb;
+    return engine::sameFile(a, b, currentDir());
 }
 
 } // namespace plait::ui

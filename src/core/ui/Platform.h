@@ -20,11 +20,11 @@ public:
     // The length of a file, or nothing when there is no such file.
     virtual std::optional<std::uintmax_t> fileLength(const std::string& path) const;
     virtual bool exists(const std::string& path) const;
-    // The full path of a name: relative names are taken against the current folder and "."
-    // and ".." are folded, without touching the file system.
+    // The full path of a name: relative names are taken against the current folder, and its
+    // folders resolved as the file system will (engine/FileName.h).
     virtual std::string absolutePath(const std::string& name) const;
-    // True when both names lead to the same file: symbolic links, relative names and ".."
-    // resolved; for files that do not exist yet, the resolved names are compared.
+    // True when both names lead to the same file: the same device and inode when it exists;
+    // for files that do not exist yet, the resolved names are compared.
     virtual bool sameFile(const std::string& a, const std::string& b) const;
 };
 

@@ -1,5 +1,7 @@
 #include "Application.h"
 
+#include "PageCounts.h"
+
 #include "core/app/CloseWhileBuilding.h"
 #include "gui/about/AboutDialog.h"
 #include "gui/app/MainWindowView.h"
@@ -90,6 +92,8 @@ struct Application::Parts {
 
 Application::Application(ui::FileDialog* fileDialog, const std::string& workerPath)
     : p_(std::make_unique<Parts>(fileDialog, workerPath)) {
+    // The list's page counts open every added file: in the worker, where there is one.
+    PageCounts::useWorker(workerPath);
     Parts& p = *p_;
     p.view.attach(p.window);
     p.window.onSettingsReset = [&p] {

@@ -1,6 +1,7 @@
 #include "PageCounts.h"
 
 #include "pdfengine/PageCount.h"
+#include "worker/PageCountProcess.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -18,7 +19,42 @@ std::pair<qint64, qint64> stamp(const QString& path) {
     return {info.size(), info.lastModified().toMSecsSinceEpoch()};
 }
 
+std::mutex gWorkerMutex;
+std::string gWorkerPath;
+
+// The page count as this process would find it, from the worker.
+pdf::PageCount countInWorker(const std::string& worker, const std::string& path) {
+    const worker::PageCountAnswer answer = worker::countPagesInWorker(worker, path);
+    pdf::PageCount count;
+    switch (answer.kind) {
+    case worker::PageCountAnswer::Kind::Pages:
+        count.pages = answer.pages;
+        break;
+    case worker::PageCountAnswer::Kind::NeedsPassword:
+        count.problem = pdf::PageCount::Problem::NeedsPassword;
+        break;
+    case worker::PageCountAnswer::Kind::Unreadable:
+    case worker::PageCountAnswer::Kind::Stopped:
+    case worker::PageCountAnswer::Kind::Fits:
+    case worker::PageCountAnswer::Kind::TooLarge:
+        count.problem = pdf::PageCount::Problem::Damaged;
+        count.reason = answer.reason;
+        break;
+    }
+    return count;
+}
+
 } // namespace
+
+void PageCounts::useWorker(std::string path) {
+    std::lock_guard lock(gWorkerMutex);
+    gWorkerPath = std::move(path);
+}
+
+std::string PageCounts::workerPath() {
+    std::lock_guard lock(gWorkerMutex);
+    return gWorkerPath;
+}
 
 PageCounts::PageCounts(QObject* parent) : QObject(parent), worker_([this] { run(); }) {}
 
@@ -89,7 +125,9 @@ PageCounts::Answer PageCounts::look(const QString& path) {
     } else if (auto kind = kindOf(path)) {
         answer.text = *kind;
     } else {
-        const pdf::PageCount count = pdf::countPages(QFile::encodeName(path).toStdString());
+        const std::string file = QFile::encodeName(path).toStdString();
+        const std::string worker = workerPath();
+        const pdf::PageCount count = worker.empty() ? pdf::countPages(file) : countInWorker(worker, file);
         switch (count.problem) {
         case pdf::PageCount::Problem::None:
             answer.text = count.pages == 1 ? tr("1 page") : tr("%1 pages").arg(count.pages);

@@ -8,6 +8,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
 
 namespace plait::gui {
@@ -15,7 +16,9 @@ namespace plait::gui {
 // What each input is, in a few words: its page count ("12 pages"), "image", "audio", "video",
 // or why it cannot be read. PDFs are opened on a worker thread of their own, one at a time,
 // so that adding thousands of files costs the window no more than a queue entry each; the
-// answers are kept until the file changes.
+// answers are kept until the file changes. Where the engine worker is found (useWorker), each
+// PDF is opened in a worker process with its memory and time bounded, so that a hostile file
+// costs the program nothing; it is then said not to be readable.
 class PageCounts : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +35,11 @@ public:
     // The words for a file that is not a PDF, by its extension; nothing for a PDF or anything
     // else that is opened to be counted.
     static std::optional<QString> kindOf(const QString& path);
+
+    // Counts pages in the engine worker at `path` from now on (empty: in this process); the
+    // preview asks the same worker to measure a PDF before it shows it.
+    static void useWorker(std::string path);
+    static std::string workerPath();
 
 signals:
     // A file's answer is known (emitted on the worker thread; connect with a queued connection).

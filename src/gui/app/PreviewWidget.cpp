@@ -1,5 +1,8 @@
 #include "PreviewWidget.h"
 
+#include "PageCounts.h"
+#include "worker/PageCountProcess.h"
+
 #include <QFileInfo>
 #include <QImageReader>
 #include <QInputDialog>
@@ -161,6 +164,20 @@ bool PreviewWidget::showPdf(const QString& path) {
     // A fresh document and page view for every file: a view keeps pictures of the pages it
     // has drawn, and one still being drawn for the last document can arrive after the switch
     // and stand in for the new document's page.
+    //
+    // The viewer decodes in this process: a PDF whose pages would cost it more than a preview
+    // may take (nested compressed streams that inflate to gigabytes) is measured first in the
+    // engine worker, bounded in memory and time, and not shown.
+    if (const std::string worker = PageCounts::workerPath(); !worker.empty()) {
+        const auto probe = worker::probePreviewInWorker(worker, QFile::encodeName(path).toStdString());
+        if (probe.kind == worker::PageCountAnswer::Kind::TooLarge ||
+            (probe.kind == worker::PageCountAnswer::Kind::Stopped && probe.started)) {
+            showCard(QFileInfo(path).fileName(),
+                     tr("This PDF cannot be previewed: %1.")
+                         .arg(QString::fromStdString(probe.reason).toHtmlEscaped()));
+            return true;
+        }
+    }
     auto doc = std::make_unique<QPdfDocument>(this);
     QPdfDocument::Error error = doc->load(path);
     if (error == QPdfDocument::Error::IncorrectPassword) {

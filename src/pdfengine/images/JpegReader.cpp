@@ -8,6 +8,7 @@
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <cstring>
 #include <fstream>
+#include <jerror.h>
 #include <jpeglib.h>
 #include <memory>
 #include <vector>
@@ -138,6 +139,63 @@ QPDFObjectHandle decodeJpeg(QPDF& pdf, const std::string& data, const std::strin
     }
     jpeg_finish_decompress(&cinfo);
     return builder->finish(pdf);
+}
+
+// The warnings that say the coded data ends before the frame its header declares is filled:
+// a decoder then paints the rest grey, and readers call the file corrupt.
+struct JpegEndWatch {
+    JpegErrorManager err;
+    bool endedEarly = false;
+    char warning[JMSG_LENGTH_MAX];
+};
+
+extern "C" void jpegWatchEnd(j_common_ptr cinfo, int level) {
+    auto* watch = reinterpret_cast<JpegEndWatch*>(cinfo->err);
+    const int code = cinfo->err->msg_code;
+    if (level < 0 && !watch->endedEarly && (code == JWRN_HIT_MARKER || code == JWRN_JPEG_EOF)) {
+        watch->endedEarly = true;
+        (*cinfo->err->format_message)(cinfo, watch->warning);
+    }
+}
+
+// Decodes the whole coded data at 1/8 scale (the cheapest a decoder offers: every coefficient
+// is read, only the DC term is transformed) to see whether it fills the frame. Returns the
+// decoder's account when it does not; empty when it does, and when the image cannot be
+// checked within a modest memory (a huge progressive image, whose decoder keeps all its
+// coefficients): those are left to the checks of the header and the end marker. Plain C
+// objects only between setjmp and longjmp.
+std::string jpegDataEndsEarly(const unsigned char* data, std::size_t size) {
+    jpeg_decompress_struct cinfo;
+    JpegEndWatch watch;
+    cinfo.err = jpeg_std_error(&watch.err.pub);
+    watch.err.pub.error_exit = jpegErrorExit;
+    watch.err.pub.emit_message = jpegWatchEnd;
+    watch.err.message[0] = '\0';
+    watch.warning[0] = '\0';
+    JSAMPARRAY rows = nullptr;
+    if (setjmp(watch.err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return std::string(); // not decodable here; the other checks decide
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = 128L << 20;
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 8;
+    cinfo.dct_method = JDCT_IFAST;
+    cinfo.do_fancy_upsampling = FALSE;
+    jpeg_start_decompress(&cinfo);
+    rows =
+        (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                   cinfo.output_width * static_cast<JDIMENSION>(cinfo.output_components), 1);
+    while (cinfo.output_scanline < cinfo.output_height && !watch.endedEarly) {
+        jpeg_read_scanlines(&cinfo, rows, 1);
+    }
+    const bool early = watch.endedEarly;
+    jpeg_abort_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return early ? std::string(watch.warning) : std::string();
 }
 
 // Entropy-coded data never holds FF D9 (every FF there is followed by 00 or a restart
@@ -310,6 +368,12 @@ std::vector<PageImage> readJpeg(QPDF& pdf, const std::string& data, const std::s
     }
     if (!hasEndOfImage(bytes, data.size(), header.scanStart)) {
         throw ImageLoadError(name + ": the JPEG file is truncated");
+    }
+    // A complete file whose header claims more rows or columns than its data holds (a patched
+    // size) is as damaged as a truncated one.
+    if (const std::string early = jpegDataEndsEarly(bytes, data.size()); !early.empty()) {
+        throw ImageLoadError(name + ": the JPEG data ends before the image it declares is complete (" +
+                             early + ")");
     }
 
     PageImage page;

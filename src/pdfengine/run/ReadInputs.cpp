@@ -2,6 +2,8 @@
 // their passwords, and the reader thread that parses the next input ahead of the build.
 #include "pdfengine/run/BuildRunImpl.h"
 
+#include "engine/FileName.h"
+
 namespace plait::pdf {
 
 void BuildRun::Impl::resolveInputs() {
@@ -27,12 +29,8 @@ void BuildRun::Impl::resolveInputs() {
 }
 
 void BuildRun::Impl::refuseOverwritingInput(const std::string& output) const {
-    std::error_code ec;
-    if (!fs::exists(output, ec)) {
-        return;
-    }
     for (const auto& path : inputs) {
-        if (fs::equivalent(output, path, ec)) {
+        if (engine::sameFile(output, path)) {
             throw EngineError(BuildFailure::CannotCreateOutput, output,
                               "the output is the input " + path + " and would be overwritten");
         }

@@ -74,10 +74,12 @@ TEST_F(BuildDriverTest, TemporaryOutputNeverLandsOnTheFirstInput) {
     h2.window->load();
     const auto pdfout1 = plait::test::writeFile(h2.platform.tempDir() + "PDFOut$1.pdf");
     h2.window->insertFile(pdfout1);
+    h2.window->buildPDF();
+    EXPECT_EQ(h2.window->lastOutputFile(), h2.platform.tempDir() + "PDFOut.pdf");
+    // A typed name is never redirected: it is refused when it is an input.
     h2.window->form().setText("txtOutfile", pdfout1 + " ");
     h2.window->buildPDF();
-    // The typed name is the first input, so the build went to PDFOut$1 then PDFOut.
-    EXPECT_EQ(h2.window->lastOutputFile(), h2.platform.tempDir() + "PDFOut.pdf");
+    EXPECT_THAT(h2.messages.texts(), ElementsAre("Cannot have an input file with same name as output file."));
 }
 
 TEST_F(BuildDriverTest, OutputTypedAsAnInputIsRefused) {
@@ -95,14 +97,59 @@ TEST_F(BuildDriverTest, OutputTypedAsAnInputIsRefused) {
     EXPECT_FALSE(w().building());
 }
 
-TEST_F(BuildDriverTest, RelativeNameOfTheFirstInputIsRedirectedNotRefused) {
+// A name that only resolves to the first input is refused as well: writing the output to a
+// temporary file the user did not name, while the field keeps the typed name, loses it.
+TEST_F(BuildDriverTest, RelativeNameOfTheFirstInputIsRefused) {
     const auto a = h.file("a.pdf");
+    std::filesystem::create_directories(h.platform.root / "cwd" / "real" / "sub");
+    std::filesystem::create_directory_symlink(h.platform.root / "cwd" / "real" / "sub",
+                                              h.platform.root / "cwd" / "link");
+    const auto b = h.file("real/b.pdf");
     w().insertFile(a);
-    w().form().setText("txtOutfile", "a.pdf"); // resolves to the first input
+    w().insertFile(b);
+    // "link/.." is real/, where b.pdf lies, as the file system reads it.
+    for (const std::string name : {"a.pdf", " a.pdf ", "link/../../a.pdf", "link/../b.pdf"}) {
+        h.messages.shown.clear();
+        h.log->clear();
+        w().form().setText("txtOutfile", name);
+        w().buildPDF();
+        EXPECT_THAT(h.messages.texts(),
+                    ElementsAre("Cannot have an input file with same name as output file."))
+            << name;
+        EXPECT_EQ(h.log->calls().size(), 1u) << name;
+        EXPECT_EQ(w().form().text("txtOutfile"), name);
+    }
+}
+
+// Files the build reads besides its inputs are never replaced by its output.
+TEST_F(BuildDriverTest, OutputThatIsTheSettingsBookmarksOrAnAttachmentFileIsRefused) {
+    const auto a = h.file("a.pdf");
+    const auto attached = h.file("attached.pdf");
+    const auto outline = h.file("outline.txt.pdf");
+    w().insertFile(a);
+    w().settings().setText("txtAttach3", attached);
+    const std::string plt = h.platform.currentDir() + "/job.plt.pdf";
+    ASSERT_TRUE(w().saveSettingsTo(plt));
+    ASSERT_TRUE(w().loadSettingsFrom(plt)); // the attachment comes back with the file
+    w().setBookmarksFile(outline);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"attached", "Cannot have an attachment file with same name as output file."},
+        {"outline.txt", "Cannot have the bookmarks file with same name as output file."},
+        {"./job.plt", "Cannot have the settings file with same name as output file."},
+    };
+    for (const auto& [name, message] : cases) {
+        h.messages.shown.clear();
+        h.log->clear();
+        w().form().setText("txtOutfile", name);
+        w().buildPDF();
+        EXPECT_THAT(h.messages.texts(), ElementsAre(message)) << name;
+        EXPECT_EQ(h.log->calls().back().operation, "setOutFile") << name; // refused before the inputs
+    }
+    h.messages.shown.clear();
+    w().form().setText("txtOutfile", "other");
     w().buildPDF();
     EXPECT_TRUE(h.messages.shown.empty());
-    EXPECT_EQ(w().lastOutputFile(), tmp("PDFOut$1.pdf"));
-    EXPECT_EQ(w().form().text("txtOutfile"), "a.pdf");
+    EXPECT_EQ(h.log->calls().back().operation, "BuildPDF");
 }
 
 TEST_F(BuildDriverTest, OutputThatResolvesToALaterInputIsRefused) {
@@ -350,4 +397,32 @@ TEST_F(BuildDriverTest, WhatTheEngineNotedIsKeptUntilTheNextBuild) {
     w().buildPDF();
     EXPECT_EQ(finished, 2);
     EXPECT_TRUE(w().lastWarnings().empty());
+}
+
+// The engine reads the input list back by its commas: a name with a comma reaches it as one
+// input, or is refused naming it when its parts name other files; never as two inputs.
+TEST_F(BuildDriverTest, NamesWithCommasAreOneInputOrRefused) {
+    const auto a = h.file("a.pdf");
+    const auto b = h.file("b.pdf");
+    const auto both = h.file("a.pdf,b.pdf");
+    const auto lone = h.file("x,y.pdf");
+    const auto build = [&](const std::vector<std::string>& inputs) {
+        h.messages.shown.clear();
+        h.log->clear();
+        w().removeAll();
+        for (const auto& in : inputs) {
+            w().insertFile(in);
+        }
+        w().form().setText("txtOutfile", "out");
+        w().buildPDF();
+    };
+    build({lone, a});
+    EXPECT_TRUE(h.messages.shown.empty());
+    EXPECT_EQ(argOf("setInFile"), lone + "," + a);
+    build({a, b});
+    EXPECT_TRUE(h.messages.shown.empty());
+    build({b, both});
+    ASSERT_EQ(h.messages.texts().size(), 1u);
+    EXPECT_THAT(h.messages.texts()[0], HasSubstr("'" + both + "' holds a comma"));
+    EXPECT_EQ(argOf("setInFile"), "<not called>");
 }

@@ -1,6 +1,8 @@
 #include "gui/app/PreviewWidget.h"
+#include "gui/app/PageCounts.h"
 #include "gui/ui/TestApp.h"
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPdfView>
@@ -9,6 +11,10 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -29,7 +35,61 @@ QColor centre(QWidget& w) {
     return img.pixelColor(img.width() / 2, img.height() / 3);
 }
 
+// A one-page PDF whose page draws an image that claims 30000 x 30000 pixels (3.6 GB once a
+// viewer makes a picture of it) from a few bytes.
+void writeHugeImagePdf(const QString& path) {
+    const std::string image = "<< /Type /XObject /Subtype /Image /Width 30000 /Height 30000 /ColorSpace "
+                              "/DeviceRGB /BitsPerComponent 8 /Length 3 >>\nstream\nabc\nendstream";
+    const std::string content = "q 600 0 0 600 0 0 cm /Im1 Do Q";
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 600 600] /Contents 4 0 R "
+        "/Resources << /XObject << /Im1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        image,
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const std::size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdf.data(), static_cast<qint64>(pdf.size()));
+}
+
 } // namespace
+
+// With the engine worker at hand, a PDF is measured there before Qt's viewer draws it in the
+// program: one that would cost the viewer gigabytes is shown as a card, and the next file is
+// shown as usual.
+TEST(PreviewWidget, APdfTooCostlyToDrawIsACardNotTheProgramsEnd) {
+    plait::test::testApp();
+    QTemporaryDir dir;
+    const QString huge = dir.filePath("huge.pdf");
+    writeHugeImagePdf(huge);
+    const QString red = dir.filePath("red.pdf");
+    writeFilledPdf(red, Qt::red);
+    plait::gui::PageCounts::useWorker(PLAIT_WORKER_PATH);
+    plait::gui::PreviewWidget pane;
+    pane.resize(300, 300);
+    pane.navigate(huge.toStdString());
+    EXPECT_EQ(pane.mode(), "card");
+    pane.navigate(red.toStdString());
+    EXPECT_EQ(pane.mode(), "pdf");
+    plait::gui::PageCounts::useWorker({});
+}
 
 TEST(PreviewWidget, ShowsTheDocumentLastNavigatedToEvenWhenSwitchedQuickly) {
     plait::test::testApp();

@@ -152,3 +152,28 @@ TEST(DamagedImages, ExifBlocksAreReadWithinBounds) {
         images::exifResolution(prefix.data(), prefix.size(), x, y, orientation);
     }
 }
+
+// A complete file whose frame header was patched to more rows than its data holds: decoders
+// paint the rest grey and readers call the output corrupt, so it is refused naming the file.
+// A sound image of every kind of coding still loads.
+TEST(DamagedImages, AJpegWhoseDataEndsBeforeItsDeclaredSizeIsRefused) {
+    for (const bool progressive : {false, true}) {
+        const std::string sound = makeJpeg({.width = 64, .height = 64, .progressive = progressive});
+        ASSERT_TRUE(load(sound, "sound"));
+        std::string patched = sound;
+        const auto sof = patched.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
+        ASSERT_NE(sof, std::string::npos);
+        patched[sof + 5] = 0x04; // height 64 becomes 1088
+        QPDF pdf;
+        pdf.emptyPDF();
+        try {
+            makeImagePagesFromData(pdf, patched, "photo.jpg");
+            ADD_FAILURE() << "the patched JPEG was accepted (progressive " << progressive << ")";
+        } catch (const ImageLoadError& e) {
+            EXPECT_NE(std::string(e.what()).find("photo.jpg: the JPEG data ends before"), std::string::npos)
+                << e.what();
+        }
+    }
+    EXPECT_TRUE(load(makeJpeg({.width = 64, .height = 64, .components = 1}), "grey"));
+    EXPECT_TRUE(load(makeJpeg({.width = 64, .height = 64, .components = 4}), "cmyk"));
+}

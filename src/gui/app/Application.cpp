@@ -97,7 +97,13 @@ Application::Application(ui::FileDialog* fileDialog, const std::string& workerPa
         p.settings.rebind(p.window.settings());
         p.outlineView.rebind(p.window.outlineEditor());
     };
-    p.host.settingsDialog = [&p] { p.settings.exec(); };
+    // The keyboard focus goes back where it was once the dialog closes, never to nowhere (from
+    // where the window would hand it to the first button in the Tab order).
+    p.host.settingsDialog = [&p] {
+        const QPointer<QWidget> focused = p.view.focusWidget();
+        p.settings.exec();
+        p.view.restoreFocus(focused.data());
+    };
     p.host.aboutBox = [&p] {
         if (!p.about) {
             p.about = new AboutDialog(p.messages, &p.view);
@@ -124,6 +130,7 @@ Application::Application(ui::FileDialog* fileDialog, const std::string& workerPa
     p.view.statusBar()->addPermanentWidget(notes);
     p.window.onBuildFinished = [&p, notes] {
         notes->setWarnings(p.window.lastWarnings());
+        p.view.showSelectedFileInfo();
         p.closeFlow.buildFinished();
     };
 }

@@ -32,6 +32,8 @@ public:
     // The words for a file that is not a PDF, by its extension; nothing for a PDF or anything
     // else that is opened to be counted.
     static std::optional<QString> kindOf(const QString& path);
+    // True for a file whose first bytes are those of an image the engine reads.
+    static bool isImage(const QString& path);
 
 signals:
     // A file's answer is known (emitted on the worker thread; connect with a queued connection).

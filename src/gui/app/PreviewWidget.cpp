@@ -21,6 +21,7 @@ namespace plait::gui {
 
 PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("WebBrowser"));
+    setAccessibleName(tr("Preview"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     stack_ = new QStackedWidget(this);

@@ -136,7 +136,10 @@ void SettingsDialog::buildFrame() {
     tabRows_->setStyleSheet(QStringLiteral(
         "QToolButton { border: 1px solid palette(mid); border-bottom: none; padding: 2px 1px;"
         " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
-        "QToolButton:checked { background: palette(window); font-weight: bold; }"));
+        "QToolButton:checked { background: palette(window); font-weight: bold; }"
+        // A style sheet's border replaces the style's focus frame: the tab with the focus shows it
+        // in its own border.
+        "QToolButton:focus { border: 2px solid palette(highlight); border-bottom: none; }"));
     connect(group, &QButtonGroup::idClicked, this, &SettingsDialog::userChangedTab);
     // The keys that page through tabs everywhere else.
     const std::pair<QKeySequence, int> pageKeys[] = {

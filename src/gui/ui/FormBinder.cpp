@@ -1,5 +1,7 @@
 #include "FormBinder.h"
 
+#include "CoreTexts.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -167,7 +169,7 @@ void FormBinder::showCaption(QObject* target, const Control& c) {
     if (c.caption.empty() || target == nullptr) {
         return;
     }
-    const QString caption = QString::fromStdString(c.caption);
+    const QString caption = coreText(c.caption);
     if (auto* action = qobject_cast<QAction*>(target)) {
         action->setText(caption);
     } else if (auto* menu = qobject_cast<QMenu*>(target)) {

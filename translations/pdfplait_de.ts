@@ -240,6 +240,10 @@
         <source>Page Size Y</source>
         <translation>Seitengröße Y</translation>
     </message>
+    <message>
+        <source>Page size units</source>
+        <translation>Einheit der Seitengröße</translation>
+    </message>
 </context>
 <context>
     <name>TabPageSizeAdvanced</name>
@@ -336,6 +340,13 @@
     </message>
 </context>
 <context>
+    <name>TabStamps</name>
+    <message>
+        <source>Stamp units</source>
+        <translation>Einheit des Stempels</translation>
+    </message>
+</context>
+<context>
     <name>TabText</name>
     <message>
         <source>Align Text Left</source>
@@ -356,6 +367,10 @@
     <message>
         <source>X from the right</source>
         <translation>X von rechts</translation>
+    </message>
+    <message>
+        <source>Text area units</source>
+        <translation>Einheit des Textbereichs</translation>
     </message>
 </context>
 <context>
@@ -495,6 +510,10 @@
     <message>
         <source>Clear all current settings?</source>
         <translation>Alle aktuellen Einstellungen löschen?</translation>
+    </message>
+    <message>
+        <source>Use this password when building?</source>
+        <translation>Dieses Kennwort beim Erstellen verwenden?</translation>
     </message>
 </context>
 <context>

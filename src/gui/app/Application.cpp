@@ -1,6 +1,7 @@
 #include "Application.h"
 
 #include "core/app/CloseWhileBuilding.h"
+#include "core/app/InputPasswords.h"
 #include "gui/about/AboutDialog.h"
 #include "gui/app/MainWindowView.h"
 #include "gui/app/PreviewWidget.h"
@@ -121,8 +122,14 @@ Application::Application(ui::FileDialog* fileDialog, const std::string& workerPa
     p.view.onCloseWhileBuilding = [&p] { p.closeFlow.closeRequested(); };
     p.shell.onFailure = [&p](const QString& target) { p.view.showCannotOpen(target); };
     // An output the last build encrypted opens in the preview with the password it was given.
+    // So do inputs whose passwords the build has been given.
     p.view.preview()->knownPasswords = [&p] {
-        return QStringList{QString::fromStdString(p.window.settings().text("open1_txt"))};
+        QStringList known{QString::fromStdString(p.window.settings().text("open1_txt"))};
+        for (const std::string& password :
+             core::app::splitPasswordList(p.window.settings().text("txtPass"))) {
+            known << QString::fromStdString(password);
+        }
+        return known;
     };
 
     // Whatever the engine noted about the last build stays one click away.

@@ -301,6 +301,15 @@ void MainWindowView::attach(MainWindow& window) {
         onInputsChanged(c, i, o);
     };
     window.onFocusRequest = [this] { activateWindow(); };
+    // A password typed to preview a locked input is offered for the build, once the preview
+    // has finished with it.
+    preview()->onPasswordTyped = [this](const QString&, const QString& password) {
+        QTimer::singleShot(0, this, [this, password] {
+            if (window_ != nullptr) {
+                window_->offerInputPassword(password.toStdString());
+            }
+        });
+    };
     // Every move of the selection, by mouse or keys, previews the entry. A click on the entry
     // that was already selected moves nothing, yet previews it again.
     connect(ui_->TreeView1, &QListWidget::currentRowChanged, this, [this](int row) {

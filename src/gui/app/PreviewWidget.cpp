@@ -229,6 +229,9 @@ bool PreviewWidget::unlock(QPdfDocument& doc, const QString& path) {
             return false;
         }
         if (tryPassword(*given)) {
+            if (onPasswordTyped) {
+                onPasswordTyped(path, *given);
+            }
             return true;
         }
     }

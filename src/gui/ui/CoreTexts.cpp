@@ -50,6 +50,7 @@ namespace {
     QT_TRANSLATE_NOOP("plait::core", "No pages for output PDF."),
     QT_TRANSLATE_NOOP("plait::core", "Do you want to save your settings?"),
     QT_TRANSLATE_NOOP("plait::core", "Clear all current settings?"),
+    QT_TRANSLATE_NOOP("plait::core", "Use this password when building?"),
 };
 
 } // namespace

@@ -148,12 +148,16 @@ TEST(BuildFeedback, FocusGoesBackAfterTheSettingsDialog) {
     EXPECT_EQ(view.focusWidget(), view.findChild<QWidget*>("TreeView1"));
 }
 
-TEST(BuildFeedback, ThePreviewAndTheTwoConfirmationsHaveNamesOfTheirOwn) {
+TEST(BuildFeedback, ThePreviewTheConfirmationsAndTheUnitListsHaveNamesOfTheirOwn) {
     test::ProgramHarness harness;
     EXPECT_EQ(harness.program.view().preview()->accessibleName(), "Preview");
     auto& settings = harness.program.settingsDialog();
     EXPECT_EQ(settings.findChild<QWidget*>("open2_txt")->accessibleName(), "Confirm open password");
     EXPECT_EQ(settings.findChild<QWidget*>("perm2_txt")->accessibleName(), "Confirm permissions password");
+    // The unit lists, which show only "Points", say what they measure.
+    EXPECT_EQ(settings.findChild<QWidget*>("cmbStampUnits")->accessibleName(), "Stamp units");
+    EXPECT_EQ(settings.findChild<QWidget*>("cmbTextAreaUnits")->accessibleName(), "Text area units");
+    EXPECT_EQ(settings.findChild<QWidget*>("cmbPageSize")->accessibleName(), "Page size units");
 }
 
 // The tabs of the settings dialog draw their own borders; the one with the focus still shows it.
@@ -175,4 +179,24 @@ TEST(BuildFeedback, TheSettingsTabWithTheFocusShowsIt) {
     const QImage unfocused = first->grab().toImage();
     EXPECT_NE(focused, unfocused);
     settings.hide();
+}
+
+// The password typed to preview a locked input is offered for the build, and the build uses it.
+TEST(BuildFeedback, APasswordTypedForThePreviewIsOfferedForTheBuild) {
+    test::ViewHarness h;
+    const std::string plain = test::writePdf(h.platform.root / "plain.pdf", 2);
+    const std::string locked = test::encryptPdf(plain, h.platform.root / "locked.pdf", "open sesame");
+    ASSERT_FALSE(locked.empty());
+    int asked = 0;
+    h.view.preview()->askPassword = [&](const QString&, bool) -> std::optional<QString> {
+        ++asked;
+        return QStringLiteral("open sesame");
+    };
+    h.messages.answers.push_back(ui::Answer::Yes);
+    h.window->insertFile(locked);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(h.view.preview()->mode(), "pdf");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !h.messages.shown.empty(); }));
+    EXPECT_EQ(h.messages.shown[0].text, "Use this password when building?");
+    EXPECT_EQ(h.window->settings().text("txtPass"), "open sesame");
 }

@@ -100,6 +100,17 @@
     </message>
 </context>
 <context>
+    <name>QObject</name>
+    <message>
+        <source>Open Folder</source>
+        <translation>Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Open the folder of the last output</source>
+        <translation>Den Ordner der letzten Ausgabe öffnen</translation>
+    </message>
+</context>
+<context>
     <name>TabAttachments</name>
     <message>
         <source>Choose file 1</source>

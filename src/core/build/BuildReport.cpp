@@ -37,8 +37,8 @@ std::string builtStatus(const std::string& outputPath, long long count, std::opt
         return "Exported " + std::to_string(count) + (count == 1 ? " image" : " images") + " to " +
                baseName(outputPath);
     }
-    std::string text =
-        "Built " + baseName(outputPath) + ": " + std::to_string(count) + (count == 1 ? " page" : " pages");
+    std::string text = std::string(kBuiltPrefix) + baseName(outputPath) + ": " + std::to_string(count) +
+                       (count == 1 ? " page" : " pages");
     if (bytes) {
         text += ", " + readableSize(*bytes);
     }

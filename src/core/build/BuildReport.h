@@ -10,6 +10,9 @@
 // these texts only add to them.
 namespace plait::core::build {
 
+// How the status of a build that wrote its PDF begins.
+inline constexpr const char* kBuiltPrefix = "Built ";
+
 // "Built report.pdf: 12 pages, 340 KB": the output's file name, the number the engine
 // returned and, when known, the size of the file. An image export names what it wrote.
 std::string builtStatus(const std::string& outputPath, long long count, std::optional<std::uintmax_t> bytes,

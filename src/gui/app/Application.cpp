@@ -2,6 +2,7 @@
 
 #include "core/app/CloseWhileBuilding.h"
 #include "core/app/InputPasswords.h"
+#include "core/build/BuildReport.h"
 #include "gui/about/AboutDialog.h"
 #include "gui/app/MainWindowView.h"
 #include "gui/app/PreviewWidget.h"
@@ -14,10 +15,12 @@
 #include "worker/IsolatedEngine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 namespace plait::gui {
 
@@ -135,8 +138,22 @@ Application::Application(ui::FileDialog* fileDialog, const std::string& workerPa
     // Whatever the engine noted about the last build stays one click away.
     auto* notes = new WarningsIndicator(&p.view);
     p.view.statusBar()->addPermanentWidget(notes);
-    p.window.onBuildFinished = [&p, notes] {
-        notes->setWarnings(p.window.lastWarnings());
+    // After a build that wrote its output, its folder is one click away.
+    auto* folder = new QToolButton(&p.view);
+    folder->setObjectName(QStringLiteral("openOutputFolder"));
+    folder->setAutoRaise(true);
+    folder->setText(QObject::tr("Open Folder"));
+    folder->setToolTip(QObject::tr("Open the folder of the last output"));
+    folder->hide();
+    p.view.statusBar()->addPermanentWidget(folder);
+    QObject::connect(folder, &QToolButton::clicked, &p.view, [&p] {
+        p.shell.open(
+            QFileInfo(QString::fromStdString(p.window.lastOutputFile())).absolutePath().toStdString());
+    });
+    p.window.onBuildFinished = [&p, notes, folder] {
+        const QFileInfo output(QString::fromStdString(p.window.lastOutputFile()));
+        folder->setVisible(output.isFile() &&
+                           p.window.form().text("StatusBar1").starts_with(core::build::kBuiltPrefix));
         p.view.showSelectedFileInfo();
         p.closeFlow.buildFinished();
     };

@@ -5,6 +5,7 @@
 #include "PreviewWidget.h"
 #include "core/app/Layout.h"
 #include "gui/ui/Accessibility.h"
+#include "gui/ui/FocusFrame.h"
 #include "gui/ui/FormBinder.h"
 #include "gui/ui/ScreenFit.h"
 #include "ui_MainWindowView.h"
@@ -68,6 +69,7 @@ MainWindowView::MainWindowView(QWidget* parent)
     // Long paths keep their file names in view: the start of the path gives way.
     ui_->TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui_->TreeView1->setTextElideMode(Qt::ElideLeft);
+    showFocusOnFrame(ui_->TreeView1);
     // Enter builds whenever the build button may be pressed, as the window's default button;
     // but a button that has the keyboard focus is the one Enter presses, as in any dialog.
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {

@@ -1,5 +1,7 @@
 #include "SettingsDialog.h"
 
+#include "gui/ui/FocusFrame.h"
+
 #include "SettingsPictures.h"
 #include "core/ui/PreviewWait.h"
 #include "core/ui/Titles.h"
@@ -217,6 +219,7 @@ void SettingsDialog::decorate() {
     if (auto* tree = outlineTree()) {
         tree->setHeaderHidden(true);
         tree->setColumnCount(1);
+        showFocusOnFrame(tree);
     }
     // The two boxes that only carry stored look templates never show.
     for (const char* name : {"txtPassword", "txtStandard"}) {

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,18 @@ TEST(BuildFeedback, AFinishedBuildSaysSoAndTheStatusBarDescribesTheOutput) {
     EXPECT_EQ(info->toolTip(), view.selectedFileInfo());
     QApplication::processEvents();
     EXPECT_EQ(view.width(), widthBefore);
+
+    // The output's folder is one click away.
+    auto* folder = view.findChild<QToolButton*>("openOutputFolder");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_TRUE(folder->isVisible());
+    QList<QUrl> opened;
+    harness.program.shell().opener = [&](const QUrl& url) {
+        opened << url;
+        return true;
+    };
+    folder->click();
+    EXPECT_EQ(opened, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(dir.string()))});
 
     // Choosing an input again describes that input.
     window.clickEntry(0);
@@ -199,4 +212,52 @@ TEST(BuildFeedback, APasswordTypedForThePreviewIsOfferedForTheBuild) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !h.messages.shown.empty(); }));
     EXPECT_EQ(h.messages.shown[0].text, "Use this password when building?");
     EXPECT_EQ(h.window->settings().text("txtPass"), "open sesame");
+}
+
+// Every control of the settings dialog that Tab reaches looks different once it has the focus.
+TEST(BuildFeedback, EveryControlOfTheSettingsDialogShowsItsFocus) {
+    test::ProgramHarness harness;
+    gui::SettingsDialog& settings = harness.program.settingsDialog();
+    settings.show();
+    QApplication::setActiveWindow(&settings);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settings));
+    QWidget* elsewhere = settings.findChild<QWidget*>("btnOK");
+    ASSERT_NE(elsewhere, nullptr);
+    // As a Tab key does: styles draw a focus frame only once the keyboard has moved the focus.
+    settings.setAttribute(Qt::WA_KeyboardFocusChange);
+    QStringList unseen;
+    for (int tab = 0; tab < gui::SettingsDialog::kTabCount; ++tab) {
+        settings.setCurrentTab(tab);
+        QApplication::processEvents();
+        for (QWidget* w : settings.tabPage(tab)->findChildren<QWidget*>()) {
+            if (!w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus) ||
+                w->focusProxy() != nullptr || w == elsewhere) {
+                continue;
+            }
+            elsewhere->setFocus(Qt::TabFocusReason);
+            const QImage before = w->grab().toImage();
+            w->setFocus(Qt::TabFocusReason);
+            if (!w->hasFocus()) {
+                continue;
+            }
+            if (w->grab().toImage() == before) {
+                unseen << w->objectName() + QStringLiteral(" (") +
+                              QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(')');
+            }
+        }
+    }
+    EXPECT_TRUE(unseen.isEmpty()) << unseen.join(QLatin1Char('\n')).toStdString();
+    settings.hide();
+
+    // The main window's list too, empty as it is when the program starts.
+    gui::MainWindowView& view = harness.program.view();
+    QApplication::setActiveWindow(&view);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    view.setAttribute(Qt::WA_KeyboardFocusChange);
+    auto* list = view.findChild<QWidget*>("TreeView1");
+    view.findChild<QWidget*>("txtOutfile")->setFocus(Qt::TabFocusReason);
+    const QImage before = list->grab().toImage();
+    list->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_NE(list->grab().toImage(), before);
 }

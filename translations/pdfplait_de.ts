@@ -526,6 +526,30 @@
         <source>Use this password when building?</source>
         <translation>Dieses Kennwort beim Erstellen verwenden?</translation>
     </message>
+    <message>
+        <source>Creating Object</source>
+        <translation>Objekt wird erstellt</translation>
+    </message>
+    <message>
+        <source>Building PDF</source>
+        <translation>PDF wird aufgebaut</translation>
+    </message>
+    <message>
+        <source>Creating PDF File</source>
+        <translation>PDF-Datei wird erstellt</translation>
+    </message>
+    <message>
+        <source>Build cancelled</source>
+        <translation>Erstellung abgebrochen</translation>
+    </message>
+    <message>
+        <source>Opening Viewer</source>
+        <translation>Betrachter wird geöffnet</translation>
+    </message>
+    <message>
+        <source>Loading Bookmarks...</source>
+        <translation>Lesezeichen werden geladen...</translation>
+    </message>
 </context>
 <context>
     <name>plait::gui::MainWindowView</name>

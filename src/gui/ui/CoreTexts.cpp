@@ -14,7 +14,8 @@ QString coreText(const std::string& text) {
 namespace {
 
 // What lupdate is to collect from the logic: the main window's captions and menu entries, the
-// settings dialog's frame, and the messages of the boxes a build and the main window show.
+// settings dialog's frame, the messages of the boxes a build and the main window show, and the
+// fixed texts of the status bar.
 [[maybe_unused]] constexpr const char* kTexts[] = {
     QT_TRANSLATE_NOOP("plait::core", "PDF Plait"),
     QT_TRANSLATE_NOOP("plait::core", "&File"),
@@ -51,6 +52,12 @@ namespace {
     QT_TRANSLATE_NOOP("plait::core", "Do you want to save your settings?"),
     QT_TRANSLATE_NOOP("plait::core", "Clear all current settings?"),
     QT_TRANSLATE_NOOP("plait::core", "Use this password when building?"),
+    QT_TRANSLATE_NOOP("plait::core", "Creating Object"),
+    QT_TRANSLATE_NOOP("plait::core", "Building PDF"),
+    QT_TRANSLATE_NOOP("plait::core", "Creating PDF File"),
+    QT_TRANSLATE_NOOP("plait::core", "Build cancelled"),
+    QT_TRANSLATE_NOOP("plait::core", "Opening Viewer"),
+    QT_TRANSLATE_NOOP("plait::core", "Loading Bookmarks..."),
 };
 
 } // namespace

@@ -443,10 +443,12 @@ void pushValue(QWidget* w, const Control& c) {
         }
         break;
     case ControlKind::StatusBar:
+        // The fixed steps of a build are translated; a text put together from parts (a file
+        // name, a page count) has no translation and shows as it is.
         if (auto* bar = qobject_cast<QStatusBar*>(w)) {
-            bar->showMessage(QString::fromStdString(c.text));
+            bar->showMessage(coreText(c.text));
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
-            label->setText(QString::fromStdString(c.text));
+            label->setText(coreText(c.text));
         }
         break;
     default:

@@ -80,12 +80,16 @@ TEST(Translations, TheGermanTranslationIsLoadedForAGermanUser) {
     gui::QtMessageBox::fill(box, "Error parsing input file.", "File: /in/a.pdf", "Error", ui::Icon::Critical,
                             ui::Buttons::Ok);
     const QString settings = gui::coreText("&Settings...");
+    const QString cancelled = gui::coreText("Build cancelled");
+    const QString built = gui::coreText("Built a.pdf: 2 pages, 1 KB");
     const QString hint = QCoreApplication::translate(
         "plait::gui::MainWindowView", "To start, add PDFs or images with Add, or drop them here.");
     QCoreApplication::removeTranslator(&german);
     EXPECT_EQ(box.text(), QString::fromUtf8("Fehler beim Lesen der Eingabedatei."));
     EXPECT_EQ(box.windowTitle(), "Fehler");
     EXPECT_EQ(settings, "&Einstellungen...");
+    EXPECT_EQ(cancelled, "Erstellung abgebrochen");
+    EXPECT_EQ(built, "Built a.pdf: 2 pages, 1 KB"); // made of parts: shown as it is
     EXPECT_TRUE(hint.startsWith(QStringLiteral("Fügen Sie"))) << hint.toStdString();
     // Once removed, the program is English again.
     EXPECT_EQ(gui::coreText("Error"), "Error");

@@ -28,7 +28,7 @@ for f in usr/bin/pdfplait usr/bin/plait usr/bin/plait-engine-worker usr/lib/pdfp
     usr/share/mime/packages/pdfplait-settings.xml usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml \
     usr/share/man/man1/pdfplait.1 usr/share/man/man1/plait.1 usr/share/pdfplait/PDFPlaitAPP.pdf \
     usr/share/icons/hicolor/scalable/apps/pdfplait.svg usr/share/icons/hicolor/48x48/apps/pdfplait.png \
-    usr/share/icons/hicolor/256x256/apps/pdfplait.png; do
+    usr/share/icons/hicolor/256x256/apps/pdfplait.png usr/share/pdfplait/translations/pdfplait_de.qm; do
     [ -e "$scratch/root/$f" ] || fail "$f is not in the package"
 done
 

@@ -1,6 +1,7 @@
 // PDF Plait: the desktop program.
 
 #include "gui/app/Application.h"
+#include "gui/app/Translations.h"
 #include "worker/IsolatedEngine.h"
 
 #include <QApplication>
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
                                             .arg(PLAIT_VERSION_MINOR)
                                             .arg(PLAIT_VERSION_PATCH));
     QApplication::setDesktopFileName(QStringLiteral("pdfplait"));
+    // The user's language, where a translation is installed; English otherwise.
+    plait::gui::installTranslations(
+        QLocale(), plait::gui::translationFolders(QCoreApplication::applicationDirPath(),
+                                                  QStringLiteral(PLAIT_TRANSLATIONS_BUILD_DIR)));
     const QStringList files = plait::gui::parseCommandLine(QApplication::arguments());
     plait::gui::keepNoSettingsBetweenRuns();
 

@@ -111,6 +111,9 @@ public:
     void showSettings();
     void showAbout();
     void exitProgram(); // asks the window to close: the caller then runs unload()
+    // The user opened a locked input in the preview with `password`: offers to add it to the
+    // build's input passwords (nothing is asked when they hold it already).
+    void offerInputPassword(const std::string& password);
 
     // The build (go / "&Build PDF").
     void buildPDF();

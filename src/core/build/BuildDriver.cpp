@@ -1,5 +1,6 @@
 #include "BuildDriver.h"
 
+#include "core/build/BuildReport.h"
 #include "core/build/OptionSteps.h"
 #include "core/build/OutputName.h"
 #include "core/settings/Passwords.h"
@@ -33,6 +34,8 @@ struct BuildDriver::Run {
     const BuildRequest& request;
     std::unique_ptr<engine::MergeEngine> engine;
     std::string extension = "pdf";
+    // What the status bar says once the build has ended.
+    std::string outcome = {};
 
     ~Run() {
         // Release the engine.
@@ -42,7 +45,7 @@ struct BuildDriver::Run {
         engine.reset();
         driver.progress_.reset();
         driver.building_ = false;
-        driver.setStatus(request.window, "");
+        driver.setStatus(request.window, outcome);
         if (driver.onFinished) {
             driver.onFinished();
         }
@@ -57,8 +60,12 @@ std::string BuildDriver::fixOutName(std::string name, const std::string& extensi
     return build::fixOutName(s_.platform, std::move(name), extension);
 }
 
-void BuildDriver::fail(const std::string& text) {
-    s_.messages.show(text, "Error", ui::Icon::Critical, ui::Buttons::Ok);
+void BuildDriver::fail(const std::string& text, const std::string& details) {
+    if (details.empty()) {
+        s_.messages.show(text, "Error", ui::Icon::Critical, ui::Buttons::Ok);
+    } else {
+        s_.messages.showDetailed(text, details, "Error", ui::Icon::Critical, ui::Buttons::Ok);
+    }
 }
 
 void BuildDriver::setStatus(ui::Form& window, const std::string& text) {
@@ -225,6 +232,22 @@ void BuildDriver::handOver(Run& run) {
     }
 }
 
+// How the status bar sums up the build once it has ended.
+std::string BuildDriver::outcome(const Run& run, long long result) const {
+    if (const auto message = engine::resultMessage(result)) {
+        return failedStatus(*message, failureDetails(result, run.engine->warnings()).file);
+    }
+    if (result >= 0) {
+        // An output the engine did not leave behind is no build to speak of.
+        const auto bytes = s_.platform.fileLength(lastOutputFile_);
+        if (!bytes && !run.extension.empty()) {
+            return "";
+        }
+        return builtStatus(lastOutputFile_, result, bytes, run.extension.empty());
+    }
+    return std::to_string(result) == engine::kCancelledResult ? "Build cancelled" : "";
+}
+
 // The progress window closes and the main window is usable again; the output is shown, and
 // a failure has its message.
 void BuildDriver::report(Run& run, const std::string& resultText) {
@@ -238,6 +261,7 @@ void BuildDriver::report(Run& run, const std::string& resultText) {
         fail("The PDF engine returned an unexpected result.");
         return;
     }
+    run.outcome = outcome(run, *result);
     if (window.checked("chkViewer") && !engine::isFailure(*result)) {
         if (!s_.platform.fileLength(lastOutputFile_)) {
             return;
@@ -249,7 +273,7 @@ void BuildDriver::report(Run& run, const std::string& resultText) {
         s_.events.processEvents();
     }
     if (const auto message = engine::resultMessage(*result)) {
-        fail(*message);
+        fail(*message, failureDetails(*result, run.engine->warnings()).text());
     }
 }
 

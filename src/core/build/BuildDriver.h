@@ -98,9 +98,10 @@ private:
     bool chooseOutput(Run& run);
     void handOver(Run& run);
     void report(Run& run, const std::string& resultText);
+    std::string outcome(const Run& run, long long result) const;
     void browserwait();
     void setStatus(ui::Form& window, const std::string& text);
-    void fail(const std::string& text);
+    void fail(const std::string& text, const std::string& details = {});
 
     BuildServices s_;
     std::unique_ptr<ProgressWindow> progress_;

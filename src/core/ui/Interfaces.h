@@ -18,6 +18,13 @@ class MessageBox {
 public:
     virtual ~MessageBox() = default;
     virtual Answer show(const std::string& text, const std::string& caption, Icon icon, Buttons buttons) = 0;
+    // The same box with `details` beneath its text (which file, and why); a box that has no
+    // room for them shows the text alone.
+    virtual Answer showDetailed(const std::string& text, const std::string& details,
+                                const std::string& caption, Icon icon, Buttons buttons) {
+        (void)details;
+        return show(text, caption, icon, buttons);
+    }
 };
 
 // The state of a window's shared file dialog. Every file choice reconfigures it before

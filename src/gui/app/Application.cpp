@@ -3,6 +3,8 @@
 #include "PageCounts.h"
 
 #include "core/app/CloseWhileBuilding.h"
+#include "core/app/InputPasswords.h"
+#include "core/build/BuildReport.h"
 #include "gui/about/AboutDialog.h"
 #include "gui/app/MainWindowView.h"
 #include "gui/app/PreviewWidget.h"
@@ -15,10 +17,12 @@
 #include "worker/IsolatedEngine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 namespace plait::gui {
 
@@ -101,7 +105,13 @@ Application::Application(ui::FileDialog* fileDialog, const std::string& workerPa
         p.settings.rebind(p.window.settings());
         p.outlineView.rebind(p.window.outlineEditor());
     };
-    p.host.settingsDialog = [&p] { p.settings.exec(); };
+    // The keyboard focus goes back where it was once the dialog closes, never to nowhere (from
+    // where the window would hand it to the first button in the Tab order).
+    p.host.settingsDialog = [&p] {
+        const QPointer<QWidget> focused = p.view.focusWidget();
+        p.settings.exec();
+        p.view.restoreFocus(focused.data());
+    };
     p.host.aboutBox = [&p] {
         if (!p.about) {
             p.about = new AboutDialog(p.messages, &p.view);
@@ -119,15 +129,36 @@ Application::Application(ui::FileDialog* fileDialog, const std::string& workerPa
     p.view.onCloseWhileBuilding = [&p] { p.closeFlow.closeRequested(); };
     p.shell.onFailure = [&p](const QString& target) { p.view.showCannotOpen(target); };
     // An output the last build encrypted opens in the preview with the password it was given.
+    // So do inputs whose passwords the build has been given.
     p.view.preview()->knownPasswords = [&p] {
-        return QStringList{QString::fromStdString(p.window.settings().text("open1_txt"))};
+        QStringList known{QString::fromStdString(p.window.settings().text("open1_txt"))};
+        for (const std::string& password :
+             core::app::splitPasswordList(p.window.settings().text("txtPass"))) {
+            known << QString::fromStdString(password);
+        }
+        return known;
     };
 
     // Whatever the engine noted about the last build stays one click away.
     auto* notes = new WarningsIndicator(&p.view);
     p.view.statusBar()->addPermanentWidget(notes);
-    p.window.onBuildFinished = [&p, notes] {
-        notes->setWarnings(p.window.lastWarnings());
+    // After a build that wrote its output, its folder is one click away.
+    auto* folder = new QToolButton(&p.view);
+    folder->setObjectName(QStringLiteral("openOutputFolder"));
+    folder->setAutoRaise(true);
+    folder->setText(QObject::tr("Open Folder"));
+    folder->setToolTip(QObject::tr("Open the folder of the last output"));
+    folder->hide();
+    p.view.statusBar()->addPermanentWidget(folder);
+    QObject::connect(folder, &QToolButton::clicked, &p.view, [&p] {
+        p.shell.open(
+            QFileInfo(QString::fromStdString(p.window.lastOutputFile())).absolutePath().toStdString());
+    });
+    p.window.onBuildFinished = [&p, notes, folder] {
+        const QFileInfo output(QString::fromStdString(p.window.lastOutputFile()));
+        folder->setVisible(output.isFile() &&
+                           p.window.form().text("StatusBar1").starts_with(core::build::kBuiltPrefix));
+        p.view.showSelectedFileInfo();
         p.closeFlow.buildFinished();
     };
 }

@@ -5,6 +5,7 @@
 #include "PreviewWidget.h"
 #include "core/app/Layout.h"
 #include "gui/ui/Accessibility.h"
+#include "gui/ui/FocusFrame.h"
 #include "gui/ui/FormBinder.h"
 #include "gui/ui/ScreenFit.h"
 #include "ui_MainWindowView.h"
@@ -40,12 +41,16 @@ MainWindowView::MainWindowView(QWidget* parent)
     fileInfo_ = new QLabel(this);
     fileInfo_->setObjectName(QStringLiteral("selectedFileInfo"));
     statusBar()->addPermanentWidget(fileInfo_);
-    connect(pageCounts_, &PageCounts::counted, this, [this](const QString& path) {
-        const auto* entry = window_ != nullptr ? window_->inputs().selectedEntry() : nullptr;
-        if (entry != nullptr && QString::fromStdString(entry->text) == path) {
-            showSelectedFileInfo();
-        }
-    });
+    // An empty list says how to start; it lets clicks and drops through to the list.
+    emptyHint_ = new QLabel(tr("To start, add PDFs or images with Add, or drop them here."),
+                            ui_->TreeView1->viewport());
+    emptyHint_->setObjectName(QStringLiteral("emptyListHint"));
+    emptyHint_->setAlignment(Qt::AlignCenter);
+    emptyHint_->setWordWrap(true);
+    emptyHint_->setEnabled(false); // drawn in the quieter colour of disabled text
+    emptyHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // An answer may be for the selected input or for the output the preview shows.
+    connect(pageCounts_, &PageCounts::counted, this, [this](const QString&) { showSelectedFileInfo(); });
     // Files dropped anywhere on the window are added (the output name box included, which
     // would otherwise take the dropped file's address as text).
     setAcceptDrops(true);
@@ -64,6 +69,7 @@ MainWindowView::MainWindowView(QWidget* parent)
     // Long paths keep their file names in view: the start of the path gives way.
     ui_->TreeView1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     ui_->TreeView1->setTextElideMode(Qt::ElideLeft);
+    showFocusOnFrame(ui_->TreeView1);
     // Enter builds whenever the build button may be pressed, as the window's default button;
     // but a button that has the keyboard focus is the one Enter presses, as in any dialog.
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -111,10 +117,18 @@ void MainWindowView::setUpKeyboard() {
     const std::pair<QAction*, QKeySequence> modes[] = {{ui_->Toolbar1_6, QKeySequence(Qt::CTRL | Qt::Key_1)},
                                                        {ui_->Toolbar1_7, QKeySequence(Qt::CTRL | Qt::Key_2)},
                                                        {ui_->Toolbar1_8, QKeySequence(Qt::CTRL | Qt::Key_3)}};
+    // Beneath each tooltip: which input is the base and what is laid where.
+    const QString how[] = {
+        tr("The inputs one after another, in the order of the list."),
+        tr("The first input is the base; page 1 of the second is laid on its page 1, page 2 on page 2, "
+           "and so on."),
+        tr("The first input is the base; the pages of the second are laid on its pages and start over, "
+           "so a one-page letterhead lands on every page.")};
+    int n = 0;
     for (const auto& [action, keys] : modes) {
         action->setShortcut(keys);
         action->setToolTip(action->toolTip() + QStringLiteral(" (") +
-                           keys.toString(QKeySequence::NativeText) + QLatin1Char(')'));
+                           keys.toString(QKeySequence::NativeText) + QStringLiteral(")\n") + how[n++]);
     }
     // The toolbar's buttons take the focus from Tab like every other button. The commands are
     // announced as buttons, the three modes as a choice of one (the toolbar makes them all
@@ -152,6 +166,9 @@ void MainWindowView::setUpKeyboard() {
 }
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->TreeView1->viewport() && event->type() == QEvent::Resize) {
+        emptyHint_->setGeometry(ui_->TreeView1->viewport()->rect().adjusted(6, 6, -6, -6));
+    }
     if (watched == ui_->TreeView1->viewport() && event->type() == QEvent::MouseButtonPress) {
         rowAtPress_ = ui_->TreeView1->currentRow();
     }
@@ -175,6 +192,14 @@ QString MainWindowView::entryToolTip(const QString& path) const {
 
 QString MainWindowView::selectedFileInfo() const {
     const auto* entry = window_ != nullptr ? window_->inputs().selectedEntry() : nullptr;
+    // After a build the preview shows the output, not the input still selected in the list.
+    const QString output = window_ != nullptr ? QString::fromStdString(window_->lastOutputFile()) : QString();
+    if (!output.isEmpty() && preview()->currentPath() == output &&
+        (entry == nullptr || QString::fromStdString(entry->text) != output)) {
+        const std::optional<QString> info = pageCounts_->describe(output);
+        return tr("Showing the output %1: %2")
+            .arg(QFileInfo(output).fileName(), info.value_or(tr("counting pages...")));
+    }
     if (entry == nullptr) {
         return {};
     }
@@ -190,8 +215,29 @@ void MainWindowView::showCannotOpen(const QString& target) {
     });
 }
 
+int MainWindowView::fileInfoWidthLimit() const {
+    return fileInfo_->fontMetrics().averageCharWidth() * 48;
+}
+
 void MainWindowView::showSelectedFileInfo() {
-    fileInfo_->setText(selectedFileInfo());
+    const QString full = selectedFileInfo();
+    const QString shown = fileInfo_->fontMetrics().elidedText(full, Qt::ElideMiddle, fileInfoWidthLimit());
+    fileInfo_->setText(shown);
+    fileInfo_->setToolTip(shown == full ? QString() : full);
+}
+
+void MainWindowView::restoreFocus(QWidget* widget) {
+    if (widget != nullptr && widget->window() == this && widget->isVisible() && widget->isEnabled() &&
+        widget != ui_->btnUp && widget != ui_->btnDown && widget != ui_->btnRemove) {
+        widget->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    ui_->TreeView1->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindowView::updateEmptyListHint() {
+    emptyHint_->setGeometry(ui_->TreeView1->viewport()->rect().adjusted(6, 6, -6, -6));
+    emptyHint_->setVisible(ui_->TreeView1->count() == 0);
 }
 
 namespace {
@@ -257,17 +303,28 @@ void MainWindowView::attach(MainWindow& window) {
         onInputsChanged(c, i, o);
     };
     window.onFocusRequest = [this] { activateWindow(); };
+    // A password typed to preview a locked input is offered for the build, once the preview
+    // has finished with it.
+    preview()->onPasswordTyped = [this](const QString&, const QString& password) {
+        QTimer::singleShot(0, this, [this, password] {
+            if (window_ != nullptr) {
+                window_->offerInputPassword(password.toStdString());
+            }
+        });
+    };
     // Every move of the selection, by mouse or keys, previews the entry. A click on the entry
     // that was already selected moves nothing, yet previews it again.
     connect(ui_->TreeView1, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!syncingList_ && window_ != nullptr && row >= 0) {
             window_->clickEntry(static_cast<std::size_t>(row));
+            showSelectedFileInfo();
         }
     });
     connect(ui_->TreeView1, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         const int row = ui_->TreeView1->row(item);
         if (!syncingList_ && window_ != nullptr && row == rowAtPress_) {
             window_->clickEntry(static_cast<std::size_t>(row));
+            showSelectedFileInfo();
         }
     });
     ui_->TreeView1->viewport()->installEventFilter(this);
@@ -345,6 +402,7 @@ void MainWindowView::onInputsChanged(MainWindow::ListChange change, std::size_t 
         break;
     }
     syncingList_ = false;
+    updateEmptyListHint();
     if (change != MainWindow::ListChange::Appended) {
         showSelectedFileInfo();
     }
@@ -360,6 +418,7 @@ void MainWindowView::rebuildList() {
         ui_->TreeView1->setCurrentRow(static_cast<int>(*sel));
     }
     syncingList_ = false;
+    updateEmptyListHint();
 }
 
 int MainWindowView::twips(int value, bool horizontal) const {

@@ -36,8 +36,17 @@ public:
     PageCounts* pageCounts() const { return pageCounts_; }
     // Says in the status bar that the desktop could not open a file (no application for it).
     void showCannotOpen(const QString& target);
-    // What the status bar says of the selected input (its page count, or what it is).
+    // What the status bar says of the selected input (its page count, or what it is), or of
+    // the output when the preview shows that instead.
     QString selectedFileInfo() const;
+    // Shows it, cut short in the middle when long (the whole text is in the tooltip), so that
+    // no text ever widens the window.
+    void showSelectedFileInfo();
+    // The widest the status bar's file information may become.
+    int fileInfoWidthLimit() const;
+    // Gives the keyboard focus back to `widget` after a dialog, or to the input list when it
+    // is gone or cannot take it.
+    void restoreFocus(QWidget* widget);
 
     // Lays out the controls for the current size.
     void layoutControls();
@@ -64,14 +73,15 @@ private:
     int twips(int value, bool horizontal) const;
     void setIcons();
     void setUpKeyboard();
-    void showSelectedFileInfo();
+    void updateEmptyListHint();
     QString entryToolTip(const QString& path) const;
 
     std::unique_ptr<Ui::MainWindowView> ui_;
     core::app::MainWindow* window_ = nullptr;
     FormBinder* binder_ = nullptr;
     PageCounts* pageCounts_ = nullptr;
-    QLabel* fileInfo_ = nullptr; // the selected input's page count, in the status bar
+    QLabel* fileInfo_ = nullptr;  // the selected input's page count, in the status bar
+    QLabel* emptyHint_ = nullptr; // over the empty list: how to start
     bool syncingList_ = false;
     int rowAtPress_ = -1; // the list's current row when the mouse went down on it
 };

@@ -1,9 +1,11 @@
 #include "PageCounts.h"
 
+#include "pdfengine/InputType.h"
 #include "pdfengine/PageCount.h"
 #include "worker/PageCountProcess.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 namespace plait::gui {
@@ -70,7 +72,7 @@ PageCounts::~PageCounts() {
 
 std::optional<QString> PageCounts::kindOf(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
-    static const QStringList images{"gif", "jpg", "jpeg", "tif", "tiff"};
+    static const QStringList images{"gif", "jpg", "jpeg", "png", "tif", "tiff"};
     static const QStringList audio{"mp3", "wav", "wma"};
     static const QStringList video{"avi", "swf", "mp4", "mpg", "mpeg", "mov", "wmv"};
     if (images.contains(ext)) {
@@ -83,6 +85,20 @@ std::optional<QString> PageCounts::kindOf(const QString& path) {
         return tr("video");
     }
     return std::nullopt;
+}
+
+bool PageCounts::isImage(const QString& path) {
+    // Only a regular file is opened: a pipe would hold the counting thread until written to.
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray head = file.read(static_cast<qint64>(pdf::kSniffBytes));
+    return pdf::sniffInput(std::string_view(head.constData(), static_cast<std::size_t>(head.size()))).type ==
+           pdf::InputType::Image;
 }
 
 void PageCounts::request(const QString& path) {
@@ -124,6 +140,9 @@ PageCounts::Answer PageCounts::look(const QString& path) {
         answer.text = tr("cannot be read: there is no such file");
     } else if (auto kind = kindOf(path)) {
         answer.text = *kind;
+    } else if (isImage(path)) {
+        // The engine takes an image by its first bytes, whatever its name says.
+        answer.text = tr("image");
     } else {
         const std::string file = QFile::encodeName(path).toStdString();
         const std::string worker = workerPath();

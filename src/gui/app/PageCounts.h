@@ -35,6 +35,8 @@ public:
     // The words for a file that is not a PDF, by its extension; nothing for a PDF or anything
     // else that is opened to be counted.
     static std::optional<QString> kindOf(const QString& path);
+    // True for a file whose first bytes are those of an image the engine reads.
+    static bool isImage(const QString& path);
 
     // Counts pages in the engine worker at `path` from now on (empty: in this process); the
     // preview asks the same worker to measure a PDF before it shows it.

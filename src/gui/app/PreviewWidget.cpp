@@ -24,6 +24,7 @@ namespace plait::gui {
 
 PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("WebBrowser"));
+    setAccessibleName(tr("Preview"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     stack_ = new QStackedWidget(this);
@@ -245,6 +246,9 @@ bool PreviewWidget::unlock(QPdfDocument& doc, const QString& path) {
             return false;
         }
         if (tryPassword(*given)) {
+            if (onPasswordTyped) {
+                onPasswordTyped(path, *given);
+            }
             return true;
         }
     }

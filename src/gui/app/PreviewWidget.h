@@ -46,6 +46,8 @@ public:
 
     // Passwords to try on an encrypted PDF before asking (the one the last build used).
     std::function<QStringList()> knownPasswords;
+    // Told the password the user typed when it opened `path`.
+    std::function<void(const QString& path, const QString& password)> onPasswordTyped;
     // Asks the user for the open password of `fileName`; nothing when they cancel. `again` is
     // set after a password that did not open the file. By default a password box.
     std::function<std::optional<QString>(const QString& fileName, bool again)> askPassword;

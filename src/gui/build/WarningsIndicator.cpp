@@ -2,9 +2,11 @@
 
 #include "NoteWording.h"
 #include "gui/ui/ScreenFit.h"
+#include "pdfengine/Soundness.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -23,11 +25,37 @@ WarningsIndicator::WarningsIndicator(QWidget* parent) : QToolButton(parent) {
     hide();
 }
 
-void WarningsIndicator::setWarnings(const std::vector<std::string>& warnings) {
-    warnings_.clear();
-    for (const auto& w : warnings) {
-        warnings_ << QString::fromStdString(w);
+QStringList WarningsIndicator::foldRepairs(const std::vector<std::string>& warnings) {
+    // "name is damaged and was repaired: what", one line for each thing repaired, becomes one
+    // line for each file, naming every repair once, where the file's first note stood.
+    const std::string repaired(pdf::kRepairedNote);
+    QStringList notes;
+    QHash<QString, qsizetype> lineOfFile;
+    for (const std::string& w : warnings) {
+        const std::size_t at = w.find(repaired);
+        if (at == std::string::npos) {
+            notes << QString::fromStdString(w);
+            continue;
+        }
+        const QString file = QString::fromStdString(w.substr(0, at));
+        const QString what = QString::fromStdString(w.substr(at + repaired.size()));
+        if (auto it = lineOfFile.constFind(file); it != lineOfFile.constEnd()) {
+            QString& line = notes[*it];
+            if (!line.sliced(file.size() + static_cast<qsizetype>(repaired.size()))
+                     .split(QStringLiteral("; "))
+                     .contains(what)) {
+                line += QStringLiteral("; ") + what;
+            }
+            continue;
+        }
+        lineOfFile.insert(file, notes.size());
+        notes << QString::fromStdString(w);
     }
+    return notes;
+}
+
+void WarningsIndicator::setWarnings(const std::vector<std::string>& warnings) {
+    warnings_ = foldRepairs(warnings);
     setText(warnings_.size() == 1
                 ? tr("1 note from the last build")
                 : tr("%n notes from the last build", "", static_cast<int>(warnings_.size())));

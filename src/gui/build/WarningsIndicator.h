@@ -18,6 +18,8 @@ public:
     explicit WarningsIndicator(QWidget* parent = nullptr);
 
     void setWarnings(const std::vector<std::string>& warnings);
+    // The notes with each damaged file's repairs on one line, every repair named once.
+    static QStringList foldRepairs(const std::vector<std::string>& warnings);
     const QStringList& warnings() const { return warnings_; }
     // The text the list shows, in the user's words.
     QString details() const;

@@ -1,5 +1,7 @@
 #include "SettingsDialog.h"
 
+#include "gui/ui/FocusFrame.h"
+
 #include "SettingsPictures.h"
 #include "core/ui/PreviewWait.h"
 #include "core/ui/Titles.h"
@@ -136,7 +138,10 @@ void SettingsDialog::buildFrame() {
     tabRows_->setStyleSheet(QStringLiteral(
         "QToolButton { border: 1px solid palette(mid); border-bottom: none; padding: 2px 1px;"
         " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
-        "QToolButton:checked { background: palette(window); font-weight: bold; }"));
+        "QToolButton:checked { background: palette(window); font-weight: bold; }"
+        // A style sheet's border replaces the style's focus frame: the tab with the focus shows it
+        // in its own border.
+        "QToolButton:focus { border: 2px solid palette(highlight); border-bottom: none; }"));
     connect(group, &QButtonGroup::idClicked, this, &SettingsDialog::userChangedTab);
     // The keys that page through tabs everywhere else.
     const std::pair<QKeySequence, int> pageKeys[] = {
@@ -214,6 +219,7 @@ void SettingsDialog::decorate() {
     if (auto* tree = outlineTree()) {
         tree->setHeaderHidden(true);
         tree->setColumnCount(1);
+        showFocusOnFrame(tree);
     }
     // The two boxes that only carry stored look templates never show.
     for (const char* name : {"txtPassword", "txtStandard"}) {

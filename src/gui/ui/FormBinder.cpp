@@ -1,5 +1,7 @@
 #include "FormBinder.h"
 
+#include "CoreTexts.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -167,7 +169,7 @@ void FormBinder::showCaption(QObject* target, const Control& c) {
     if (c.caption.empty() || target == nullptr) {
         return;
     }
-    const QString caption = QString::fromStdString(c.caption);
+    const QString caption = coreText(c.caption);
     if (auto* action = qobject_cast<QAction*>(target)) {
         action->setText(caption);
     } else if (auto* menu = qobject_cast<QMenu*>(target)) {
@@ -441,10 +443,12 @@ void pushValue(QWidget* w, const Control& c) {
         }
         break;
     case ControlKind::StatusBar:
+        // The fixed steps of a build are translated; a text put together from parts (a file
+        // name, a page count) has no translation and shows as it is.
         if (auto* bar = qobject_cast<QStatusBar*>(w)) {
-            bar->showMessage(QString::fromStdString(c.text));
+            bar->showMessage(coreText(c.text));
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
-            label->setText(QString::fromStdString(c.text));
+            label->setText(coreText(c.text));
         }
         break;
     default:

@@ -1,5 +1,6 @@
 #include "QtServices.h"
 
+#include "gui/ui/CoreTexts.h"
 #include "gui/ui/FormBinder.h"
 
 #include <QApplication>
@@ -28,9 +29,15 @@ QWidget* dialogOwner(QWidget* fallback) {
 
 ui::Answer QtMessageBox::show(const std::string& text, const std::string& caption, ui::Icon icon,
                               ui::Buttons buttons) {
-    QMessageBox box(dialogOwner(parent_));
-    box.setText(QString::fromStdString(text));
-    box.setWindowTitle(QString::fromStdString(caption));
+    return showDetailed(text, {}, caption, icon, buttons);
+}
+
+void QtMessageBox::fill(QMessageBox& box, const std::string& text, const std::string& details,
+                        const std::string& caption, ui::Icon icon, ui::Buttons buttons) {
+    box.setText(coreText(text));
+    // Which file, and why, beneath the message that stays as it is.
+    box.setInformativeText(QString::fromStdString(details));
+    box.setWindowTitle(coreText(caption));
     switch (icon) {
     case ui::Icon::Critical:
         box.setIcon(QMessageBox::Critical);
@@ -60,6 +67,12 @@ ui::Answer QtMessageBox::show(const std::string& text, const std::string& captio
         box.setDefaultButton(QMessageBox::Yes);
         break;
     }
+}
+
+ui::Answer QtMessageBox::showDetailed(const std::string& text, const std::string& details,
+                                      const std::string& caption, ui::Icon icon, ui::Buttons buttons) {
+    QMessageBox box(dialogOwner(parent_));
+    fill(box, text, details, caption, icon, buttons);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return ui::Answer::Yes;

@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QWidget>
 
+class QMessageBox;
+
 #include <functional>
 
 // The desktop's own dialogs and launcher behind the small interfaces that the program's logic
@@ -24,6 +26,11 @@ public:
     void setParent(QWidget* parent) { parent_ = parent; }
     ui::Answer show(const std::string& text, const std::string& caption, ui::Icon icon,
                     ui::Buttons buttons) override;
+    ui::Answer showDetailed(const std::string& text, const std::string& details, const std::string& caption,
+                            ui::Icon icon, ui::Buttons buttons) override;
+    // Gives a box its text, details, caption, icon and buttons (what show() opens).
+    static void fill(QMessageBox& box, const std::string& text, const std::string& details,
+                     const std::string& caption, ui::Icon icon, ui::Buttons buttons);
 
 private:
     QPointer<QWidget> parent_;

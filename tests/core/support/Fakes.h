@@ -21,6 +21,7 @@ struct ShownMessage {
     std::string caption;
     ui::Icon icon;
     ui::Buttons buttons;
+    std::string details = {}; // shown beneath the text
 };
 
 class FakeMessageBox : public ui::MessageBox {
@@ -34,6 +35,12 @@ public:
             return a;
         }
         return buttons == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
+    }
+    ui::Answer showDetailed(const std::string& text, const std::string& details, const std::string& caption,
+                            ui::Icon icon, ui::Buttons buttons) override {
+        const ui::Answer answer = show(text, caption, icon, buttons);
+        shown.back().details = details;
+        return answer;
     }
     std::vector<std::string> texts() const {
         std::vector<std::string> t;

@@ -40,3 +40,20 @@ TEST(WarningsIndicator, NotesAreSaidInTheWordsOfTheSettingsAndWrapAtWords) {
     EXPECT_GE(dialog->width(), 400); // room for a path on a line
     EXPECT_LE(dialog->width(), dialog->screen()->availableGeometry().width());
 }
+
+// A garbage file gives several repair notes; the list names the file once with each repair.
+TEST(WarningsIndicator, EachDamagedFileIsListedOnceWithItsRepairs) {
+    plait::test::testApp();
+    QWidget parent;
+    plait::gui::WarningsIndicator notes(&parent);
+    notes.setWarnings({"/in/a.pdf is damaged and was repaired: xref rebuilt",
+                       "/in/b.pdf is damaged and was repaired: trailer rebuilt",
+                       "/in/a.pdf is damaged and was repaired: page tree rebuilt",
+                       "/in/a.pdf is damaged and was repaired: xref rebuilt",
+                       "Error parsing input file /in/a.pdf: no"});
+    EXPECT_EQ(notes.text(), "3 notes from the last build");
+    EXPECT_EQ(notes.warnings(),
+              QStringList({"/in/a.pdf is damaged and was repaired: xref rebuilt; page tree rebuilt",
+                           "/in/b.pdf is damaged and was repaired: trailer rebuilt",
+                           "Error parsing input file /in/a.pdf: no"}));
+}

@@ -6,10 +6,16 @@
 namespace plait::pdf::testing {
 namespace {
 
-// One page showing `text` in an embedded-looking font and painting an image; `pixel` is the
-// image's one RGB pixel (three bytes), `fontBytes` the data of the font's file.
+// One page showing `text` in an embedded-looking font and painting a 32 by 32 image, each of
+// whose pixels is `pixel` (three bytes, RGB); the font's file is 4 KB of `fontByte`. The
+// shared parts are as large as a logo and a font subset are, or near it.
 std::string invoice(const fs::path& path, const std::string& text, const std::string& pixel,
-                    const std::string& fontBytes = "FONTDATA") {
+                    char fontByte = 'F') {
+    std::string pixels;
+    for (int i = 0; i < 32 * 32; ++i)
+        pixels += pixel;
+    const std::string fontBytes(4096, fontByte);
+    const std::string profile(3000, 'P');
     const std::string content = "q 50 0 0 50 72 600 cm /Im1 Do Q BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET";
     return rawPdf(
         path, {
@@ -19,15 +25,15 @@ std::string invoice(const fs::path& path, const std::string& text, const std::st
                   " /Resources << /Font << /F1 5 0 R >> /XObject << /Im1 6 0 R >> >> >>",
                   "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
                   "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /FontDescriptor 7 0 R >>",
-                  "<< /Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace 8 0 R"
-                  " /BitsPerComponent 8 /Length 3 >>\nstream\n" +
-                      pixel + "\nendstream",
+                  "<< /Type /XObject /Subtype /Image /Width 32 /Height 32 /ColorSpace 8 0 R"
+                  " /BitsPerComponent 8 /Length 3072 >>\nstream\n" +
+                      pixels + "\nendstream",
                   "<< /Type /FontDescriptor /FontName /Helvetica /Flags 32 /FontBBox [0 0 1000 1000]"
                   " /ItalicAngle 0 /Ascent 718 /Descent -207 /CapHeight 718 /StemV 88 /FontFile3 9 0 R >>",
                   "[/ICCBased 10 0 R]",
                   "<< /Subtype /Type1C /Length " + std::to_string(fontBytes.size()) + " >>\nstream\n" +
                       fontBytes + "\nendstream",
-                  "<< /N 3 /Alternate /DeviceRGB /Length 7 >>\nstream\nICCDATA\nendstream",
+                  "<< /N 3 /Alternate /DeviceRGB /Length 3000 >>\nstream\n" + profile + "\nendstream",
               });
 }
 
@@ -86,8 +92,8 @@ TEST(SharedObjects, LookalikesThatDifferInTheirDataAreKeptApart) {
     TempDir dir;
     // Same dictionaries and lengths, other pixels and other font bytes: nothing may be folded,
     // and so the fonts (whose files differ) stay apart too.
-    const std::string a = invoice(dir.path("a.pdf"), "A", "\x10\x20\x30", "FONTDATA");
-    const std::string b2 = invoice(dir.path("b.pdf"), "B", "\x10\x20\x31", "FONTDATB");
+    const std::string a = invoice(dir.path("a.pdf"), "A", "\x10\x20\x30", 'F');
+    const std::string b2 = invoice(dir.path("b.pdf"), "B", "\x10\x20\x31", 'G');
     const std::string out = dir.path("out.pdf").string();
     Build b;
     b.call("setOutFile", {out}).call("setInFile", {a + "," + b2});
@@ -106,8 +112,8 @@ TEST(SharedObjects, LookalikesThatDifferInTheirDataAreKeptApart) {
         auto data = image.getStreamData(qpdf_dl_generalized);
         return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
     };
-    EXPECT_EQ(pixelOf(0), "\x10\x20\x30");
-    EXPECT_EQ(pixelOf(1), "\x10\x20\x31");
+    EXPECT_EQ(pixelOf(0).substr(0, 6), "\x10\x20\x30\x10\x20\x30");
+    EXPECT_EQ(pixelOf(1).substr(0, 6), "\x10\x20\x31\x10\x20\x31");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -21,6 +22,8 @@ using Replacements = std::map<QPDFObjGen, QOH>;
 // A stream is folded into the first one seen with the same dictionary and data; the rounds
 // repeat while folding makes more objects the same (an image and then its soft mask's user).
 constexpr int kMaxRounds = 4;
+// The bytes a fold must save for each object of the output for its walk to pay.
+constexpr std::size_t kBytesPerObjectWalked = 32;
 
 // Dictionaries that mean the same wherever they are used, and so can be shared.
 const std::set<std::string> kSharedTypes{"/Font", "/FontDescriptor", "/ExtGState", "/Encoding"};
@@ -50,10 +53,28 @@ bool foldable(QOH stream) {
     return !type.isNameAndEquals("/XRef") && !type.isNameAndEquals("/ObjStm");
 }
 
-void foldStreams(QPDF& out, const std::set<QPDFObjGen>& gone, Replacements& replace) {
+// What is known of the streams between rounds: the hash of each stream's stored data, read
+// once, and the page contents, which are left alone (a page's own drawing is seldom another's,
+// and reading every page's content twice would cost what the writer costs).
+struct StreamFacts {
+    std::map<QPDFObjGen, std::size_t> hashes;
+    std::set<QPDFObjGen> pageContents;
+};
+
+std::optional<std::string> rawData(QOH stream) {
+    try {
+        std::shared_ptr<Buffer> data = stream.getRawStreamData();
+        return std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    } catch (const std::exception&) {
+        return std::nullopt; // unreadable data is left to the writer, which reports it
+    }
+}
+
+void foldStreams(QPDF& out, const std::set<QPDFObjGen>& gone, StreamFacts& facts, Replacements& replace) {
     std::unordered_map<std::string, std::vector<QOH>> byShape;
     for (QOH obj : out.getAllObjects()) {
-        if (obj.isStream() && foldable(obj) && !gone.count(obj.getObjGen())) {
+        if (obj.isStream() && foldable(obj) && !gone.count(obj.getObjGen()) &&
+            !facts.pageContents.count(obj.getObjGen())) {
             byShape[dictionaryShape(obj.getDict())].push_back(obj);
         }
     }
@@ -61,28 +82,28 @@ void foldStreams(QPDF& out, const std::set<QPDFObjGen>& gone, Replacements& repl
         if (group.size() < 2) {
             continue;
         }
-        // By the hash of the stored data, with the bytes compared on a match.
-        std::unordered_multimap<std::size_t, std::pair<QOH, std::shared_ptr<Buffer>>> kept;
+        // By the hash of the stored data; on a match the bytes are compared.
+        std::unordered_multimap<std::size_t, QOH> kept;
         for (QOH stream : group) {
-            std::shared_ptr<Buffer> data;
-            try {
-                data = stream.getRawStreamData();
-            } catch (const std::exception&) {
-                continue; // unreadable data is left to the writer, which reports it
+            auto known = facts.hashes.find(stream.getObjGen());
+            if (known == facts.hashes.end()) {
+                const std::optional<std::string> data = rawData(stream);
+                if (!data) {
+                    continue;
+                }
+                known = facts.hashes.emplace(stream.getObjGen(), std::hash<std::string>{}(*data)).first;
             }
-            const std::string_view bytes(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-            const std::size_t hash = std::hash<std::string_view>{}(bytes);
             bool folded = false;
-            for (auto [it, end] = kept.equal_range(hash); it != end && !folded; ++it) {
-                const Buffer& other = *it->second.second;
-                if (other.getSize() == bytes.size() &&
-                    (bytes.empty() || std::memcmp(other.getBuffer(), bytes.data(), bytes.size()) == 0)) {
-                    replace.emplace(stream.getObjGen(), it->second.first);
+            for (auto [it, end] = kept.equal_range(known->second); it != end && !folded; ++it) {
+                const std::optional<std::string> mine = rawData(stream);
+                const std::optional<std::string> theirs = rawData(it->second);
+                if (mine && theirs && *mine == *theirs) {
+                    replace.emplace(stream.getObjGen(), it->second);
                     folded = true;
                 }
             }
             if (!folded) {
-                kept.emplace(hash, std::pair{stream, data});
+                kept.emplace(known->second, stream);
             }
         }
     }
@@ -114,7 +135,7 @@ void foldObjects(QPDF& out, const std::set<QPDFObjGen>& gone, Replacements& repl
 }
 
 // Points every reference to a folded object at the one kept, in every object and the trailer.
-void redirect(QPDF& out, const Replacements& replace) {
+void redirect(QPDF& out, const Replacements& replace, const std::set<QPDFObjGen>& pageContents) {
     const auto swap = [&replace](QOH v, QOH& to) {
         if (!v.isIndirect()) {
             return false;
@@ -126,7 +147,12 @@ void redirect(QPDF& out, const Replacements& replace) {
         to = it->second;
         return true;
     };
-    std::vector<QOH> todo = out.getAllObjects();
+    std::vector<QOH> todo;
+    for (QOH obj : out.getAllObjects()) {
+        if (!obj.isStream() || !pageContents.count(obj.getObjGen())) {
+            todo.push_back(obj);
+        }
+    }
     todo.push_back(out.getTrailer());
     while (!todo.empty()) {
         QOH h = todo.back();
@@ -159,23 +185,61 @@ void redirect(QPDF& out, const Replacements& replace) {
 
 } // namespace
 
+// Bytes a fold saves, roughly: the stored data of a stream, the written form of an object.
+std::size_t savedBytes(const Replacements& replace) {
+    std::size_t saved = 0;
+    for (auto& [og, kept] : replace) {
+        QOH h = kept;
+        if (h.isStream()) {
+            QOH length = h.getDict().getKey("/Length");
+            saved += length.isInteger() && length.getIntValue() > 0
+                         ? static_cast<std::size_t>(length.getIntValue())
+                         : 0;
+            h = h.getDict();
+        }
+        saved += h.unparseResolved().size();
+    }
+    return saved;
+}
+
 int writeSharedOnce(QPDF& out) {
-    std::set<QPDFObjGen> gone; // folded into others, and no longer referenced
-    for (int round = 0; round < kMaxRounds; ++round) {
-        bool any = false;
-        for (auto fold : {&foldStreams, &foldObjects}) {
-            Replacements replace;
-            fold(out, gone, replace);
-            if (!replace.empty()) {
-                redirect(out, replace);
-                for (auto& [og, _] : replace)
-                    gone.insert(og);
-                any = true;
+    StreamFacts facts;
+    for (QOH page : out.getAllPages()) {
+        QOH contents = page.getKey("/Contents");
+        for (QOH stream : contents.isArray() ? contents.getArrayAsVector() : std::vector<QOH>{contents}) {
+            if (stream.isIndirect()) {
+                facts.pageContents.insert(stream.getObjGen());
             }
         }
-        if (!any) {
+    }
+    // Pointing references elsewhere means a walk over every object: it is worth it when the
+    // fold saves more than a few bytes for each object walked (a standard font's dictionary in
+    // each of a few large inputs is not).
+    const std::size_t worthIt = kBytesPerObjectWalked * out.getObjectCount();
+    std::set<QPDFObjGen> gone; // folded into others, and no longer referenced
+    for (int round = 0; round < kMaxRounds; ++round) {
+        Replacements streams;
+        foldStreams(out, gone, facts, streams);
+        Replacements objects;
+        foldObjects(out, gone, objects);
+        // Objects are compared again once the streams they name are folded.
+        if (streams.empty() && objects.empty()) {
             break;
         }
+        if (savedBytes(streams) + savedBytes(objects) < worthIt) {
+            break;
+        }
+        if (!streams.empty()) {
+            redirect(out, streams, facts.pageContents);
+            objects.clear();
+            foldObjects(out, gone, objects);
+        }
+        if (!objects.empty()) {
+            redirect(out, objects, facts.pageContents);
+        }
+        for (auto* replace : {&streams, &objects})
+            for (auto& [og, _] : *replace)
+                gone.insert(og);
     }
     return static_cast<int>(gone.size());
 }

@@ -69,7 +69,7 @@ int BuildRun::build() {
     }
     r.refuseOverwritingInput(r.job.outFile);
     // The slow part of encrypting (the password hash of 256-bit AES) runs while the inputs are read.
-    r.security.emplace(r.job.security, r.job.writer.cipher);
+    r.security.emplace(r.job.security, r.job.cipher());
     while (true) {
         std::optional<OutputFile> output(std::in_place, r.job.outFile);
         std::unique_ptr<QPDF> out;

@@ -71,6 +71,8 @@ struct TextMarking {
 struct Security {
     std::string owner, user;
     bool encrypt128 = false;
+    // setEncryptAES128/256: AES chosen with the passwords, which wins over a cipher setCmds names.
+    std::optional<WriterOptions::Cipher> aes;
     bool noPrint = false, noChange = false, noCopy = false, noAnnote = false, noFillIn = false,
          noAssemble = false, noDigital = false;
 
@@ -120,6 +122,7 @@ struct Job {
     std::vector<std::string> notes;
 
     bool memBuild() const { return outFile == "membuild"; }
+    WriterOptions::Cipher cipher() const { return security.aes.value_or(writer.cipher); }
 };
 
 } // namespace plait::pdf

@@ -409,6 +409,9 @@ const Entry kHandlers[] = {
     {"setMediaRepeat", [](State& s, Args) { s.job.media.repeat = true; }},
     {"setMail", [](State& s, Args) { s.job.marks.mail = true; }},
     {"setPrint", [](State& s, Args) { s.job.marks.print = true; }},
+    // output strength and size
+    {"setEncryptAES128", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes128; }},
+    {"setEncryptAES256", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes256; }},
 };
 
 struct Known {

@@ -72,7 +72,7 @@ void compatibilityChanged(ui::Form& f, const ui::Control& combo) {
             enableAll(f, kBasicPermissions, true);
         }
     }
-    if (level < 2) {
+    if (level < kCompat128Bit) {
         enableAll(f, kExtendedPermissions, false);
     } else if (havePermPassword) {
         enableAll(f, kExtendedPermissions, true);
@@ -88,7 +88,7 @@ void permissionPasswordChanged(ui::Form& f, const ui::Control& box) {
         return;
     }
     enableAll(f, kBasicPermissions, true);
-    if (f.listIndex("Compat_Com") == kCompat128Bit) {
+    if (f.listIndex("Compat_Com") >= kCompat128Bit) {
         enableAll(f, kExtendedPermissions, true);
     }
 }

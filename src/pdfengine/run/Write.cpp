@@ -24,7 +24,7 @@ void BuildRun::Impl::configureWriter(QPDFWriter& w, std::vector<std::string>& no
     if (!o.minVersion.empty()) {
         w.setMinimumPDFVersion(o.minVersion);
     }
-    fileKey = security ? security->apply(w, notes) : applySecurity(w, job.security, o.cipher, notes);
+    fileKey = security ? security->apply(w, notes) : applySecurity(w, job.security, job.cipher(), notes);
     if (o.deterministic) {
         if (job.security.wanted()) {
             // An encrypted file's /ID is an input of its keys and cannot be derived from

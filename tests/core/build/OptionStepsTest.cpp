@@ -2,6 +2,7 @@
 #include "core/build/Markup.h"
 #include "core/build/steps/Steps.h"
 #include "core/outline/Outline.h"
+#include "core/settings/ControlTable.h"
 #include "core/settings/SettingsModel.h"
 #include "engine/RecordingEngine.h"
 
@@ -76,6 +77,13 @@ TEST_F(StepsFixture, PasswordMismatchSkipsTheWholeSecurityStep) {
     settings.setListIndex("Compat_Com", 1);
     settings.setText("perm2_txt", "Owner");
     EXPECT_EQ(only(steps::security).at(2), "setNoPrint()");
+    // The AES levels ask for AES in place of setEncrypt128, restrictions alike.
+    settings.setListIndex("Compat_Com", plait::core::settings::kCompatAes128);
+    EXPECT_EQ(only(steps::security),
+              (Lines{"setOwner(\"Owner\")", "setUser(\"user\")", "setEncryptAES128()", "setNoPrint()",
+                     "setNoChange()", "setNoAssemble()", "setNoDigital()"}));
+    settings.setListIndex("Compat_Com", plait::core::settings::kCompatAes256);
+    EXPECT_EQ(only(steps::security).at(2), "setEncryptAES256()");
 }
 
 TEST_F(StepsFixture, StampsFollowImpositionAndTheAngleRule) {

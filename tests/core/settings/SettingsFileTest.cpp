@@ -247,6 +247,26 @@ TEST(SettingsFileRead, LoadedValuesRunTheRulesLikeClicks) {
     EXPECT_TRUE(m->enabled("Low_Chk"));
 }
 
+// The AES levels are stored as list positions like the others and read back as written; a
+// position past the list is still a record the control cannot take.
+TEST(SettingsFileRead, AesLevelsRoundTripAsListPositions) {
+    for (int level : {kCompatAes128, kCompatAes256}) {
+        auto m = SettingsModel::create();
+        m->setListIndex("Compat_Com", level);
+        m->setText("perm1_txt", "owner");
+        m->setText("perm2_txt", "owner");
+        const std::string bytes = writeSettingsFile(*m, 1, {});
+        EXPECT_NE(bytes.find("[Field=Compat_Com Type=L]\r\n " + std::to_string(level) + " \r\n"),
+                  std::string::npos);
+        const auto back = load(bytes);
+        EXPECT_EQ(back->listIndex("Compat_Com"), level);
+        EXPECT_TRUE(back->enabled("Low_Chk"));
+        EXPECT_FALSE(securityUnread(parseSettingsFile(bytes), *back));
+    }
+    const auto past = load("[Field=Compat_Com Type=L]\r\n 5 \r\n");
+    EXPECT_EQ(past->listIndex("Compat_Com"), 0);
+}
+
 namespace {
 
 std::string withLfEnds(std::string bytes) {

@@ -84,6 +84,7 @@ constexpr std::array kOperations{
     // output strength and size
     Operation{"setEncryptAES128", 0},
     Operation{"setEncryptAES256", 0},
+    Operation{"setImageReduce", 2},
 };
 
 } // namespace

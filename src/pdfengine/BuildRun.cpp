@@ -1,4 +1,5 @@
 #include "pdfengine/Heap.h"
+#include "pdfengine/reduce/Reduce.h"
 #include "pdfengine/run/BuildRunImpl.h"
 #include "pdfengine/run/SharedObjects.h"
 
@@ -53,6 +54,12 @@ std::unique_ptr<QPDF> BuildRun::Impl::prepare() {
     for (auto& n : notes)
         hooks.warn(n);
     soundStreamFilters(*out);
+    {
+        std::vector<std::string> reduceNotes;
+        reduceImages(*out, job.imageReduce, reduceNotes);
+        for (auto& n : reduceNotes)
+            hooks.warn(n);
+    }
     writeSharedOnce(*out);
     return out;
 }

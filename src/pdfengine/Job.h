@@ -5,6 +5,7 @@
 #include "WriterOptions.h"
 #include "pdfengine/compose/ComposeOptions.h"
 #include "pdfengine/media/MediaOptions.h"
+#include "pdfengine/reduce/ReduceOptions.h"
 
 #include <array>
 #include <map>
@@ -116,6 +117,7 @@ struct Job {
     bool openAfterBuild = false;
     bool imageExport = false; // setImgDir: the output is a folder that gets the inputs' images
     WriterOptions writer;
+    ImageReduce imageReduce; // setImageReduce
 
     // Notes made while the job was filled (values that could not be read or used); the run
     // publishes them as warnings before its own.

@@ -85,6 +85,7 @@ constexpr std::array kOperations{
     Operation{"setEncryptAES128", 0},
     Operation{"setEncryptAES256", 0},
     Operation{"setImageReduce", 2},
+    Operation{"setSmallest", 0},
 };
 
 } // namespace

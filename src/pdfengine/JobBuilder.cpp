@@ -445,6 +445,7 @@ const Entry kHandlers[] = {
     {"setEncryptAES128", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes128; }},
     {"setEncryptAES256", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes256; }},
     {"setImageReduce", setImageReduce},
+    {"setSmallest", [](State& s, Args) { s.job.writer.smallest = true; }},
 };
 
 struct Known {

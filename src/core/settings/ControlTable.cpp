@@ -378,6 +378,12 @@ constexpr ControlDef kControls[] = {
     lbl("lblTransrange", kTabOverlay, "% (1-100)"),
     lbl("lblPgFmt", kTabPageNumbers, "Page No. Format").off(),
     lbl("lblNumb", kTabPageNumbers, "Number Type").off(),
+    chk("chkReduceImages", kTabFiles, "Reduce Images"),
+    txt("txtImageDpi", kTabFiles).text("150").off(),
+    txt("txtImageQuality", kTabFiles).text("75").off(),
+    lbl("lblImageDpi", kTabFiles, "Largest Resolution (dpi)").off(),
+    lbl("lblImageQuality", kTabFiles, "JPEG Quality (1-100)").off(),
+    chk("chkSmallest", kTabFiles, "Smallest File"),
 
     // Controls that hold nothing a settings file stores.
     other(OtherRole::Frame, "frmAlign", kTabPageNumbers, "Align on Page"),

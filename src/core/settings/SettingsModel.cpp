@@ -114,6 +114,12 @@ void pageNumbersChanged(ui::Form& f, const ui::Control& box) {
     f.setEnabled("lblPoints", 1, on);
 }
 
+void reduceImagesChanged(ui::Form& f, const ui::Control& box) {
+    for (std::string_view n : {"lblImageDpi", "txtImageDpi", "lblImageQuality", "txtImageQuality"}) {
+        f.setEnabled(n, box.value == 1);
+    }
+}
+
 void centerChanged(ui::Form& f, const ui::Control& box) {
     const bool on = box.value == 0;
     for (std::string_view n : {"lblDown", "lblRight", "txtDown", "txtRight", "lblPoints1", "lblPoints2"}) {
@@ -233,6 +239,7 @@ void SettingsModel::attachRules() {
     onChange("cmbStamp", stampChanged);
     onButtonClick("tbTextAlign", alignmentClicked);
     onChange("txtTransparency", transparencyChanged);
+    onChange("chkReduceImages", reduceImagesChanged);
 }
 
 void resetSettings(std::unique_ptr<SettingsModel>& model) {

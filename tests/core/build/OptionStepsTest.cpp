@@ -234,6 +234,17 @@ TEST_F(StepsFixture, OutputActionsSortAttributesAndMedia) {
     EXPECT_EQ(only(steps::media), (Lines{"setMediaPlay(\"ovm\")", "setMediaRepeat()"}));
 }
 
+// Image reduction and the smallest file follow the parameters, and only when ticked.
+TEST_F(StepsFixture, OutputSizeOptionsFollowTheParameters) {
+    settings.setText("txtParams", "linearize");
+    settings.setText("txtImageDpi", "200");
+    EXPECT_EQ(only(steps::parameters), Lines{"setCmds(\"linearize\")"});
+    settings.setValue("chkReduceImages", 1);
+    settings.setValue("chkSmallest", 1);
+    EXPECT_EQ(only(steps::parameters),
+              (Lines{"setCmds(\"linearize\")", "setImageReduce(\"200\", \"75\")", "setSmallest()"}));
+}
+
 TEST_F(StepsFixture, BookmarkOutlineGoesInAfterKeepAndBeforeSort) {
     plait::core::outline::KeyCounter keys;
     plait::core::outline::Outline tree(keys);

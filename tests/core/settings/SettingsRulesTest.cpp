@@ -204,6 +204,15 @@ TEST(Interlocks, EachTriggerSwitchesItsGroupAndKeepsValues) {
 
     m->setText("txtReplace", "x");
     expectEnabled(*m, {"cmbHiType", "lblHighlight"}, false);
+
+    const std::vector<const char*> reduce{"txtImageDpi", "lblImageDpi", "txtImageQuality", "lblImageQuality"};
+    expectEnabled(*m, reduce, false);
+    m->setChecked("chkReduceImages", true);
+    expectEnabled(*m, reduce, true);
+    m->setText("txtImageDpi", "300");
+    m->setChecked("chkReduceImages", false);
+    expectEnabled(*m, reduce, false);
+    EXPECT_EQ(m->text("txtImageDpi"), "300");
 }
 
 TEST(Pictures, AlignmentClicksKeepOneButtonPressed) {

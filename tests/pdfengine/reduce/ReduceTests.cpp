@@ -171,6 +171,7 @@ TEST(ImageReduce, ImagesTakeTheResolutionWhereTheyAreDrawnLargestAndKeepTheirMas
     b.call("setOutFile", {out}).call("setInFile", {in}).call("setImageReduce", {"150", "80"});
     ASSERT_EQ(b.run(), "2");
     EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    EXPECT_EQ(run("mutool draw -F pgm -o /dev/null " + quote(out) + " 1").exitCode, 0);
 
     const auto rows = listImages(out);
     ASSERT_EQ(rows.size(), 9u) << run("pdfimages -list " + quote(out)).output;

@@ -110,8 +110,12 @@ std::optional<Raster> readRaster(QOH image) {
     }
     r.kind = kind->first;
     r.components = kind->second;
+    // Both the stored samples and their unpacked bytes (eight times as many at 1 bit) are
+    // bounded, compared by division so that no product of hostile sizes can wrap.
     const std::size_t rowBytes = (static_cast<std::size_t>(r.width) * r.components * r.bits + 7) / 8;
-    if (rowBytes * static_cast<std::size_t>(r.height) > kMaxDecoded) {
+    const std::size_t perRow = static_cast<std::size_t>(r.width) * r.components;
+    const auto height = static_cast<std::size_t>(r.height);
+    if (rowBytes > kMaxDecoded / height || perRow > kMaxDecoded / height) {
         return std::nullopt;
     }
     std::shared_ptr<Buffer> data;
@@ -124,7 +128,6 @@ std::optional<Raster> readRaster(QOH image) {
         return std::nullopt;
     }
     const std::uint8_t* bytes = data->getBuffer();
-    const std::size_t perRow = static_cast<std::size_t>(r.width) * r.components;
     r.samples.resize(perRow * static_cast<std::size_t>(r.height));
     const int max = (1 << std::min(r.bits, 8)) - 1;
     for (int y = 0; y < r.height; ++y) {

@@ -246,5 +246,29 @@ TEST(ImageReduce, OffByDefaultAndImagesAtTheTargetAreKept) {
     }
 }
 
+// Sizes whose products do not fit in memory (or in a number) are refused before any data is
+// read: the image stays as it is and the build goes on.
+TEST(ImageReduce, HostileImageSizesAreLeftAlone) {
+    TempDir dir;
+    QPDF pdf;
+    pdf.emptyPDF();
+    QOH huge = imageStream(pdf, 2147483647, 2147483647, "/DeviceRGB", 16, std::string(48, '\x7f'));
+    QOH page = QOH::parse("<< /Type /Page /MediaBox [0 0 612 792] /Resources << /XObject << >> >> >>");
+    page.getKey("/Resources").getKey("/XObject").replaceKey("/Huge", pdf.makeIndirectObject(huge));
+    page.replaceKey("/Contents",
+                    pdf.makeIndirectObject(QOH::newStream(&pdf, "q 10 0 0 10 0 0 cm /Huge Do Q")));
+    QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
+    const std::string in = dir.path("huge.pdf").string();
+    QPDFWriter w(pdf, in.c_str());
+    w.write();
+
+    const std::string out = dir.path("out.pdf").string();
+    Build b;
+    b.call("setOutFile", {out}).call("setInFile", {in}).call("setImageReduce", {"72", ""});
+    ASSERT_EQ(b.run(), "1");
+    EXPECT_TRUE(b.warned("1 image could not be decoded and was left as it was"));
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+}
+
 } // namespace
 } // namespace plait::pdf::testing

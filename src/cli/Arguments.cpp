@@ -15,6 +15,7 @@ constexpr const char* kUsage =
     "Usage:\n"
     "  plait build    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
     "                 [--time-limit SECONDS] [--memory-limit MB] [-q] -o OUTPUT [INPUT...]\n"
+    "                 [--image-dpi N [--image-quality Q]] [--smallest]\n"
     "  plait calls    [--settings FILE.plt] [--mode merge|overlay|repeat] [--open] [--bookmarks FILE]\n"
     "                 [-o OUTPUT] [INPUT...]\n"
     "  plait settings [--settings FILE.plt] [--mode merge|overlay|repeat] [INPUT...]\n"
@@ -37,6 +38,9 @@ constexpr const char* kUsage =
     "or needs more than --memory-limit of memory (default 4096 MB); 0 lifts the limit.\n"
     "Ctrl+C cancels a build; a second Ctrl+C, or a build that does not stop within a second,\n"
     "ends it at once. No temporary file is left behind.\n"
+    "--image-dpi N reduces images drawn above N dpi (10 to 10000; 0: off) to N, photographs as\n"
+    "JPEG at --image-quality Q (1 to 100, default 75); --smallest compresses every stream at the\n"
+    "highest level and packs objects into object streams. build, calls and settings take them.\n"
     "Exit status: 0 success, 1 the build reported a failure, 2 bad arguments.\n"
     "batch: 0 every job built or skipped, 1 a job failed or the batch was interrupted, 2 bad\n"
     "arguments or a malformed jobs file (nothing is built).\n";
@@ -88,6 +92,30 @@ std::optional<int> parseLimit(const std::string& option, const std::optional<std
     return std::nullopt;
 }
 
+// --image-dpi N, --image-quality Q or --smallest. Kept out of line: inlined, it leads GCC to a
+// false "may be used uninitialized" about parseLimit's optional.
+[[gnu::noinline]] std::optional<int> parseSizeOption(const std::string& option,
+                                                     const std::optional<std::string>& value, Options& o) {
+    if (option == "--smallest") {
+        o.smallest = true;
+        return std::nullopt;
+    }
+    // Past the bounds below when missing or not a whole number.
+    const unsigned long n = value ? count(*value).value_or(100'000) : 100'000;
+    if (option == "--image-dpi") {
+        if (n != 0 && (n < 10 || n > 10000)) {
+            return usageError("--image-dpi needs a resolution of 10 to 10000 dpi (0: no reduction)");
+        }
+        o.imageDpi = std::to_string(n);
+    } else {
+        if (n < 1 || n > 100) {
+            return usageError("--image-quality needs a JPEG quality of 1 to 100");
+        }
+        o.imageQuality = std::to_string(n);
+    }
+    return std::nullopt;
+}
+
 // Reads the next argument as the value of an option; nothing when there is none.
 using ValueReader = std::function<std::optional<std::string>()>;
 
@@ -125,6 +153,9 @@ std::optional<int> parseOption(const std::string& a, const ValueReader& value, O
         o.output = output;
     } else if ((a == "--time-limit" || a == "--memory-limit") && o.command == "build") {
         return parseLimit(a, value(), o);
+    } else if ((a == "--image-dpi" || a == "--image-quality" || a == "--smallest") &&
+               o.command != "bookmarks") {
+        return parseSizeOption(a, a == "--smallest" ? std::nullopt : value(), o);
     } else if (a == "--passwords" && o.command == "bookmarks") {
         return take(o.passwords, "--passwords needs a text");
     } else {

@@ -20,6 +20,9 @@ struct Options {
     std::string passwords;
     std::vector<std::string> inputs;
     BuildLimits limits;
+    // Output size: image reduction ("0" turns it off) and the smallest file.
+    std::optional<std::string> imageDpi, imageQuality;
+    bool smallest = false;
 };
 
 // Parses the arguments into `o`; returns the exit status when the run ends here (help, version,

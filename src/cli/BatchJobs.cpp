@@ -86,6 +86,22 @@ std::string fillJob(const json& object, Job& job) {
             } else {
                 job.open = value.get<bool>();
             }
+        } else if (key == "image-dpi" || key == "image-quality") {
+            const bool dpi = key == "image-dpi";
+            const int low = dpi ? 10 : 1, high = dpi ? 10000 : 100;
+            const long long v = value.is_number_integer() ? value.get<long long>() : -1;
+            if (!((dpi && v == 0) || (v >= low && v <= high))) {
+                error = dpi ? "\"image-dpi\" must be a whole number of 10 to 10000 (0: no reduction)"
+                            : "\"image-quality\" must be a whole number of 1 to 100";
+            } else {
+                (dpi ? job.imageDpi : job.imageQuality) = static_cast<int>(v);
+            }
+        } else if (key == "smallest") {
+            if (!value.is_boolean()) {
+                error = "\"smallest\" must be true or false";
+            } else {
+                job.smallest = value.get<bool>();
+            }
         } else if (key == "inputs") {
             if (!value.is_array()) {
                 error = "\"inputs\" must be a list of file names";

@@ -23,6 +23,8 @@ struct Job {
     std::string mode; // empty, "merge", "overlay" or "repeat"
     std::string bookmarks;
     bool open = false;
+    std::optional<int> imageDpi, imageQuality; // "image-dpi", "image-quality"
+    bool smallest = false;
 
     // The file the build writes, as `plait build` completes the name: a full path ending in
     // ".pdf".

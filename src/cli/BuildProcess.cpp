@@ -41,6 +41,15 @@ std::vector<std::string> buildArguments(const Job& job) {
     if (!job.bookmarks.empty()) {
         args.insert(args.end(), {"--bookmarks", job.bookmarks});
     }
+    if (job.imageDpi) {
+        args.insert(args.end(), {"--image-dpi", std::to_string(*job.imageDpi)});
+    }
+    if (job.imageQuality) {
+        args.insert(args.end(), {"--image-quality", std::to_string(*job.imageQuality)});
+    }
+    if (job.smallest) {
+        args.emplace_back("--smallest");
+    }
     args.insert(args.end(), {"-o", job.output, "--"});
     args.insert(args.end(), job.inputs.begin(), job.inputs.end());
     return args;

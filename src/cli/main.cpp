@@ -23,8 +23,8 @@ namespace {
 
 using namespace plait;
 
-// The settings file, the build mode and the inputs, in this order (inputs given on the command
-// line come after the file's); false when one could not be used, which has been reported.
+// The settings file, the build mode, the output size options and the inputs, in this order (inputs given on
+// the command line come after the file's); false when one could not be used, which has been reported.
 bool applyOptions(core::app::MainWindow& window, const cli::Options& o) {
     if (!o.settingsFile.empty() && !window.loadSettingsFrom(o.settingsFile)) {
         return false;
@@ -35,6 +35,19 @@ bool applyOptions(core::app::MainWindow& window, const cli::Options& o) {
         window.setOverlayType(1);
     } else if (o.mode == "repeat") {
         window.setOverlayType(2);
+    }
+    auto& settings = window.settings();
+    if (o.imageDpi) {
+        settings.setChecked("chkReduceImages", *o.imageDpi != "0");
+        if (*o.imageDpi != "0") {
+            settings.setText("txtImageDpi", *o.imageDpi);
+        }
+    }
+    if (o.imageQuality) {
+        settings.setText("txtImageQuality", *o.imageQuality);
+    }
+    if (o.smallest) {
+        settings.setChecked("chkSmallest", true);
     }
     for (const auto& in : o.inputs) {
         if (!window.insertFile(in)) {

@@ -81,6 +81,11 @@ constexpr std::array kOperations{
     Operation{"setBleedBox", 4},
     Operation{"setArtBox", 4},
     Operation{"setTrimBox", 4},
+    // output strength and size
+    Operation{"setEncryptAES128", 0},
+    Operation{"setEncryptAES256", 0},
+    Operation{"setImageReduce", 2},
+    Operation{"setSmallest", 0},
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "pdfengine/Heap.h"
+#include "pdfengine/reduce/Reduce.h"
 #include "pdfengine/run/BuildRunImpl.h"
 #include "pdfengine/run/SharedObjects.h"
 
@@ -53,6 +54,12 @@ std::unique_ptr<QPDF> BuildRun::Impl::prepare() {
     for (auto& n : notes)
         hooks.warn(n);
     soundStreamFilters(*out);
+    {
+        std::vector<std::string> reduceNotes;
+        reduceImages(*out, job.imageReduce, reduceNotes);
+        for (auto& n : reduceNotes)
+            hooks.warn(n);
+    }
     writeSharedOnce(*out);
     return out;
 }
@@ -69,7 +76,7 @@ int BuildRun::build() {
     }
     r.refuseOverwritingInput(r.job.outFile);
     // The slow part of encrypting (the password hash of 256-bit AES) runs while the inputs are read.
-    r.security.emplace(r.job.security, r.job.writer.cipher);
+    r.security.emplace(r.job.security, r.job.cipher());
     while (true) {
         std::optional<OutputFile> output(std::in_place, r.job.outFile);
         std::unique_ptr<QPDF> out;

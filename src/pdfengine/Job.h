@@ -5,6 +5,7 @@
 #include "WriterOptions.h"
 #include "pdfengine/compose/ComposeOptions.h"
 #include "pdfengine/media/MediaOptions.h"
+#include "pdfengine/reduce/ReduceOptions.h"
 
 #include <array>
 #include <map>
@@ -71,6 +72,8 @@ struct TextMarking {
 struct Security {
     std::string owner, user;
     bool encrypt128 = false;
+    // setEncryptAES128/256: AES chosen with the passwords, which wins over a cipher setCmds names.
+    std::optional<WriterOptions::Cipher> aes;
     bool noPrint = false, noChange = false, noCopy = false, noAnnote = false, noFillIn = false,
          noAssemble = false, noDigital = false;
 
@@ -114,12 +117,14 @@ struct Job {
     bool openAfterBuild = false;
     bool imageExport = false; // setImgDir: the output is a folder that gets the inputs' images
     WriterOptions writer;
+    ImageReduce imageReduce; // setImageReduce
 
     // Notes made while the job was filled (values that could not be read or used); the run
     // publishes them as warnings before its own.
     std::vector<std::string> notes;
 
     bool memBuild() const { return outFile == "membuild"; }
+    WriterOptions::Cipher cipher() const { return security.aes.value_or(writer.cipher); }
 };
 
 } // namespace plait::pdf

@@ -6,6 +6,7 @@
 #include "engine/Operations.h"
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 #include <unordered_map>
 
@@ -290,6 +291,37 @@ template <bool Security::*Restriction> void restrict(State& s, Args) {
     s.job.security.*Restriction = true;
 }
 
+// Image reduction: a resolution (blank or 0: off) and a JPEG quality (blank: 75). A
+// resolution below 10 would turn pages into a few coloured squares and is refused.
+void setImageReduce(State& s, Args a) {
+    s.job.imageReduce = ImageReduce{};
+    if (!given(a[0])) {
+        return;
+    }
+    const auto dpi = number(s, "setImageReduce", a[0]);
+    if (!dpi || *dpi == 0) {
+        return;
+    }
+    if (*dpi < 10 || *dpi > 10000) {
+        note(s, "setImageReduce: a resolution must be 10 to 10000 dpi, not \"" + a[0] + "\"; ignored");
+        return;
+    }
+    s.job.imageReduce.dpi = static_cast<int>(std::lround(*dpi));
+    if (!given(a[1])) {
+        return;
+    }
+    const auto quality = number(s, "setImageReduce", a[1]);
+    if (!quality) {
+        return; // the note says it is not a number; 75 stands
+    }
+    const double clamped = std::clamp(*quality, 1.0, 100.0);
+    if (clamped != *quality) {
+        note(s, "setImageReduce: a JPEG quality must be 1 to 100, not \"" + a[1] + "\"; " +
+                    std::to_string(static_cast<int>(clamped)) + " is used");
+    }
+    s.job.imageReduce.quality = static_cast<int>(std::lround(clamped));
+}
+
 struct Entry {
     std::string_view name;
     Handler handle;
@@ -409,6 +441,11 @@ const Entry kHandlers[] = {
     {"setMediaRepeat", [](State& s, Args) { s.job.media.repeat = true; }},
     {"setMail", [](State& s, Args) { s.job.marks.mail = true; }},
     {"setPrint", [](State& s, Args) { s.job.marks.print = true; }},
+    // output strength and size
+    {"setEncryptAES128", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes128; }},
+    {"setEncryptAES256", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes256; }},
+    {"setImageReduce", setImageReduce},
+    {"setSmallest", [](State& s, Args) { s.job.writer.smallest = true; }},
 };
 
 struct Known {

@@ -91,8 +91,12 @@ SecurityPlan::SecurityPlan(const Security& s, WriterOptions::Cipher cipher)
 std::optional<FileKey> SecurityPlan::apply(QPDFWriter& writer, std::vector<std::string>& notes) const {
     const Security& s = s_;
     if (!s.wanted()) {
-        if (s.encrypt128) {
-            // Encryption without a password or a restriction would protect nothing.
+        // Encryption without a password or a restriction would protect nothing.
+        if (s.aes) {
+            notes.push_back(std::string(*s.aes == WriterOptions::Cipher::Aes256 ? "256" : "128") +
+                            "-bit AES encryption was asked for without a password or a restriction; "
+                            "the output is not encrypted");
+        } else if (s.encrypt128) {
             notes.push_back("128-bit encryption was asked for without a password or a restriction; "
                             "the output is not encrypted");
         }

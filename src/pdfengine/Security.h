@@ -19,7 +19,7 @@ namespace plait::pdf {
 //
 // Strength: 40-bit RC4 by default (the oldest readers' level, which knows only the four
 // permissions print, change, copy and annotate), 128-bit RC4 with setEncrypt128, or AES
-// when setCmds asks for aes128 or aes256.
+// with setEncryptAES128/setEncryptAES256 or when setCmds asks for aes128 or aes256.
 class SecurityPlan {
 public:
     SecurityPlan(const Security& security, WriterOptions::Cipher cipher);

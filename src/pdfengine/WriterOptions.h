@@ -17,6 +17,9 @@ struct WriterOptions {
     bool deterministic = false;
     bool compressStreams = true;
     std::string minVersion; // e.g. "1.7"; empty leaves the version to the writer
+    // setSmallest: Flate streams compressed again at the highest level, other decodable
+    // filters turned into Flate, object streams made.
+    bool smallest = false;
 };
 
 // Reads a setCmds text into `options`. Parameters are separated by blanks, commas or

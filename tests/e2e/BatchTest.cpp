@@ -562,3 +562,23 @@ TEST_F(Batch, ATerminalShowsAProgressLineUnlessQuiet) {
     EXPECT_THAT(quiet.output, Not(HasSubstr("[")));
     EXPECT_THAT(quiet.output, HasSubstr("line 3: bad.pdf: failed"));
 }
+
+TEST_F(Batch, OutputSizeKeysAreCheckedAndPassedToTheBuild) {
+    const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 1);
+    const std::string good = jobLine("first.pdf", {a});
+    for (const std::string bad :
+         {R"({"output":"x.pdf","image-dpi":5})", R"({"output":"x.pdf","image-dpi":"150"})",
+          R"({"output":"x.pdf","image-quality":101})", R"({"output":"x.pdf","smallest":1})"}) {
+        SCOPED_TRACE(bad);
+        writeFile(dir.path("jobs.jsonl"), good + bad + "\n");
+        const BatchResult r = runBatch({"jobs.jsonl"}, dir.root());
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_THAT(r.err, HasSubstr("jobs.jsonl: line 2: \""));
+    }
+    writeFile(dir.path("jobs.jsonl"), R"({"output":"small.pdf","inputs":[")" + a +
+                                          R"("],"image-dpi":150,"image-quality":60,"smallest":true})" + "\n");
+    const BatchResult r = runBatch({"jobs.jsonl"}, dir.root());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(run("qpdf --check " + quote(dir.path("small.pdf").string())).exitCode, 0);
+    EXPECT_THAT(readFile(dir.path("small.pdf")), HasSubstr("/ObjStm"));
+}

@@ -229,3 +229,34 @@ TEST_F(Cli, ProtectionAskedForIsNeverDropped) {
                 HasSubstr("R = 3\nP = -4\nUser password = user\nSupplied password is owner password"));
     EXPECT_EQ(run("qpdf --check --password=user " + out).exitCode, 0);
 }
+
+// The output size options reach the engine, a bad value is a usage error, and the smallest file
+// packs its objects into object streams.
+TEST_F(Cli, OutputSizeOptionsReachTheEngine) {
+    makePdf(dir.path("a.pdf"), "a", 2);
+    makePdf(dir.path("b.pdf"), "b", 2);
+    const Result calls = runPlait(
+        {"calls", "--image-dpi", "150", "--image-quality", "60", "--smallest", "-o", "out.pdf", "a.pdf"},
+        dir.root());
+    ASSERT_EQ(calls.exitCode, 0) << calls.err;
+    EXPECT_THAT(calls.out, HasSubstr("setImageReduce(\"150\", \"60\")\nsetSmallest()\n"));
+    const Result off = runPlait({"calls", "--image-dpi", "0", "-o", "out.pdf", "a.pdf"}, dir.root());
+    EXPECT_THAT(off.out, ::testing::Not(HasSubstr("setImageReduce")));
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--image-dpi", "5"},
+                                                                 {"--image-dpi", "150dpi"},
+                                                                 {"--image-quality", "0"},
+                                                                 {"--image-quality"}}) {
+        std::vector<std::string> args{"calls", "-o", "out.pdf"};
+        args.insert(args.end(), bad.begin(), bad.end());
+        args.push_back("a.pdf");
+        EXPECT_EQ(runPlait(args, dir.root()).exitCode, 2) << bad.front();
+    }
+
+    const Result built =
+        runPlait({"build", "--smallest", "-q", "-o", "out.pdf", "a.pdf", "b.pdf"}, dir.root());
+    ASSERT_EQ(built.exitCode, 0) << built.err;
+    const std::string out = dir.path("out.pdf").string();
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    EXPECT_EQ(pageTexts(out).size(), 4u);
+    EXPECT_THAT(readFile(out), HasSubstr("/ObjStm"));
+}

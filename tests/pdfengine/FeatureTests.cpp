@@ -101,6 +101,72 @@ TEST(Security, LevelsPermissionsAndPasswords) {
     EXPECT_EQ(run("qpdf --is-encrypted " + quote(out)).exitCode, 2);
 }
 
+// The AES levels chosen with their own operations: every reader opens them with either
+// password and refuses a wrong one, and every restriction lands on its own bit.
+TEST(Security, AesLevelsOpenInEveryReaderWithTheirPermissions) {
+    TempDir dir;
+    const auto in = makePdf(dir.path("in.pdf"), "aes", 1);
+    const auto out = dir.path("out.pdf").string();
+    struct Level {
+        const char *operation, *revision, *method, *algorithm;
+    };
+    for (const Level level : {Level{"setEncryptAES128", "R = 4", "method: AESv2", "AES"},
+                              Level{"setEncryptAES256", "R = 6", "method: AESv3", "AES-256"}}) {
+        SCOPED_TRACE(level.operation);
+        Build b;
+        b.call("setOutFile", {out})
+            .call("setInFile", {in})
+            .call("setOwner", {"owner"})
+            .call("setUser", {"user"});
+        // A cipher named in the parameters does not weaken the level chosen with the passwords.
+        b.call(level.operation)
+            .call("setNoCopy")
+            .call("setNoFillIn")
+            .call("setNoDigital")
+            .call("setCmds", {"rc4"});
+        ASSERT_EQ(b.run(), "1");
+        EXPECT_EQ(run("qpdf --check --password=user " + quote(out)).exitCode, 0);
+
+        const std::string e = showEncryption(out, "owner");
+        EXPECT_TRUE(has(e, level.revision)) << e;
+        EXPECT_TRUE(has(e, std::string("stream encryption ") + level.method)) << e;
+        EXPECT_TRUE(has(e, std::string("string encryption ") + level.method)) << e;
+        EXPECT_TRUE(has(e, "Supplied password is owner password")) << e;
+        EXPECT_TRUE(has(e, "extract for any purpose: not allowed")) << e;
+        EXPECT_TRUE(has(e, "modify forms: not allowed")) << e;
+        EXPECT_TRUE(has(e, "print high resolution: not allowed")) << e;
+        EXPECT_TRUE(has(e, "print low resolution: allowed")) << e;
+        EXPECT_TRUE(has(e, "modify annotations: allowed")) << e;
+        EXPECT_TRUE(has(e, "modify document assembly: allowed")) << e;
+        EXPECT_TRUE(has(e, "modify other: allowed")) << e;
+        EXPECT_TRUE(has(showEncryption(out, "user"), "Supplied password is user password"));
+        EXPECT_TRUE(has(showEncryption(out, "wrong"), "Incorrect password"));
+
+        for (const char* pw : {"-upw user", "-opw owner"}) {
+            const auto info = run(std::string("pdfinfo ") + pw + " " + quote(out));
+            EXPECT_EQ(info.exitCode, 0) << pw;
+            EXPECT_TRUE(has(info.output, "algorithm:" + std::string(level.algorithm) + ")")) << info.output;
+            EXPECT_TRUE(has(info.output, "copy:no")) << info.output;
+        }
+        EXPECT_NE(run("pdfinfo -upw wrong " + quote(out)).exitCode, 0);
+        EXPECT_NE(run("pdfinfo " + quote(out)).exitCode, 0);
+
+        for (const char* pw : {"user", "owner"}) {
+            const auto text = run(std::string("mutool draw -F txt -o - -p ") + pw + " " + quote(out));
+            EXPECT_EQ(text.exitCode, 0) << pw;
+            EXPECT_TRUE(has(text.output, "aes 1")) << text.output;
+        }
+        EXPECT_NE(run("mutool draw -F txt -o - -p wrong " + quote(out)).exitCode, 0);
+    }
+
+    // Asked for with nothing to protect, AES is not written, and the note says so.
+    Build none;
+    none.call("setOutFile", {out}).call("setInFile", {in}).call("setEncryptAES256");
+    ASSERT_EQ(none.run(), "1");
+    EXPECT_EQ(run("qpdf --is-encrypted " + quote(out)).exitCode, 2);
+    EXPECT_TRUE(warnedIn(none.engine.warnings(), "256-bit AES encryption was asked for without a password"));
+}
+
 TEST(Security, EncryptedInputsOpenWithAListedPassword) {
     TempDir dir;
     PdfSpec layout;

@@ -204,3 +204,26 @@ TEST(JobBuilderWarnings, MarkingModesAndColoursFallBackToAYellowHighlight) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(JobBuilderWarnings, ImageReductionNeedsAUsableResolutionAndQuality) {
+    Built b;
+    b.call("setImageReduce", {"150", ""});
+    EXPECT_EQ(b.job.imageReduce.dpi, 150);
+    EXPECT_EQ(b.job.imageReduce.quality, 75);
+    b.call("setImageReduce", {"200", "150"});
+    EXPECT_EQ(b.job.imageReduce.quality, 100);
+    b.call("setImageReduce", {"5", "50"});
+    EXPECT_FALSE(b.job.imageReduce.wanted());
+    b.call("setImageReduce", {"high", "50"})
+        .call("setImageReduce", {"0", ""})
+        .call("setImageReduce", {" ", "9"});
+    EXPECT_FALSE(b.job.imageReduce.wanted());
+    EXPECT_THAT(b.job.notes,
+                ElementsAre("setImageReduce: a JPEG quality must be 1 to 100, not \"150\"; 100 is used",
+                            "setImageReduce: a resolution must be 10 to 10000 dpi, not \"5\"; ignored",
+                            "setImageReduce: \"high\" is not a number; ignored"));
+}
+
+} // namespace

@@ -110,7 +110,8 @@ constexpr std::string_view kBlendItems[] = {
     "Normal",    "Multiply",  "Screen",     "Overlay",   "Darken", "Lighten",    "ColorDodge", "ColorBurn",
     "HardLight", "SoftLight", "Difference", "Exclusion", "Hue",    "Saturation", "Color",      "Luminosity"};
 constexpr std::string_view kHighlightItems[] = {"None", "Highlight", "Outline", "Underline", "Strikeout"};
-constexpr std::string_view kCompatItems[] = {"None", "Acrobat 4.0 (40-Bit)", "Acrobat 5.0 (128-Bit)"};
+constexpr std::string_view kCompatItems[] = {"None", "Acrobat 4.0 (40-Bit)", "Acrobat 5.0 (128-Bit)",
+                                             "AES 128-Bit", "AES 256-Bit"};
 constexpr std::string_view kImposeItems[] = {"None", "2-Up", "One Page (Scale)", "One Page (No scale)"};
 constexpr std::string_view kStampItems[] = {"None",
                                             "Approved",
@@ -377,6 +378,12 @@ constexpr ControlDef kControls[] = {
     lbl("lblTransrange", kTabOverlay, "% (1-100)"),
     lbl("lblPgFmt", kTabPageNumbers, "Page No. Format").off(),
     lbl("lblNumb", kTabPageNumbers, "Number Type").off(),
+    chk("chkReduceImages", kTabFiles, "Reduce Images"),
+    txt("txtImageDpi", kTabFiles).text("150").off(),
+    txt("txtImageQuality", kTabFiles).text("75").off(),
+    lbl("lblImageDpi", kTabFiles, "Largest Resolution (dpi)").off(),
+    lbl("lblImageQuality", kTabFiles, "JPEG Quality (1-100)").off(),
+    chk("chkSmallest", kTabFiles, "Smallest File"),
 
     // Controls that hold nothing a settings file stores.
     other(OtherRole::Frame, "frmAlign", kTabPageNumbers, "Align on Page"),

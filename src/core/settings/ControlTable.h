@@ -114,6 +114,10 @@ char typeLetter(ControlKind kind);
 inline constexpr int kCompat40Bit = 1;
 // Compat_Com: "Acrobat 5.0 (128-Bit)"; the entries before it encrypt with 40-bit keys or not at all.
 inline constexpr int kCompat128Bit = 2;
+// Compat_Com: "AES 128-Bit" and "AES 256-Bit", after the RC4 levels; every restriction has a bit
+// of its own in them, as at the 128-bit level.
+inline constexpr int kCompatAes128 = 3;
+inline constexpr int kCompatAes256 = 4;
 // cmbImpose: "None"; every later entry imposes the pages.
 inline constexpr int kImposeNone = 0;
 // cmbStamp: "Approved (w/ Text)" to "Received" carry the user's text and take no angle.

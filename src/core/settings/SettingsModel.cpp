@@ -72,7 +72,7 @@ void compatibilityChanged(ui::Form& f, const ui::Control& combo) {
             enableAll(f, kBasicPermissions, true);
         }
     }
-    if (level < 2) {
+    if (level < kCompat128Bit) {
         enableAll(f, kExtendedPermissions, false);
     } else if (havePermPassword) {
         enableAll(f, kExtendedPermissions, true);
@@ -88,7 +88,7 @@ void permissionPasswordChanged(ui::Form& f, const ui::Control& box) {
         return;
     }
     enableAll(f, kBasicPermissions, true);
-    if (f.listIndex("Compat_Com") == kCompat128Bit) {
+    if (f.listIndex("Compat_Com") >= kCompat128Bit) {
         enableAll(f, kExtendedPermissions, true);
     }
 }
@@ -112,6 +112,12 @@ void pageNumbersChanged(ui::Form& f, const ui::Control& box) {
     }
     f.setEnabled("lblPoints", 0, on);
     f.setEnabled("lblPoints", 1, on);
+}
+
+void reduceImagesChanged(ui::Form& f, const ui::Control& box) {
+    for (std::string_view n : {"lblImageDpi", "txtImageDpi", "lblImageQuality", "txtImageQuality"}) {
+        f.setEnabled(n, box.value == 1);
+    }
 }
 
 void centerChanged(ui::Form& f, const ui::Control& box) {
@@ -233,6 +239,7 @@ void SettingsModel::attachRules() {
     onChange("cmbStamp", stampChanged);
     onButtonClick("tbTextAlign", alignmentClicked);
     onChange("txtTransparency", transparencyChanged);
+    onChange("chkReduceImages", reduceImagesChanged);
 }
 
 void resetSettings(std::unique_ptr<SettingsModel>& model) {

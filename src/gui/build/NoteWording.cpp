@@ -80,6 +80,7 @@ const QHash<QString, QString>& optionNames() {
         {"setPages", "Pages"},
         {"setTags", "Text"},
         {"setFileDataS", "File data"},
+        {"setImageReduce", "Reduce Images"},
     };
     return names;
 }

@@ -2,6 +2,8 @@
 // and writing to the temporary file with the repairs that writing finds necessary.
 #include "pdfengine/run/BuildRunImpl.h"
 
+#include <qpdf/Pl_Flate.hh>
+
 namespace plait::pdf {
 
 void BuildRun::Impl::configureWriter(QPDFWriter& w, std::vector<std::string>& notes) {
@@ -18,13 +20,21 @@ void BuildRun::Impl::configureWriter(QPDFWriter& w, std::vector<std::string>& no
         break;
     }
     w.setCompressStreams(o.compressStreams);
+    // The level is qpdf's for the whole process: every build sets it, so none inherits it.
+    Pl_Flate::setCompressionLevel(o.smallest ? 9 : -1); // -1: zlib's default
+    if (o.smallest) {
+        w.setObjectStreamMode(qpdf_o_generate);
+        w.setCompressStreams(true);
+        w.setRecompressFlate(true);
+        w.setDecodeLevel(qpdf_dl_generalized);
+    }
     // Written in place, the input's own encryption would otherwise carry over.
     w.setPreserveEncryption(false);
     w.setLinearization(o.linearize);
     if (!o.minVersion.empty()) {
         w.setMinimumPDFVersion(o.minVersion);
     }
-    fileKey = security ? security->apply(w, notes) : applySecurity(w, job.security, o.cipher, notes);
+    fileKey = security ? security->apply(w, notes) : applySecurity(w, job.security, job.cipher(), notes);
     if (o.deterministic) {
         if (job.security.wanted()) {
             // An encrypted file's /ID is an input of its keys and cannot be derived from

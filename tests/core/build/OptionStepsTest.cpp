@@ -2,6 +2,7 @@
 #include "core/build/Markup.h"
 #include "core/build/steps/Steps.h"
 #include "core/outline/Outline.h"
+#include "core/settings/ControlTable.h"
 #include "core/settings/SettingsModel.h"
 #include "engine/RecordingEngine.h"
 
@@ -76,6 +77,13 @@ TEST_F(StepsFixture, PasswordMismatchSkipsTheWholeSecurityStep) {
     settings.setListIndex("Compat_Com", 1);
     settings.setText("perm2_txt", "Owner");
     EXPECT_EQ(only(steps::security).at(2), "setNoPrint()");
+    // The AES levels ask for AES in place of setEncrypt128, restrictions alike.
+    settings.setListIndex("Compat_Com", plait::core::settings::kCompatAes128);
+    EXPECT_EQ(only(steps::security),
+              (Lines{"setOwner(\"Owner\")", "setUser(\"user\")", "setEncryptAES128()", "setNoPrint()",
+                     "setNoChange()", "setNoAssemble()", "setNoDigital()"}));
+    settings.setListIndex("Compat_Com", plait::core::settings::kCompatAes256);
+    EXPECT_EQ(only(steps::security).at(2), "setEncryptAES256()");
 }
 
 TEST_F(StepsFixture, StampsFollowImpositionAndTheAngleRule) {
@@ -224,6 +232,17 @@ TEST_F(StepsFixture, OutputActionsSortAttributesAndMedia) {
     settings.setValue("chkMediaMouse", 1);
     settings.setValue("chkMediaRepeat", 1);
     EXPECT_EQ(only(steps::media), (Lines{"setMediaPlay(\"ovm\")", "setMediaRepeat()"}));
+}
+
+// Image reduction and the smallest file follow the parameters, and only when ticked.
+TEST_F(StepsFixture, OutputSizeOptionsFollowTheParameters) {
+    settings.setText("txtParams", "linearize");
+    settings.setText("txtImageDpi", "200");
+    EXPECT_EQ(only(steps::parameters), Lines{"setCmds(\"linearize\")"});
+    settings.setValue("chkReduceImages", 1);
+    settings.setValue("chkSmallest", 1);
+    EXPECT_EQ(only(steps::parameters),
+              (Lines{"setCmds(\"linearize\")", "setImageReduce(\"200\", \"75\")", "setSmallest()"}));
 }
 
 TEST_F(StepsFixture, BookmarkOutlineGoesInAfterKeepAndBeforeSort) {

@@ -11,8 +11,8 @@ using namespace plait::core::settings;
 using plait::ui::ControlKind;
 
 TEST(SettingsTable, EveryControlOnceAndStoredOnesFirst) {
-    EXPECT_EQ(storedFieldCount(), 222u);
-    EXPECT_EQ(storedRecords().size(), 224u);
+    EXPECT_EQ(storedFieldCount(), 228u);
+    EXPECT_EQ(storedRecords().size(), 230u);
     std::set<std::pair<std::string_view, int>> seen;
     bool storedPart = true;
     for (const ControlDef& c : controlTable()) {

@@ -76,14 +76,13 @@ TEST(SettingsFileWrite, ModeAndInputsFrameTheDialogRecords) {
     const auto m = SettingsModel::create();
     const std::string bytes = writeSettingsFile(*m, 1, {"/a/one.pdf", "/b/two.pdf"});
     EXPECT_EQ(bytes.rfind("[Field=OverlayType Index=1 Type=1]\r\n[Field=chkMediaRepeat Type=C]\r\n", 0), 0u);
-    const std::string tail =
-        "[Field=lblNumb Type=A]\r\n-2147483630 \r\n[Field=TreeView1 Type=V]\r\n/a/one.pdf\r\n"
-        "/b/two.pdf\r\n";
+    const std::string tail = "[Field=chkSmallest Type=C]\r\n 0 \r\n[Field=TreeView1 Type=V]\r\n/a/one.pdf\r\n"
+                             "/b/two.pdf\r\n";
     ASSERT_GE(bytes.size(), tail.size());
     EXPECT_EQ(bytes.substr(bytes.size() - tail.size()), tail);
 
     const auto records = parseSettingsFile(bytes);
-    ASSERT_EQ(records.size(), 226u);
+    ASSERT_EQ(records.size(), 232u);
     EXPECT_EQ(records.front().type, "1");
     EXPECT_EQ(records.front().index, 1);
     EXPECT_EQ(records.back().field, "TreeView1");
@@ -245,6 +244,36 @@ TEST(SettingsFileRead, LoadedValuesRunTheRulesLikeClicks) {
     // The same records in file order: level first, password later.
     m = load("[Field=Compat_Com Type=L]\r\n 2 \r\n[Field=perm1_txt Type=T]\r\nowner\r\n");
     EXPECT_TRUE(m->enabled("Low_Chk"));
+}
+
+// The AES levels are stored as list positions like the others and read back as written; a
+// position past the list is still a record the control cannot take.
+TEST(SettingsFileRead, AesLevelsRoundTripAsListPositions) {
+    for (int level : {kCompatAes128, kCompatAes256}) {
+        auto m = SettingsModel::create();
+        m->setListIndex("Compat_Com", level);
+        m->setText("perm1_txt", "owner");
+        m->setText("perm2_txt", "owner");
+        const std::string bytes = writeSettingsFile(*m, 1, {});
+        EXPECT_NE(bytes.find("[Field=Compat_Com Type=L]\r\n " + std::to_string(level) + " \r\n"),
+                  std::string::npos);
+        const auto back = load(bytes);
+        EXPECT_EQ(back->listIndex("Compat_Com"), level);
+        EXPECT_TRUE(back->enabled("Low_Chk"));
+        EXPECT_FALSE(securityUnread(parseSettingsFile(bytes), *back));
+    }
+    // The output size options travel the same way; the rules run as they arrive.
+    auto m = SettingsModel::create();
+    m->setChecked("chkReduceImages", true);
+    m->setText("txtImageDpi", "96");
+    m->setText("txtImageQuality", "40");
+    m->setChecked("chkSmallest", true);
+    const auto back = load(writeSettingsFile(*m, 0, {}));
+    expectSameStoredValues(*m, *back);
+    EXPECT_TRUE(back->enabled("txtImageQuality"));
+
+    const auto past = load("[Field=Compat_Com Type=L]\r\n 5 \r\n");
+    EXPECT_EQ(past->listIndex("Compat_Com"), 0);
 }
 
 namespace {

@@ -73,6 +73,28 @@ TEST(SecurityRules, LevelsEnablePasswordsAndPermissions) {
     EXPECT_TRUE(m->checked("Ann_Chk"));
 }
 
+// The AES levels come after the 128-bit level and enable what it enables, whichever of the
+// level and the permissions password arrives first.
+TEST(SecurityRules, AesLevelsEnableWhatThe128BitLevelDoes) {
+    for (int level : {kCompatAes128, kCompatAes256}) {
+        SCOPED_TRACE(level);
+        auto m = SettingsModel::create();
+        m->setListIndex("Compat_Com", level);
+        EXPECT_TRUE(m->enabled("open1_txt"));
+        expectEnabled(*m, kExtended, false);
+        m->setText("perm1_txt", "p");
+        expectEnabled(*m, kBasic, true);
+        expectEnabled(*m, kExtended, true);
+        m->setListIndex("Compat_Com", kCompat40Bit);
+        expectEnabled(*m, kExtended, false);
+
+        m = SettingsModel::create();
+        m->setText("perm1_txt", "p");
+        m->setListIndex("Compat_Com", level);
+        expectEnabled(*m, kExtended, true);
+    }
+}
+
 TEST(SecurityRules, PermissionsPasswordSwitchesThePermissionBoxes) {
     auto m = SettingsModel::create();
     m->setListIndex("Compat_Com", 2);
@@ -182,6 +204,15 @@ TEST(Interlocks, EachTriggerSwitchesItsGroupAndKeepsValues) {
 
     m->setText("txtReplace", "x");
     expectEnabled(*m, {"cmbHiType", "lblHighlight"}, false);
+
+    const std::vector<const char*> reduce{"txtImageDpi", "lblImageDpi", "txtImageQuality", "lblImageQuality"};
+    expectEnabled(*m, reduce, false);
+    m->setChecked("chkReduceImages", true);
+    expectEnabled(*m, reduce, true);
+    m->setText("txtImageDpi", "300");
+    m->setChecked("chkReduceImages", false);
+    expectEnabled(*m, reduce, false);
+    EXPECT_EQ(m->text("txtImageDpi"), "300");
 }
 
 TEST(Pictures, AlignmentClicksKeepOneButtonPressed) {

@@ -447,4 +447,16 @@ Text1
 -2147483630 
 [Field=lblNumb Type=A]
 -2147483630 
+[Field=chkReduceImages Type=C]
+ 0 
+[Field=txtImageDpi Type=T]
+150
+[Field=txtImageQuality Type=T]
+75
+[Field=lblImageDpi Type=A]
+-2147483630 
+[Field=lblImageQuality Type=A]
+-2147483630 
+[Field=chkSmallest Type=C]
+ 0 
 [Field=TreeView1 Type=V]

@@ -70,7 +70,14 @@ void description(StepContext& ctx) {
 }
 
 void parameters(StepContext& ctx) {
-    ctx.engine.call("setCmds", {ctx.settings.text("txtParams")});
+    const ui::Form& s = ctx.settings;
+    ctx.engine.call("setCmds", {s.text("txtParams")});
+    if (s.value("chkReduceImages") == 1) {
+        ctx.engine.call("setImageReduce", {s.text("txtImageDpi"), s.text("txtImageQuality")});
+    }
+    if (s.value("chkSmallest") == 1) {
+        ctx.engine.call("setSmallest");
+    }
 }
 
 void customAttributes(StepContext& ctx) {

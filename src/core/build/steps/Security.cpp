@@ -16,8 +16,18 @@ void security(StepContext& ctx) {
     }
     ctx.engine.call("setOwner", {s.text("perm1_txt")});
     ctx.engine.call("setUser", {s.text("open1_txt")});
-    if (s.listIndex("Compat_Com") >= settings::kCompat128Bit) {
+    switch (s.listIndex("Compat_Com")) {
+    case settings::kCompat128Bit:
         ctx.engine.call("setEncrypt128");
+        break;
+    case settings::kCompatAes128:
+        ctx.engine.call("setEncryptAES128");
+        break;
+    case settings::kCompatAes256:
+        ctx.engine.call("setEncryptAES256");
+        break;
+    default:
+        break; // none, or 40-bit RC4
     }
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kRestrictions{{
         {"Print_chk", "setNoPrint"},

@@ -370,7 +370,10 @@ const Entry kHandlers[] = {
     {"setRevOverlay", [](State& s, Args) { s.job.compose.reverse = true; }},
     {"setImpose",
      [](State& s, Args a) {
-         layout(s, "setImpose", a[0], {{"2-up", ComposeOptions::Imposition::TwoUp}});
+         layout(s, "setImpose", a[0],
+                {{"2-up", ComposeOptions::Imposition::TwoUp},
+                 {"booklet", ComposeOptions::Imposition::Booklet},
+                 {"booklet-long", ComposeOptions::Imposition::BookletLongEdge}});
      }},
     {"setOnePage",
      [](State& s, Args a) {

@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "           limit (default 3600 s) or when it needs more memory than the limit (default 4096 MB)\n"
     "\n"
     "Inputs given on the command line are added after those of the settings file.\n"
+    "--pages RANGES after an input takes only those pages of it, in that order: 1,3,6-10,odd,even,\n"
+    "z for the last page, and a turn after a colon (2-4:90); \"Pull Pages\" applies after it.\n"
     "A build stops, writing nothing, when it runs longer than --time-limit (default 600 seconds)\n"
     "or needs more than --memory-limit of memory (default 4096 MB); 0 lifts the limit.\n"
     "Ctrl+C cancels a build; a second Ctrl+C, or a build that does not stop within a second,\n"
@@ -125,6 +127,15 @@ std::optional<int> parseOption(const std::string& a, const ValueReader& value, O
         o.output = output;
     } else if ((a == "--time-limit" || a == "--memory-limit") && o.command == "build") {
         return parseLimit(a, value(), o);
+    } else if (a == "--pages" && o.command != "bookmarks") {
+        auto v = value();
+        if (!v || v->find_first_not_of(" \t") == std::string::npos) {
+            return usageError("--pages needs a page list, such as 1-3,7 or 5-z:90");
+        }
+        if (o.inputs.empty() || o.inputPages.size() != o.inputs.size() || !o.inputPages.back().empty()) {
+            return usageError("--pages must follow the input it chooses pages from");
+        }
+        o.inputPages.back() = *v;
     } else if (a == "--passwords" && o.command == "bookmarks") {
         return take(o.passwords, "--passwords needs a text");
     } else {
@@ -173,6 +184,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         const std::string a = argv[i];
         if (onlyInputs || a.empty() || a[0] != '-' || a == "-") {
             o.inputs.push_back(a);
+            o.inputPages.emplace_back();
         } else if (a == "--") {
             onlyInputs = true;
         } else {

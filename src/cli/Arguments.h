@@ -20,6 +20,8 @@ struct Options {
     std::string passwords;
     std::vector<std::string> inputs;
     BuildLimits limits;
+    // --pages after an input: the pages taken from it, beside `inputs` ("" every page).
+    std::vector<std::string> inputPages;
 };
 
 // Parses the arguments into `o`; returns the exit status when the run ends here (help, version,

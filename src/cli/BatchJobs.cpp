@@ -35,6 +35,29 @@ std::string requireString(const json& value, const char* key, std::string& error
     return value.get<std::string>();
 }
 
+// An input given as {"file": "x.pdf", "pages": "1-3"}; returns what is wrong, or an empty text.
+std::string readInputObject(const json& item, Job& job) {
+    std::string file, pages;
+    for (const auto& [key, value] : item.items()) {
+        if ((key != "file" && key != "pages") || !value.is_string()) {
+            return "an input object holds \"file\" and \"pages\", each a text";
+        }
+        (key == "file" ? file : pages) = value.get<std::string>();
+    }
+    if (file.empty()) {
+        return "an input object needs a \"file\"";
+    }
+    if (pages.find_first_not_of(" \t") == std::string::npos) {
+        pages.clear();
+    }
+    if (pages.find_first_of("\r\n") != std::string::npos) {
+        return "the \"pages\" of an input are one line";
+    }
+    job.inputs.push_back(std::move(file));
+    job.inputPages.push_back(std::move(pages));
+    return {};
+}
+
 // Fills one job from a parsed line; returns what is wrong, or an empty text.
 std::string fillJob(const json& object, Job& job) {
     if (!object.is_object()) {
@@ -64,11 +87,19 @@ std::string fillJob(const json& object, Job& job) {
                 error = "\"inputs\" must be a list of file names";
             }
             for (const auto& item : value) {
+                if (item.is_object()) {
+                    error = readInputObject(item, job);
+                    if (!error.empty()) {
+                        break;
+                    }
+                    continue;
+                }
                 if (!item.is_string() || item.get<std::string>().empty()) {
                     error = "\"inputs\" must be a list of file names";
                     break;
                 }
                 job.inputs.push_back(item.get<std::string>());
+                job.inputPages.emplace_back();
             }
         } else {
             error = "unknown key \"" + key + "\"";

@@ -41,8 +41,23 @@ std::vector<std::string> buildArguments(const Job& job) {
     if (!job.bookmarks.empty()) {
         args.insert(args.end(), {"--bookmarks", job.bookmarks});
     }
-    args.insert(args.end(), {"-o", job.output, "--"});
-    args.insert(args.end(), job.inputs.begin(), job.inputs.end());
+    const bool choosesPages =
+        std::any_of(job.inputPages.begin(), job.inputPages.end(), [](const auto& p) { return !p.empty(); });
+    if (!choosesPages) {
+        args.insert(args.end(), {"-o", job.output, "--"});
+        args.insert(args.end(), job.inputs.begin(), job.inputs.end());
+        return args;
+    }
+    // --pages must follow its input, so no "--" ends the options: a name that starts with "-"
+    // is written as "./-name", which names the same file and reads as no option.
+    args.insert(args.end(), {"-o", job.output});
+    for (std::size_t i = 0; i < job.inputs.size(); ++i) {
+        const std::string& in = job.inputs[i];
+        args.push_back(!in.empty() && in[0] == '-' ? "./" + in : in);
+        if (i < job.inputPages.size() && !job.inputPages[i].empty()) {
+            args.insert(args.end(), {"--pages", job.inputPages[i]});
+        }
+    }
     return args;
 }
 

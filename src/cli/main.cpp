@@ -35,9 +35,12 @@ bool applyOptions(core::app::MainWindow& window, const cli::Options& o) {
     } else if (o.mode == "repeat") {
         window.setOverlayType(2);
     }
-    for (const auto& in : o.inputs) {
-        if (!window.insertFile(in)) {
+    for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+        if (!window.insertFile(o.inputs[i])) {
             return false;
+        }
+        if (i < o.inputPages.size() && !o.inputPages[i].empty()) {
+            window.setInputPages(window.inputs().size() - 1, o.inputPages[i]);
         }
     }
     return true;

@@ -75,6 +75,7 @@ constexpr std::array kOperations{
     Operation{"setAttribute", 2},
     Operation{"setTransparency", 2},
     Operation{"setPageSize", 2},
+    Operation{"setInPages", 2},
     // four arguments
     Operation{"setMediaBox", 4},
     Operation{"setCropBox", 4},

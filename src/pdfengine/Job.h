@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageChoice.h"
 #include "PageList.h"
 #include "Values.h"
 #include "WriterOptions.h"
@@ -95,6 +96,8 @@ struct Job {
     std::string inFileText;             // the raw comma-joined list; split at run time
     char sort = 0;                      // 0 list order, or 'f', 'n', 'b', 'd'
     PageList pageList;                  // pages taken from each input
+    // setInPages: pages chosen for one input, by its 0-based place in the setInFile list.
+    std::map<std::size_t, PageChoice> inputPages;
     std::vector<std::string> passwords; // setPwdList, in the order they are tried
 
     Security security;

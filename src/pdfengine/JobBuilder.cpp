@@ -6,6 +6,7 @@
 #include "engine/Operations.h"
 
 #include <algorithm>
+#include <charconv>
 #include <span>
 #include <unordered_map>
 
@@ -175,6 +176,27 @@ void layout(State& s, std::string_view op, std::string_view text,
     }
     if (!v.empty()) {
         note(s, std::string(op) + ": unknown layout \"" + std::string(text) + "\"; ignored");
+    }
+}
+
+// setInPages: the pages of one input, named by its 1-based place in the setInFile list.
+void setInPages(State& s, Args a) {
+    std::size_t place = 0;
+    const std::string_view t = text::trim(a[0]);
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), place);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || place < 1) {
+        note(s, "setInPages: \"" + a[0] + "\" is not the place of an input (1, 2, ...); ignored");
+        return;
+    }
+    std::vector<std::string> notes;
+    PageChoice choice = PageChoice::parse(a[1], notes);
+    for (auto& n : notes) {
+        note(s, "setInPages: input " + std::to_string(place) + ": " + n);
+    }
+    if (choice.selectsAll()) {
+        s.job.inputPages.erase(place - 1);
+    } else {
+        s.job.inputPages[place - 1] = std::move(choice);
     }
 }
 
@@ -412,6 +434,8 @@ const Entry kHandlers[] = {
     {"setMediaRepeat", [](State& s, Args) { s.job.media.repeat = true; }},
     {"setMail", [](State& s, Args) { s.job.marks.mail = true; }},
     {"setPrint", [](State& s, Args) { s.job.marks.print = true; }},
+    // pages per input
+    {"setInPages", setInPages},
 };
 
 struct Known {

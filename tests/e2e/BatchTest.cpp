@@ -559,3 +559,24 @@ TEST_F(Batch, ATerminalShowsAProgressLineUnlessQuiet) {
     EXPECT_THAT(quiet.output, Not(HasSubstr("[")));
     EXPECT_THAT(quiet.output, HasSubstr("line 3: bad.pdf: failed"));
 }
+
+TEST_F(Batch, InputsGivenAsObjectsChooseTheirPages) {
+    makeAgedPdf(dir.path("a.pdf"), "a", 3);
+    makeAgedPdf(dir.path("-b.pdf"), "b", 6);
+    writeFile(dir.path("jobs.jsonl"),
+              R"({"output": "out.pdf", "inputs": ["a.pdf", {"file": "-b.pdf", "pages": "z-4"}, {"file": "a.pdf"}]})"
+              "\n");
+    const BatchResult r = runBatch({"jobs.jsonl", "-q", "--report", "-"}, dir.root());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto texts = pageTexts(dir.path("out.pdf").string());
+    ASSERT_EQ(texts.size(), 3u + 3u + 3u);
+    EXPECT_THAT(texts[3], HasSubstr("b 6"));
+    EXPECT_THAT(texts[5], HasSubstr("b 4"));
+    EXPECT_THAT(texts[6], HasSubstr("a 1"));
+
+    writeFile(dir.path("bad.jsonl"), R"({"output": "x.pdf", "inputs": [{"pages": "1"}]})"
+                                     "\n");
+    const BatchResult bad = runBatch({"bad.jsonl", "-q"}, dir.root());
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_THAT(bad.err, HasSubstr("an input object needs a \"file\""));
+}

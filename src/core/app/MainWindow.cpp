@@ -204,6 +204,12 @@ void MainWindow::openScript() {
     insertFile(dialog_.fileName);
 }
 
+void MainWindow::setInputPages(std::size_t index, const std::string& pages) {
+    if (index < inputs_.size()) {
+        inputs_.setPages(index, pages);
+    }
+}
+
 bool MainWindow::insertFile(const std::string& path) {
     const std::size_t nul = path.find('\0');
     const std::string checked = path.substr(0, nul);
@@ -450,7 +456,8 @@ void MainWindow::buildPDF() {
                  .overlayType = overlayType_,
                  .outline = &outline(),
                  .blankPreviewHtml = blankPreviewHtml_,
-                 .unreadSecurityFile = unreadSecurityFile()});
+                 .unreadSecurityFile = unreadSecurityFile(),
+                 .inputPages = inputs_.pageChoices()});
 }
 
 void MainWindow::progressTimerTick() {

@@ -60,6 +60,8 @@ struct BuildRequest {
     // not be read, while the settings still hold what its load left there; the build is
     // refused, naming it. Empty otherwise.
     std::string unreadSecurityFile;
+    // The pages chosen from each input, beside `inputs` ("" takes every page; may be shorter).
+    std::vector<std::string> inputPages;
 };
 
 // Turns the input list, the output name, the build mode and the settings into one run of

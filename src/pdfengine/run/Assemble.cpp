@@ -7,6 +7,18 @@ namespace plait::pdf {
 
 namespace {
 
+// Adds `degrees` (a multiple of 90) to the page's /Rotate, kept within 0 to 270.
+void turnPage(QPDFObjectHandle page, int degrees) {
+    QPDFObjectHandle rotate = page.getKey("/Rotate");
+    const long long before = rotate.isInteger() ? rotate.getIntValue() : 0;
+    const long long after = (((before + degrees) % 360) + 360) % 360;
+    if (after == 0) {
+        page.removeKey("/Rotate");
+    } else {
+        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(after));
+    }
+}
+
 // Copies the selected pages of PDF inputs into the output, one input after another, with
 // their form fields, their links and, when the job keeps them, their outlines.
 class PageCopier {
@@ -18,7 +30,7 @@ public:
 
     // Throws QPDFExc when the input turns out to be damaged.
     void copy(QPDF& src, std::vector<QPDFPageObjectHelper>& pages, const std::vector<int>& selected,
-              const std::string& name) {
+              const std::string& name, const std::vector<int>& turns) {
         std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms = formsOf(src);
         const int fieldsBefore = fieldCount();
         std::string formLost;
@@ -32,6 +44,9 @@ public:
             QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
             outPages_.addPage(page, false);
             QPDFObjectHandle added = out_.getAllPages().back();
+            if (k < turns.size() && turns[k] != 0) {
+                turnPage(added, turns[k]);
+            }
             if (srcForms) {
                 try {
                     outForms_->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
@@ -141,14 +156,14 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
             std::rethrow_exception(prepared.error);
         }
         if (prepared.kind == Kind::Other) {
-            if (addMedia(out, path, pageList, anyOutOfRange)) {
+            if (addMedia(out, path, pageList, anyOutOfRange, choiceOf(static_cast<std::size_t>(i)))) {
                 continue;
             }
             throw EngineError(BuildFailure::CannotParseInput, path,
                               "the file is neither a PDF, a supported image nor an audio or video file");
         }
         if (prepared.kind == Kind::Image) {
-            addImage(out, path, pageList, anyOutOfRange);
+            addImage(out, path, pageList, anyOutOfRange, choiceOf(static_cast<std::size_t>(i)));
             continue;
         }
         if (prepared.noPages) {
@@ -163,7 +178,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
         }
         std::unique_ptr<QPDF> src = std::move(prepared.pdf);
         try {
-            copier.copy(*src, prepared.pages, prepared.selected, name);
+            copier.copy(*src, prepared.pages, prepared.selected, name, prepared.turns);
         } catch (const QPDFExc& e) {
             passWarnings(*src, name, hooks.warn);
             throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
@@ -180,7 +195,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
 }
 
 bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList& pageList,
-                              bool& anyOutOfRange) {
+                              bool& anyOutOfRange, const PageChoice* choice) {
     std::string reason;
     std::optional<std::string> read = engine::readRegularFile(path, engine::kMaxEmbeddedFileBytes, reason);
     if (!read) {
@@ -193,7 +208,8 @@ bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList
         return false;
     }
     bool outOfRange = false;
-    const int copies = static_cast<int>(pageList.resolve(1, &outOfRange).size());
+    const int copies = static_cast<int>(choice ? choice->resolve(1, pageList, &outOfRange).size()
+                                               : pageList.resolve(1, &outOfRange).size());
     anyOutOfRange = anyOutOfRange || outOfRange;
     QPDFPageDocumentHelper outPages(out);
     for (QPDFObjectHandle page : makeMediaPages(out, baseName(path), data, *type, job.media, copies)) {
@@ -211,15 +227,23 @@ std::vector<QPDFObjectHandle> imagePagesOf(QPDF& pdf, const std::string& path) {
 }
 
 void BuildRun::Impl::addImage(QPDF& out, const std::string& path, const PageList& pageList,
-                              bool& anyOutOfRange) {
+                              bool& anyOutOfRange, const PageChoice* choice) {
     const std::vector<QPDFObjectHandle> frames = imagePagesOf(out, path);
     bool outOfRange = false;
     QPDFPageDocumentHelper outPages(out);
-    for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
-        QPDFObjectHandle frame = frames[static_cast<std::size_t>(index)];
-        // The same frame chosen twice becomes two pages of one content.
-        outPages.addPage(QPDFPageObjectHelper(frame.isIndirect() ? frame : out.makeIndirectObject(frame)),
-                         false);
+    const std::vector<ChosenPage> chosen =
+        (choice ? *choice : PageChoice()).resolve(static_cast<int>(frames.size()), pageList, &outOfRange);
+    for (const ChosenPage& c : chosen) {
+        QPDFObjectHandle frame = frames[static_cast<std::size_t>(c.index)];
+        // The same frame chosen twice becomes two pages of one content; a turned one a page
+        // of its own, so the turn stays on it.
+        QPDFObjectHandle page = c.turn != 0          ? out.makeIndirectObject(frame.shallowCopy())
+                                : frame.isIndirect() ? frame
+                                                     : out.makeIndirectObject(frame);
+        if (c.turn != 0) {
+            turnPage(page, c.turn);
+        }
+        outPages.addPage(QPDFPageObjectHelper(page), false);
     }
     anyOutOfRange = anyOutOfRange || outOfRange;
 }

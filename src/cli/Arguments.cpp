@@ -76,16 +76,17 @@ std::optional<int> parseCommand(const std::string& command) {
 // --time-limit SECONDS or --memory-limit MB of a build.
 std::optional<int> parseLimit(const std::string& option, const std::optional<std::string>& value,
                               Options& o) {
-    const auto n = value ? count(*value) : std::nullopt;
+    const auto parsed = value ? count(*value) : std::nullopt;
     const bool time = option == "--time-limit";
-    if (!n || (time && *n > 100'000'000) || (!time && *n != 0 && *n < worker::kMinimumBuildMegabytes)) {
+    const unsigned long n = parsed.value_or(0);
+    if (!parsed || (time && n > 100'000'000) || (!time && n != 0 && n < worker::kMinimumBuildMegabytes)) {
         return usageError(option + " needs a whole number (" +
                           (time ? "seconds" : "megabytes, at least 100") + "; 0 for no limit)");
     }
     if (time) {
-        o.limits.seconds = static_cast<unsigned>(*n);
+        o.limits.seconds = static_cast<unsigned>(n);
     } else {
-        o.limits.megabytes = *n;
+        o.limits.megabytes = n;
     }
     return std::nullopt;
 }

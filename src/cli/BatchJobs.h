@@ -13,7 +13,8 @@
 //    "mode": "overlay", "bookmarks": "outline.txt", "open": false}
 //
 // An input may also be an object that chooses its pages, as `--pages` does:
-// {"file": "x.pdf", "pages": "1-3,7"}. Only "output" is required. Blank lines are allowed and keep the line numbers counting.
+// {"file": "x.pdf", "pages": "1-3,7"}. Only "output" is required. Blank lines are allowed and keep the line
+// numbers counting.
 namespace plait::cli::batch {
 
 struct Job {

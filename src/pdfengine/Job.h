@@ -93,9 +93,9 @@ struct Description {
 // lists are read, and are resolved against each input's page count by the run.
 struct Job {
     std::string outFile;
-    std::string inFileText;             // the raw comma-joined list; split at run time
-    char sort = 0;                      // 0 list order, or 'f', 'n', 'b', 'd'
-    PageList pageList;                  // pages taken from each input
+    std::string inFileText; // the raw comma-joined list; split at run time
+    char sort = 0;          // 0 list order, or 'f', 'n', 'b', 'd'
+    PageList pageList;      // pages taken from each input
     // setInPages: pages chosen for one input, by its 0-based place in the setInFile list.
     std::map<std::size_t, PageChoice> inputPages;
     std::vector<std::string> passwords; // setPwdList, in the order they are tried

@@ -55,7 +55,7 @@ std::size_t InputList::append(std::string text) {
         key = std::to_string(number) + text;
     }
     keys_.insert(key);
-    entries_.push_back(InputEntry{std::move(text), std::move(key)});
+    entries_.push_back(InputEntry{std::move(text), std::move(key), {}});
     selected_ = entries_.size() - 1;
     return *selected_;
 }

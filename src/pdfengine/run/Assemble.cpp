@@ -7,9 +7,11 @@ namespace plait::pdf {
 
 namespace {
 
-// Adds `degrees` (a multiple of 90) to the page's /Rotate, kept within 0 to 270.
-void turnPage(QPDFObjectHandle page, int degrees) {
-    QPDFObjectHandle rotate = page.getKey("/Rotate");
+// Gives the page the /Rotate of `source` (the page it was copied from) turned by `degrees`, a
+// multiple of 90, kept within 0 to 270. It is set from the source, never added to what the copy
+// holds: a page taken twice is copied from its first copy, which may have been turned otherwise.
+void turnPage(QPDFObjectHandle page, QPDFObjectHandle source, int degrees) {
+    QPDFObjectHandle rotate = source.getKey("/Rotate");
     const long long before = rotate.isInteger() ? rotate.getIntValue() : 0;
     const long long after = (((before + degrees) % 360) + 360) % 360;
     if (after == 0) {
@@ -44,8 +46,8 @@ public:
             QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
             outPages_.addPage(page, false);
             QPDFObjectHandle added = out_.getAllPages().back();
-            if (k < turns.size() && turns[k] != 0) {
-                turnPage(added, turns[k]);
+            if (k < turns.size()) {
+                turnPage(added, page.getObjectHandle(), turns[k]);
             }
             if (srcForms) {
                 try {
@@ -241,7 +243,7 @@ void BuildRun::Impl::addImage(QPDF& out, const std::string& path, const PageList
                                 : frame.isIndirect() ? frame
                                                      : out.makeIndirectObject(frame);
         if (c.turn != 0) {
-            turnPage(page, c.turn);
+            turnPage(page, frame, c.turn);
         }
         outPages.addPage(QPDFPageObjectHelper(page), false);
     }

@@ -1,5 +1,6 @@
 // Opening and saving settings files from the main window.
 
+#include "core/settings/SettingsFile.h"
 #include "core/support/Fakes.h"
 
 #include <gmock/gmock.h>
@@ -211,8 +212,8 @@ TEST_F(SettingsCommandsTest, PagesChosenPerInputAreBuiltSavedAndReadBackWithThei
     // The record is one the settings reader does not know: applied as any record, it changes
     // no control, and a list without choices writes no such record at all.
     const auto records = core::settings::parseSettingsFile(bytes);
-    const auto pages = std::find_if(records.begin(), records.end(),
-                                    [](const auto& r) { return r.field == "InputPages"; });
+    const auto pages =
+        std::find_if(records.begin(), records.end(), [](const auto& r) { return r.field == "InputPages"; });
     ASSERT_NE(pages, records.end());
     const std::string before = core::settings::writeSettingsFile(w().settings(), 0, {});
     core::settings::applySettingsRecord(w().settings(), *pages);

@@ -502,7 +502,7 @@ TEST_F(Compose, LongEdgeBookletsTurnEveryBackSide) {
     // The sheet itself is not rotated: a printer prints it as drawn.
     QPDF q;
     q.processFile(out.c_str());
-    for (auto& page : q.getAllPages())
+    for (QPDFObjectHandle page : q.getAllPages())
         EXPECT_FALSE(page.hasKey("/Rotate"));
 }
 

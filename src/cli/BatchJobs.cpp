@@ -58,6 +58,40 @@ std::string readInputObject(const json& item, Job& job) {
     return {};
 }
 
+// "split": {"every": N} or {"bookmarks": LEVEL}, {"max-size": MB}, {"ranges": "1-3;4-z"}, the
+// options of `plait split`; returns what is wrong, or an empty text.
+std::string readSplit(const json& value, Job& job) {
+    const char* expected = "\"split\" holds one of \"every\" (pages), \"bookmarks\" (a level), "
+                           "\"max-size\" (megabytes) or \"ranges\" (a text)";
+    if (!value.is_object() || value.size() != 1) {
+        return expected;
+    }
+    const auto& [key, v] = *value.items().begin();
+    if ((key == "every" || key == "bookmarks") && v.is_number_integer() && v.get<long long>() >= 1 &&
+        v.get<long long>() <= 1'000'000) {
+        job.split = {"--" + key, std::to_string(v.get<long long>())};
+    } else if (key == "max-size" && v.is_number() && v.get<double>() > 0 && v.get<double>() <= 1e6) {
+        job.split = {"--max-size", v.dump()};
+    } else if (key == "ranges" && v.is_string() &&
+               v.get<std::string>().find_first_of("\r\n") == std::string::npos) {
+        job.split = {"--ranges", v.get<std::string>()};
+    } else {
+        return expected;
+    }
+    return {};
+}
+
+// What a split job may not hold: it cuts one input as it is.
+std::string checkSplitJob(const Job& job) {
+    if (job.inputs.size() != 1 || !job.inputPages.front().empty()) {
+        return "a job with \"split\" takes one input, without \"pages\"";
+    }
+    if (!job.settings.empty() || !job.mode.empty() || !job.bookmarks.empty() || job.open) {
+        return "a job with \"split\" takes no \"settings\", \"mode\", \"bookmarks\" or \"open\"";
+    }
+    return {};
+}
+
 // Fills one job from a parsed line; returns what is wrong, or an empty text.
 std::string fillJob(const json& object, Job& job) {
     if (!object.is_object()) {
@@ -101,6 +135,8 @@ std::string fillJob(const json& object, Job& job) {
                 job.inputs.push_back(item.get<std::string>());
                 job.inputPages.emplace_back();
             }
+        } else if (key == "split") {
+            error = readSplit(value, job);
         } else {
             error = "unknown key \"" + key + "\"";
         }
@@ -111,7 +147,7 @@ std::string fillJob(const json& object, Job& job) {
     if (job.output.empty()) {
         return "no \"output\"";
     }
-    return {};
+    return job.split.empty() ? std::string() : checkSplitJob(job);
 }
 
 // The inputs a settings file lists; none when it cannot be read (the build reports that).
@@ -221,7 +257,8 @@ JobsFile readJobs(std::istream& in, std::size_t maxErrors) {
             fail(error);
             continue;
         }
-        job.target = completeOutputName(job.output);
+        // A split writes a folder, whose name is taken as it is.
+        job.target = job.split.empty() ? completeOutputName(job.output) : identity(job.output);
         collectSources(job, settingsCache);
         file.jobs.push_back(std::move(job));
     }

@@ -26,6 +26,9 @@ struct Job {
     std::string mode; // empty, "merge", "overlay" or "repeat"
     std::string bookmarks;
     bool open = false;
+    // A job with "split": the options of `plait split` ({"--every", "10"}); its output is the
+    // folder of the parts. Empty for a build.
+    std::vector<std::string> split;
 
     // The file the build writes, as `plait build` completes the name: a full path ending in
     // ".pdf".

@@ -6,6 +6,7 @@
 #include "Batch.h"
 #include "Bookmarks.h"
 #include "CliServices.h"
+#include "Split.h"
 #include "core/app/MainWindow.h"
 #include "engine/RecordingEngine.h"
 #include "pdfengine/PlaitEngine.h"
@@ -123,6 +124,9 @@ int run(const cli::Options& o) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "batch") {
         return cli::runBatch(argc, argv);
+    }
+    if (argc >= 2 && std::string(argv[1]) == "split") {
+        return cli::runSplit(argc, argv);
     }
     cli::Options o;
     if (auto status = cli::parseArguments(argc, argv, o)) {

@@ -29,6 +29,7 @@ constexpr std::array kOperations{
     Operation{"setMediaRepeat", 0},
     Operation{"setPageCenter", 0},
     Operation{"setBookmarkOut", 0},
+    Operation{"setBookmarkTrim", 0},
     // one argument
     Operation{"setOutFile", 1},
     Operation{"setInFile", 1},

@@ -110,6 +110,8 @@ struct Job {
     TextMarking textMarking;
 
     bool bookmarkKeep = false;
+    // setBookmarkTrim: kept bookmarks whose page is not in the output are left out.
+    bool bookmarkTrim = false;
     bool bookmarkOut = false;
     std::string bookmarkFile;                    // a pseudo name or a path; empty when none
     std::map<std::string, std::string> fileData; // setFileDataS texts by pseudo name

@@ -357,6 +357,7 @@ const Entry kHandlers[] = {
     {"setBookmarkKeep", [](State& s, Args) { s.job.bookmarkKeep = true; }},
     {"setBookmarkOut", [](State& s, Args) { s.job.bookmarkOut = true; }},
     {"setBookmarkFile", [](State& s, Args a) { s.job.bookmarkFile = a[0]; }},
+    {"setBookmarkTrim", [](State& s, Args) { s.job.bookmarkTrim = true; }},
     // page geometry, and the stamp's placement after setStamp
     {"setUnits", setUnits},
     {"setMediaBox", [](State& s, Args a) { box(s, s.job.geometry.mediaBox, "setMediaBox", a); }},

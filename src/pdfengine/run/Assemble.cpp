@@ -86,6 +86,10 @@ public:
         carrier_.add(src, name, pages, selected, outPages, pageMap);
     }
 
+    // Kept outlines lose the bookmarks of pages left out, rather than keeping them jumping
+    // nowhere (setBookmarkTrim: a part of a document cut from it).
+    bool trimOutlines = false;
+
     // The kept outlines, one list per input, in input order.
     std::vector<OutlineNode> takeOutline() { return std::move(kept_); }
 
@@ -114,7 +118,9 @@ private:
     void keepOutline(QPDF& src, const PageMap& pageMap, const std::string& name) {
         int lost = 0;
         auto nodes = keptOutline(src, out_, pageMap, lost);
-        if (lost > 0) {
+        if (trimOutlines) {
+            dropLost(nodes);
+        } else if (lost > 0) {
             hooks_.warn(name + ": " + std::to_string(lost) +
                         " bookmarks point at pages that are not in the output; they jump nowhere");
         }
@@ -141,6 +147,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
     carrier = std::make_unique<DocumentCarrier>(out, hooks.warn, !job.compose.reshapes());
     PageCopier copier(
         out, hooks, [this] { checkCancel(); }, job.bookmarkKeep && job.bookmarkFile.empty(), *carrier);
+    copier.trimOutlines = job.bookmarkTrim;
     bool anyOutOfRange = false;
     Reader reader(*this, pageList, 1);
     const int n = static_cast<int>(inputs.size());

@@ -22,6 +22,8 @@ constexpr const char* kUsage =
     "  plait bookmarks INPUT.pdf [--passwords TEXT]\n"
     "  plait batch    JOBS.jsonl|- [--jobs N] [--report FILE|-] [--force] [-q] [--time-limit SECONDS]\n"
     "                 [--memory-limit MB] [--check]\n"
+    "  plait split    INPUT -o FOLDER (--every N | --bookmarks LEVEL | --max-size MB | --ranges RANGES)\n"
+    "                 [--passwords TEXT] [--memory-limit MB] [-q]\n"
     "  plait --help | --version\n"
     "\n"
     "build      builds OUTPUT from the inputs with the real engine; progress on standard error\n"
@@ -32,8 +34,13 @@ constexpr const char* kUsage =
     "           in its own process; skips a job whose output is newer than all it is made from\n"
     "           unless --force; writes a JSON Lines report; each build is stopped after the time\n"
     "           limit (default 3600 s) or when it needs more memory than the limit (default 4096 MB)\n"
+    "split      cuts INPUT into parts in FOLDER: every N pages, at the bookmarks of LEVEL and above,\n"
+    "           parts of at most MB megabytes, or one part per range (\"1-3;4-10;11-z\"); all parts\n"
+    "           or none are written\n"
     "\n"
     "Inputs given on the command line are added after those of the settings file.\n"
+    "--pages RANGES after an input takes only those pages of it, in that order: 1,3,6-10,odd,even,\n"
+    "z for the last page, and a turn after a colon (2-4:90); \"Pull Pages\" applies after it.\n"
     "A build stops, writing nothing, when it runs longer than --time-limit (default 600 seconds)\n"
     "or needs more than --memory-limit of memory (default 4096 MB); 0 lifts the limit.\n"
     "Ctrl+C cancels a build; a second Ctrl+C, or a build that does not stop within a second,\n"
@@ -78,16 +85,17 @@ std::optional<int> parseCommand(const std::string& command) {
 // --time-limit SECONDS or --memory-limit MB of a build.
 std::optional<int> parseLimit(const std::string& option, const std::optional<std::string>& value,
                               Options& o) {
-    const auto n = value ? count(*value) : std::nullopt;
+    const auto parsed = value ? count(*value) : std::nullopt;
     const bool time = option == "--time-limit";
-    if (!n || (time && *n > 100'000'000) || (!time && *n != 0 && *n < worker::kMinimumBuildMegabytes)) {
+    const unsigned long n = parsed.value_or(0);
+    if (!parsed || (time && n > 100'000'000) || (!time && n != 0 && n < worker::kMinimumBuildMegabytes)) {
         return usageError(option + " needs a whole number (" +
                           (time ? "seconds" : "megabytes, at least 100") + "; 0 for no limit)");
     }
     if (time) {
-        o.limits.seconds = static_cast<unsigned>(*n);
+        o.limits.seconds = static_cast<unsigned>(n);
     } else {
-        o.limits.megabytes = *n;
+        o.limits.megabytes = n;
     }
     return std::nullopt;
 }
@@ -156,6 +164,15 @@ std::optional<int> parseOption(const std::string& a, const ValueReader& value, O
     } else if ((a == "--image-dpi" || a == "--image-quality" || a == "--smallest") &&
                o.command != "bookmarks") {
         return parseSizeOption(a, a == "--smallest" ? std::nullopt : value(), o);
+    } else if (a == "--pages" && o.command != "bookmarks") {
+        auto v = value();
+        if (!v || v->find_first_not_of(" \t") == std::string::npos) {
+            return usageError("--pages needs a page list, such as 1-3,7 or 5-z:90");
+        }
+        if (o.inputs.empty() || o.inputPages.size() != o.inputs.size() || !o.inputPages.back().empty()) {
+            return usageError("--pages must follow the input it chooses pages from");
+        }
+        o.inputPages.back() = *v;
     } else if (a == "--passwords" && o.command == "bookmarks") {
         return take(o.passwords, "--passwords needs a text");
     } else {
@@ -204,6 +221,7 @@ std::optional<int> parseArguments(int argc, char** argv, Options& o) {
         const std::string a = argv[i];
         if (onlyInputs || a.empty() || a[0] != '-' || a == "-") {
             o.inputs.push_back(a);
+            o.inputPages.emplace_back();
         } else if (a == "--") {
             onlyInputs = true;
         } else {

@@ -23,6 +23,8 @@ struct Options {
     // Output size: image reduction ("0" turns it off) and the smallest file.
     std::optional<std::string> imageDpi, imageQuality;
     bool smallest = false;
+    // --pages after an input: the pages taken from it, beside `inputs` ("" every page).
+    std::vector<std::string> inputPages;
 };
 
 // Parses the arguments into `o`; returns the exit status when the run ends here (help, version,

@@ -62,6 +62,63 @@ std::string requireString(const json& value, const char* key, std::string& error
     return value.get<std::string>();
 }
 
+// An input given as {"file": "x.pdf", "pages": "1-3"}; returns what is wrong, or an empty text.
+std::string readInputObject(const json& item, Job& job) {
+    std::string file, pages;
+    for (const auto& [key, value] : item.items()) {
+        if ((key != "file" && key != "pages") || !value.is_string()) {
+            return "an input object holds \"file\" and \"pages\", each a text";
+        }
+        (key == "file" ? file : pages) = value.get<std::string>();
+    }
+    if (file.empty()) {
+        return "an input object needs a \"file\"";
+    }
+    if (pages.find_first_not_of(" \t") == std::string::npos) {
+        pages.clear();
+    }
+    if (pages.find_first_of("\r\n") != std::string::npos) {
+        return "the \"pages\" of an input are one line";
+    }
+    job.inputs.push_back(std::move(file));
+    job.inputPages.push_back(std::move(pages));
+    return {};
+}
+
+// "split": {"every": N} or {"bookmarks": LEVEL}, {"max-size": MB}, {"ranges": "1-3;4-z"}, the
+// options of `plait split`; returns what is wrong, or an empty text.
+std::string readSplit(const json& value, Job& job) {
+    const char* expected = "\"split\" holds one of \"every\" (pages), \"bookmarks\" (a level), "
+                           "\"max-size\" (megabytes) or \"ranges\" (a text)";
+    if (!value.is_object() || value.size() != 1) {
+        return expected;
+    }
+    const auto& [key, v] = *value.items().begin();
+    if ((key == "every" || key == "bookmarks") && v.is_number_integer() && v.get<long long>() >= 1 &&
+        v.get<long long>() <= 1'000'000) {
+        job.split = {"--" + key, std::to_string(v.get<long long>())};
+    } else if (key == "max-size" && v.is_number() && v.get<double>() > 0 && v.get<double>() <= 1e6) {
+        job.split = {"--max-size", v.dump()};
+    } else if (key == "ranges" && v.is_string() &&
+               v.get<std::string>().find_first_of("\r\n") == std::string::npos) {
+        job.split = {"--ranges", v.get<std::string>()};
+    } else {
+        return expected;
+    }
+    return {};
+}
+
+// What a split job may not hold: it cuts one input as it is.
+std::string checkSplitJob(const Job& job) {
+    if (job.inputs.size() != 1 || !job.inputPages.front().empty()) {
+        return "a job with \"split\" takes one input, without \"pages\"";
+    }
+    if (!job.settings.empty() || !job.mode.empty() || !job.bookmarks.empty() || job.open) {
+        return "a job with \"split\" takes no \"settings\", \"mode\", \"bookmarks\" or \"open\"";
+    }
+    return {};
+}
+
 // Fills one job from a parsed line; returns what is wrong, or an empty text.
 std::string fillJob(const json& object, Job& job) {
     if (!object.is_object()) {
@@ -107,12 +164,22 @@ std::string fillJob(const json& object, Job& job) {
                 error = "\"inputs\" must be a list of file names";
             }
             for (const auto& item : value) {
+                if (item.is_object()) {
+                    error = readInputObject(item, job);
+                    if (!error.empty()) {
+                        break;
+                    }
+                    continue;
+                }
                 if (!item.is_string() || item.get<std::string>().empty()) {
                     error = "\"inputs\" must be a list of file names";
                     break;
                 }
                 job.inputs.push_back(item.get<std::string>());
+                job.inputPages.emplace_back();
             }
+        } else if (key == "split") {
+            error = readSplit(value, job);
         } else {
             error = "unknown key \"" + key + "\"";
         }
@@ -126,7 +193,7 @@ std::string fillJob(const json& object, Job& job) {
     if (ui::trimBlanks(job.output).empty()) {
         return "\"output\" is blank";
     }
-    return {};
+    return job.split.empty() ? std::string() : checkSplitJob(job);
 }
 
 // The inputs a settings file lists; none when it cannot be read (the build reports that).
@@ -253,7 +320,8 @@ JobsFile readJobs(std::istream& in, std::size_t maxErrors) {
             fail(error);
             continue;
         }
-        job.target = completeOutputName(job.output);
+        // A split writes a folder, whose name is taken as it is.
+        job.target = job.split.empty() ? completeOutputName(job.output) : identity(job.output);
         collectSources(job, settingsCache);
         file.jobs.push_back(std::move(job));
     }

@@ -12,19 +12,25 @@
 //   {"output": "a.pdf", "inputs": ["x.pdf", "y.pdf"], "settings": "job.plt",
 //    "mode": "overlay", "bookmarks": "outline.txt", "open": false}
 //
-// Only "output" is required. Blank lines are allowed and keep the line numbers counting.
+// An input may also be an object that chooses its pages, as `--pages` does:
+// {"file": "x.pdf", "pages": "1-3,7"}. Only "output" is required. Blank lines are allowed and keep the line
+// numbers counting.
 namespace plait::cli::batch {
 
 struct Job {
     int line = 0; // 1-based line of the jobs file
     std::string output;
     std::vector<std::string> inputs;
+    std::vector<std::string> inputPages; // beside `inputs`: the pages chosen, "" for every page
     std::string settings;
     std::string mode; // empty, "merge", "overlay" or "repeat"
     std::string bookmarks;
     bool open = false;
     std::optional<int> imageDpi, imageQuality; // "image-dpi", "image-quality"
     bool smallest = false;
+    // A job with "split": the options of `plait split` ({"--every", "10"}); its output is the
+    // folder of the parts. Empty for a build.
+    std::vector<std::string> split;
 
     // The file the build writes, as `plait build` completes the name: a full path ending in
     // ".pdf".

@@ -28,6 +28,14 @@ constexpr std::size_t kMaxMessageBytes = 64u << 10;
 std::vector<std::string> buildArguments(const Job& job) {
     // The batch enforces its own time and memory limits on the build (below), so the build's
     // own defaults are lifted: a batch limit above them would otherwise never be reached.
+    if (!job.split.empty()) {
+        const std::string& in = job.inputs.front();
+        std::vector<std::string> args{
+            "plait", "split", "-q",       "--memory-limit",
+            "0",     "-o",    job.output, !in.empty() && in[0] == '-' ? "./" + in : in};
+        args.insert(args.end(), job.split.begin(), job.split.end());
+        return args;
+    }
     std::vector<std::string> args{"plait", "build", "-q", "--time-limit", "0", "--memory-limit", "0"};
     if (!job.settings.empty()) {
         args.insert(args.end(), {"--settings", job.settings});
@@ -50,8 +58,23 @@ std::vector<std::string> buildArguments(const Job& job) {
     if (job.smallest) {
         args.emplace_back("--smallest");
     }
-    args.insert(args.end(), {"-o", job.output, "--"});
-    args.insert(args.end(), job.inputs.begin(), job.inputs.end());
+    const bool choosesPages =
+        std::any_of(job.inputPages.begin(), job.inputPages.end(), [](const auto& p) { return !p.empty(); });
+    if (!choosesPages) {
+        args.insert(args.end(), {"-o", job.output, "--"});
+        args.insert(args.end(), job.inputs.begin(), job.inputs.end());
+        return args;
+    }
+    // --pages must follow its input, so no "--" ends the options: a name that starts with "-"
+    // is written as "./-name", which names the same file and reads as no option.
+    args.insert(args.end(), {"-o", job.output});
+    for (std::size_t i = 0; i < job.inputs.size(); ++i) {
+        const std::string& in = job.inputs[i];
+        args.push_back(!in.empty() && in[0] == '-' ? "./" + in : in);
+        if (i < job.inputPages.size() && !job.inputPages[i].empty()) {
+            args.insert(args.end(), {"--pages", job.inputPages[i]});
+        }
+    }
     return args;
 }
 
@@ -64,6 +87,18 @@ void removeUnfinishedOutput(const fs::path& target) {
     for (fs::directory_iterator it(target.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+            fs::remove(it->path(), ec);
+        }
+    }
+}
+
+// The hidden parts a split killed in its folder left: `plait split` (process `pid`) writes each
+// part as ".plait-split-PID-N.pdf", and the engine that builds it a hidden file beside that.
+void removeUnfinishedParts(const fs::path& folder, pid_t pid) {
+    const std::string mark = ".plait-split-" + std::to_string(pid) + "-";
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->path().filename().string().find(mark) != std::string::npos) {
             fs::remove(it->path(), ec);
         }
     }
@@ -234,7 +269,15 @@ Outcome finish(BuildProcess& run, int status, const RunOptions& options) {
     const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     outcome.exitCode = signal != 0 ? 128 + signal : WEXITSTATUS(status);
     if (signal != 0 || (run.stopAskedAt && *outcome.exitCode != 0)) {
-        removeUnfinishedOutput(run.job->target);
+        if (run.job->split.empty()) {
+            removeUnfinishedOutput(run.job->target);
+        } else {
+            removeUnfinishedParts(run.job->target, run.pid);
+        }
+    }
+    if (*outcome.exitCode == 0 && !run.job->split.empty()) {
+        outcome.status = Status::Ok; // the parts were each read back before they were named
+        return outcome;
     }
     if (*outcome.exitCode == 0) {
         // Finished, even if it was asked to stop just after: its output is whole.

@@ -6,6 +6,7 @@
 #include "Batch.h"
 #include "Bookmarks.h"
 #include "CliServices.h"
+#include "Split.h"
 #include "core/app/MainWindow.h"
 #include "engine/RecordingEngine.h"
 #include "pdfengine/PlaitEngine.h"
@@ -49,9 +50,12 @@ bool applyOptions(core::app::MainWindow& window, const cli::Options& o) {
     if (o.smallest) {
         settings.setChecked("chkSmallest", true);
     }
-    for (const auto& in : o.inputs) {
-        if (!window.insertFile(in)) {
+    for (std::size_t i = 0; i < o.inputs.size(); ++i) {
+        if (!window.insertFile(o.inputs[i])) {
             return false;
+        }
+        if (i < o.inputPages.size() && !o.inputPages[i].empty()) {
+            window.setInputPages(window.inputs().size() - 1, o.inputPages[i]);
         }
     }
     return true;
@@ -138,6 +142,9 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     if (argc >= 2 && std::string(argv[1]) == "batch") {
         return cli::runBatch(argc, argv);
+    }
+    if (argc >= 2 && std::string(argv[1]) == "split") {
+        return cli::runSplit(argc, argv);
     }
     cli::Options o;
     if (auto status = cli::parseArguments(argc, argv, o)) {

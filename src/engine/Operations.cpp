@@ -29,6 +29,7 @@ constexpr std::array kOperations{
     Operation{"setMediaRepeat", 0},
     Operation{"setPageCenter", 0},
     Operation{"setBookmarkOut", 0},
+    Operation{"setBookmarkTrim", 0},
     // one argument
     Operation{"setOutFile", 1},
     Operation{"setInFile", 1},
@@ -75,6 +76,7 @@ constexpr std::array kOperations{
     Operation{"setAttribute", 2},
     Operation{"setTransparency", 2},
     Operation{"setPageSize", 2},
+    Operation{"setInPages", 2},
     // four arguments
     Operation{"setMediaBox", 4},
     Operation{"setCropBox", 4},

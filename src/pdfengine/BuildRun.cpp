@@ -240,7 +240,7 @@ int BuildRun::exportImages() {
         r.hooks.status("Exporting images of " + name + " (" + std::to_string(i + 1) + " of " +
                            std::to_string(count) + ")",
                        i * 100 / count);
-        Impl::Prepared p = r.prepareInput(path, pageList, false);
+        Impl::Prepared p = r.prepareInput(path, pageList, false, r.choiceOf(static_cast<std::size_t>(i)));
         for (auto& w : p.warnings)
             r.hooks.warn(std::move(w));
         if (p.error) {

@@ -42,45 +42,58 @@ bool naturalLess(std::string_view a, std::string_view b) {
     return a.size() - i < b.size() - j;
 }
 
-void sortInputs(std::vector<std::string>& paths, char key) {
-    const auto name = [](const std::string& p) { return fs::path(p).filename().string(); };
+std::vector<std::size_t> inputOrder(const std::vector<std::string>& paths, char key) {
+    std::vector<std::size_t> order(paths.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    const auto name = [&](std::size_t i) { return fs::path(paths[i]).filename().string(); };
+    const auto byKey = [&](const auto& keys) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
+    };
     std::error_code ec;
     switch (key) {
-    case 'f':
-        std::stable_sort(paths.begin(), paths.end(),
-                         [&](const auto& a, const auto& b) { return name(a) < name(b); });
+    case 'f': {
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            names.push_back(name(i));
+        byKey(names);
         break;
+    }
     case 'n':
-        std::stable_sort(paths.begin(), paths.end(),
-                         [&](const auto& a, const auto& b) { return naturalLess(name(a), name(b)); });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return naturalLess(name(a), name(b)); });
         break;
     case 'b': {
-        std::vector<std::pair<std::uintmax_t, std::string>> keyed;
-        for (auto& p : paths) {
-            auto size = fs::file_size(p, ec);
-            keyed.emplace_back(ec ? 0 : size, std::move(p));
+        std::vector<std::uintmax_t> sizes;
+        for (const auto& p : paths) {
+            const auto size = fs::file_size(p, ec);
+            sizes.push_back(ec ? 0 : size);
         }
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            paths[i] = std::move(keyed[i].second);
+        byKey(sizes);
         break;
     }
     case 'd': {
-        std::vector<std::pair<fs::file_time_type, std::string>> keyed;
-        for (auto& p : paths) {
-            auto time = fs::last_write_time(p, ec);
-            keyed.emplace_back(ec ? fs::file_time_type::min() : time, std::move(p));
+        std::vector<fs::file_time_type> times;
+        for (const auto& p : paths) {
+            const auto time = fs::last_write_time(p, ec);
+            times.push_back(ec ? fs::file_time_type::min() : time);
         }
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            paths[i] = std::move(keyed[i].second);
+        byKey(times);
         break;
     }
     default:
         break;
     }
+    return order;
+}
+
+void sortInputs(std::vector<std::string>& paths, char key) {
+    std::vector<std::string> sorted;
+    sorted.reserve(paths.size());
+    for (std::size_t i : inputOrder(paths, key))
+        sorted.push_back(std::move(paths[i]));
+    paths = std::move(sorted);
 }
 
 std::vector<std::string> parsePasswordList(std::string_view textIn) {

@@ -16,6 +16,8 @@ using engine::splitInputList;
 // with runs of digits compared as numbers ("p2" before "p10"), 'b' by size, smallest first,
 // 'd' by last modification, oldest first. Any other key leaves the order alone.
 void sortInputs(std::vector<std::string>& paths, char key);
+// The same order as positions: element k is the position in `paths` of the k-th sorted input.
+std::vector<std::size_t> inputOrder(const std::vector<std::string>& paths, char key);
 
 // Compares names with digit runs taken as numbers.
 bool naturalLess(std::string_view a, std::string_view b);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageChoice.h"
 #include "PageList.h"
 #include "Values.h"
 #include "WriterOptions.h"
@@ -95,9 +96,11 @@ struct Description {
 // lists are read, and are resolved against each input's page count by the run.
 struct Job {
     std::string outFile;
-    std::string inFileText;             // the raw comma-joined list; split at run time
-    char sort = 0;                      // 0 list order, or 'f', 'n', 'b', 'd'
-    PageList pageList;                  // pages taken from each input
+    std::string inFileText; // the raw comma-joined list; split at run time
+    char sort = 0;          // 0 list order, or 'f', 'n', 'b', 'd'
+    PageList pageList;      // pages taken from each input
+    // setInPages: pages chosen for one input, by its 0-based place in the setInFile list.
+    std::map<std::size_t, PageChoice> inputPages;
     std::vector<std::string> passwords; // setPwdList, in the order they are tried
 
     Security security;
@@ -110,6 +113,8 @@ struct Job {
     TextMarking textMarking;
 
     bool bookmarkKeep = false;
+    // setBookmarkTrim: kept bookmarks whose page is not in the output are left out.
+    bool bookmarkTrim = false;
     bool bookmarkOut = false;
     std::string bookmarkFile;                    // a pseudo name or a path; empty when none
     std::map<std::string, std::string> fileData; // setFileDataS texts by pseudo name

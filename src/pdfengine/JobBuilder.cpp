@@ -6,6 +6,7 @@
 #include "engine/Operations.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <span>
 #include <unordered_map>
@@ -176,6 +177,27 @@ void layout(State& s, std::string_view op, std::string_view text,
     }
     if (!v.empty()) {
         note(s, std::string(op) + ": unknown layout \"" + std::string(text) + "\"; ignored");
+    }
+}
+
+// setInPages: the pages of one input, named by its 1-based place in the setInFile list.
+void setInPages(State& s, Args a) {
+    std::size_t place = 0;
+    const std::string_view t = text::trim(a[0]);
+    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), place);
+    if (t.empty() || ec != std::errc() || end != t.data() + t.size() || place < 1) {
+        note(s, "setInPages: \"" + a[0] + "\" is not the place of an input (1, 2, ...); ignored");
+        return;
+    }
+    std::vector<std::string> notes;
+    PageChoice choice = PageChoice::parse(a[1], notes);
+    for (auto& n : notes) {
+        note(s, "setInPages: input " + std::to_string(place) + ": " + n);
+    }
+    if (choice.selectsAll()) {
+        s.job.inputPages.erase(place - 1);
+    } else {
+        s.job.inputPages[place - 1] = std::move(choice);
     }
 }
 
@@ -367,6 +389,7 @@ const Entry kHandlers[] = {
     {"setBookmarkKeep", [](State& s, Args) { s.job.bookmarkKeep = true; }},
     {"setBookmarkOut", [](State& s, Args) { s.job.bookmarkOut = true; }},
     {"setBookmarkFile", [](State& s, Args a) { s.job.bookmarkFile = a[0]; }},
+    {"setBookmarkTrim", [](State& s, Args) { s.job.bookmarkTrim = true; }},
     // page geometry, and the stamp's placement after setStamp
     {"setUnits", setUnits},
     {"setMediaBox", [](State& s, Args a) { box(s, s.job.geometry.mediaBox, "setMediaBox", a); }},
@@ -402,7 +425,10 @@ const Entry kHandlers[] = {
     {"setRevOverlay", [](State& s, Args) { s.job.compose.reverse = true; }},
     {"setImpose",
      [](State& s, Args a) {
-         layout(s, "setImpose", a[0], {{"2-up", ComposeOptions::Imposition::TwoUp}});
+         layout(s, "setImpose", a[0],
+                {{"2-up", ComposeOptions::Imposition::TwoUp},
+                 {"booklet", ComposeOptions::Imposition::Booklet},
+                 {"booklet-long", ComposeOptions::Imposition::BookletLongEdge}});
      }},
     {"setOnePage",
      [](State& s, Args a) {
@@ -446,6 +472,8 @@ const Entry kHandlers[] = {
     {"setEncryptAES256", [](State& s, Args) { s.job.security.aes = WriterOptions::Cipher::Aes256; }},
     {"setImageReduce", setImageReduce},
     {"setSmallest", [](State& s, Args) { s.job.writer.smallest = true; }},
+    // pages per input
+    {"setInPages", setInPages},
 };
 
 struct Known {

@@ -95,6 +95,7 @@ OutlineNode keptItem(OutlineItems& items, QPDFObjectHandle raw, QPDF& out, const
     if (!dest.isNull()) {
         node.dest = moveDest(dest, pages);
         if (node.dest.isNull()) {
+            node.lost = true;
             ++lost;
         }
     } else if (raw.getKey("/A").isDictionary()) {
@@ -209,6 +210,18 @@ std::vector<OutlineNode> keptOutline(QPDF& src, QPDF& out, const PageMap& pages,
         levels.push_back(&siblings.back().kids);
     });
     return roots;
+}
+
+void dropLost(std::vector<OutlineNode>& nodes) {
+    std::erase_if(nodes, [](OutlineNode& node) {
+        const bool hadKids = !node.kids.empty();
+        dropLost(node.kids);
+        if (!node.kids.empty()) {
+            return false;
+        }
+        const bool opensNothing = node.dest.isNull() && node.action.isNull();
+        return node.lost || (hadKids && opensNothing);
+    });
 }
 
 std::vector<OutlineNode> outlineFromMarkup(std::string_view markup, QPDF& out,

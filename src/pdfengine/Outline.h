@@ -18,6 +18,7 @@ struct OutlineNode {
     QPDFObjectHandle action;       // an action of the output's own (used when dest is null)
     QPDFObjectHandle color, flags; // /C and /F, copied as they are
     bool closed = false;
+    bool lost = false; // it opened a page that is not in the output
     std::vector<OutlineNode> kids;
 };
 
@@ -38,6 +39,12 @@ std::string listOutline(QPDF& pdf);
 // whose page did not make it into the output keep their place in the tree but jump
 // nowhere; `lostTargets` counts them.
 std::vector<OutlineNode> keptOutline(QPDF& src, QPDF& out, const PageMap& pages, int& lostTargets);
+
+// Leaves out the bookmarks of a kept outline whose page is not in the output, so that a part
+// of a document has the bookmarks of its own pages only. A bookmark that still holds some
+// below it stays, jumping nowhere; a heading that jumped nowhere from the start goes when
+// everything below it went.
+void dropLost(std::vector<OutlineNode>& nodes);
 
 // The outline described by bookmark markup, pointing at pages of `out` (1-based PAGE).
 // Notes a bookmark whose page does not exist, and levels that skip a step.

@@ -582,3 +582,26 @@ TEST_F(Batch, OutputSizeKeysAreCheckedAndPassedToTheBuild) {
     EXPECT_EQ(run("qpdf --check " + quote(dir.path("small.pdf").string())).exitCode, 0);
     EXPECT_THAT(readFile(dir.path("small.pdf")), HasSubstr("/ObjStm"));
 }
+
+TEST_F(Batch, InputsGivenAsObjectsChooseTheirPages) {
+    // Words, not letters: pdftotext sets a single letter and its number as one word.
+    makeAgedPdf(dir.path("a.pdf"), "alpha", 3);
+    makeAgedPdf(dir.path("-b.pdf"), "beta", 6);
+    writeFile(
+        dir.path("jobs.jsonl"),
+        R"({"output": "out.pdf", "inputs": ["a.pdf", {"file": "-b.pdf", "pages": "z-4"}, {"file": "a.pdf"}]})"
+        "\n");
+    const BatchResult r = runBatch({"jobs.jsonl", "-q", "--report", "-"}, dir.root());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto texts = pageTexts(dir.path("out.pdf").string());
+    ASSERT_EQ(texts.size(), 3u + 3u + 3u);
+    EXPECT_THAT(texts[3], HasSubstr("beta 6"));
+    EXPECT_THAT(texts[5], HasSubstr("beta 4"));
+    EXPECT_THAT(texts[6], HasSubstr("alpha 1"));
+
+    writeFile(dir.path("bad.jsonl"), R"({"output": "x.pdf", "inputs": [{"pages": "1"}]})"
+                                     "\n");
+    const BatchResult bad = runBatch({"bad.jsonl", "-q"}, dir.root());
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_THAT(bad.err, HasSubstr("an input object needs a \"file\""));
+}

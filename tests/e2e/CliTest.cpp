@@ -260,3 +260,32 @@ TEST_F(Cli, OutputSizeOptionsReachTheEngine) {
     EXPECT_EQ(pageTexts(out).size(), 4u);
     EXPECT_THAT(readFile(out), HasSubstr("/ObjStm"));
 }
+
+TEST_F(Cli, PagesAfterAnInputChooseItsPagesAndTurns) {
+    makePdf(dir.path("a.pdf"), "alpha", 4);
+    makePdf(dir.path("b.pdf"), "beta", 10);
+    const Result r = runPlait(
+        {"build", "-o", "out.pdf", "a.pdf", "--pages", "1-3", "b.pdf", "--pages", "5-9:90,odd", "a.pdf"},
+        dir.root());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string out = dir.path("out.pdf").string();
+    EXPECT_EQ(run("qpdf --check " + quote(out)).exitCode, 0);
+    const auto texts = pageTexts(out);
+    ASSERT_EQ(texts.size(), 3u + 10u + 4u);
+    const std::vector<std::string> expected{"alpha 1", "alpha 2", "alpha 3", "beta 5",  "beta 6", "beta 7",
+                                            "beta 8",  "beta 9",  "beta 1",  "beta 3",  "beta 5", "beta 7",
+                                            "beta 9",  "alpha 1", "alpha 2", "alpha 3", "alpha 4"};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_THAT(texts[i], HasSubstr(expected[i])) << "page " << i + 1;
+    }
+    // The turned pages read as turned to an independent reader.
+    const auto info = run("pdfinfo -f 4 -l 9 " + quote(out));
+    EXPECT_THAT(info.output, ::testing::ContainsRegex("Page +4 rot: +90\n"));
+    EXPECT_THAT(info.output, ::testing::ContainsRegex("Page +9 rot: +0\n"));
+
+    // --pages needs an input before it, once.
+    EXPECT_EQ(runPlait({"build", "-o", "x.pdf", "--pages", "1", "a.pdf"}, dir.root()).exitCode, 2);
+    EXPECT_EQ(
+        runPlait({"build", "-o", "x.pdf", "a.pdf", "--pages", "1", "--pages", "2"}, dir.root()).exitCode, 2);
+    EXPECT_FALSE(fs::exists(dir.path("x.pdf")));
+}

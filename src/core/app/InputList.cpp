@@ -1,9 +1,26 @@
 #include "InputList.h"
 
+#include "core/ui/Text.h"
+
 #include <algorithm>
 #include <utility>
 
 namespace plait::core::app {
+
+std::vector<std::string> InputList::pageChoices() const {
+    std::vector<std::string> out;
+    out.reserve(entries_.size());
+    for (const auto& e : entries_) {
+        out.push_back(e.pages);
+    }
+    return out;
+}
+
+void InputList::setPages(std::size_t index, std::string pages) {
+    // One line: a settings file keeps the choice on a line of its own.
+    std::erase_if(pages, [](char c) { return c == '\r' || c == '\n'; });
+    entries_.at(index).pages = ui::trimBlanks(pages);
+}
 
 std::vector<std::string> InputList::texts() const {
     std::vector<std::string> out;
@@ -38,7 +55,7 @@ std::size_t InputList::append(std::string text) {
         key = std::to_string(number) + text;
     }
     keys_.insert(key);
-    entries_.push_back(InputEntry{std::move(text), std::move(key)});
+    entries_.push_back(InputEntry{std::move(text), std::move(key), {}});
     selected_ = entries_.size() - 1;
     return *selected_;
 }

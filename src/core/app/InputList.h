@@ -12,6 +12,8 @@ namespace plait::core::app {
 struct InputEntry {
     std::string text;
     std::string key;
+    // The pages chosen from this input, as a page list ("1-3,7,10-z:90"); empty: every page.
+    std::string pages;
 };
 
 // The ordered list of input files: a flat list whose order is the build order, with at
@@ -26,6 +28,10 @@ public:
     const InputEntry& at(std::size_t i) const { return entries_.at(i); }
     const std::vector<InputEntry>& entries() const { return entries_; }
     std::vector<std::string> texts() const;
+    // Each entry's chosen pages, in list order ("" for an entry that takes every page).
+    std::vector<std::string> pageChoices() const;
+    // Sets the pages chosen from the entry at `index` (blanks around are dropped).
+    void setPages(std::size_t index, std::string pages);
 
     std::optional<std::size_t> selected() const { return selected_; }
     const InputEntry* selectedEntry() const;

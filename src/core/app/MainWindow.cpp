@@ -204,6 +204,12 @@ void MainWindow::openScript() {
     insertFile(dialog_.fileName);
 }
 
+void MainWindow::setInputPages(std::size_t index, const std::string& pages) {
+    if (index < inputs_.size()) {
+        inputs_.setPages(index, pages);
+    }
+}
+
 bool MainWindow::insertFile(const std::string& path) {
     const std::size_t nul = path.find('\0');
     const std::string checked = path.substr(0, nul);
@@ -452,7 +458,8 @@ void MainWindow::buildPDF() {
          .outline = &outline(),
          .blankPreviewHtml = blankPreviewHtml_,
          .unreadSecurityFile = unreadSecurityFile(),
-         .readFiles = {{"the settings file", currentSettingsFile_}, {"the bookmarks file", bookmarksFile_}}});
+         .readFiles = {{"the settings file", currentSettingsFile_}, {"the bookmarks file", bookmarksFile_}},
+         .inputPages = inputs_.pageChoices()});
 }
 
 void MainWindow::progressTimerTick() {

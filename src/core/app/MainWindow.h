@@ -89,6 +89,9 @@ public:
     // Input list (add, move, remove, click).
     void openScript();
     bool insertFile(const std::string& path);
+    // Chooses the pages the build takes from the input at `index` ("" every page); they are
+    // kept with the entry when it moves, and saved in settings files.
+    void setInputPages(std::size_t index, const std::string& pages);
     void moveUp();
     void moveDown();
     void removeSelected();

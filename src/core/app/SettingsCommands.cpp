@@ -46,20 +46,32 @@ bool MainWindow::loadSettingsFrom(const std::string& path) {
 
     settings::SettingsModel& model = *settings_;
     const std::vector<settings::SettingsRecord> records = settings::parseSettingsFile(*bytes);
+    // The entry each path of the last TreeView1 record became (none for a path not found).
+    std::vector<std::optional<std::size_t>> storedEntries;
     for (const settings::SettingsRecord& record : records) {
-        if (record.type == "1") {
+        if (record.field == settings::kInputPagesField) {
+            for (const auto& [place, pages] : settings::parseInputPages(record.value)) {
+                if (place <= storedEntries.size() && storedEntries[place - 1]) {
+                    inputs_.setPages(*storedEntries[place - 1], pages);
+                }
+            }
+        } else if (record.type == "1") {
             setOverlayType(record.index);
         } else if (record.field == "TreeView1") {
             // No preview of each stored input while they are added.
             const int viewer = form_.value("chkViewer");
             form_.setValue("chkViewer", 0);
+            storedEntries.clear();
             std::string_view rest(record.value);
             while (!rest.empty()) {
                 const std::size_t end = rest.find("\r\n");
                 const std::string piece(rest.substr(0, end));
                 rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
                 if (!piece.empty()) {
+                    const std::size_t before = inputs_.size();
                     insertFile(piece);
+                    storedEntries.push_back(inputs_.size() == before + 1 ? std::optional(before)
+                                                                         : std::nullopt);
                 }
             }
             form_.setValue("chkViewer", viewer);
@@ -95,7 +107,7 @@ std::string MainWindow::unreadSecurityFile() const {
 }
 
 std::string MainWindow::settingsFileBytes() const {
-    return settings::writeSettingsFile(*settings_, overlayType_, inputs_.texts());
+    return settings::writeSettingsFile(*settings_, overlayType_, inputs_.texts(), inputs_.pageChoices());
 }
 
 void MainWindow::saveSettings(bool askForName) {

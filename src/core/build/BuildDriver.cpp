@@ -209,6 +209,13 @@ bool BuildDriver::chooseOutput(Run& run) {
         return false;
     }
     run.engine->call("setInFile", {inputText});
+    // Pages chosen per input, by place in that list; inputs that take every page send nothing.
+    const std::vector<std::string>& pages = run.request.inputPages;
+    for (std::size_t i = 0; i < pages.size() && i < inputs.size(); ++i) {
+        if (!pages[i].empty()) {
+            run.engine->call("setInPages", {std::to_string(i + 1), pages[i]});
+        }
+    }
     return true;
 }
 

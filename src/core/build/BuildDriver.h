@@ -63,6 +63,8 @@ struct BuildRequest {
     std::string unreadSecurityFile;
     // Files read besides the inputs (the settings file, a bookmarks file): never replaced.
     std::vector<ReadFile> readFiles;
+    // The pages chosen from each input, beside `inputs` ("" takes every page; may be shorter).
+    std::vector<std::string> inputPages;
 };
 
 // Turns the input list, the output name, the build mode and the settings into one run of

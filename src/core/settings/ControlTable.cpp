@@ -112,7 +112,8 @@ constexpr std::string_view kBlendItems[] = {
 constexpr std::string_view kHighlightItems[] = {"None", "Highlight", "Outline", "Underline", "Strikeout"};
 constexpr std::string_view kCompatItems[] = {"None", "Acrobat 4.0 (40-Bit)", "Acrobat 5.0 (128-Bit)",
                                              "AES 128-Bit", "AES 256-Bit"};
-constexpr std::string_view kImposeItems[] = {"None", "2-Up", "One Page (Scale)", "One Page (No scale)"};
+constexpr std::string_view kImposeItems[] = {
+    "None", "2-Up", "One Page (Scale)", "One Page (No scale)", "Booklet", "Booklet (Long-Edge Flip)"};
 constexpr std::string_view kStampItems[] = {"None",
                                             "Approved",
                                             "Not Approved",

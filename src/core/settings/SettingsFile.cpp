@@ -301,8 +301,29 @@ std::vector<std::string> splitInputPaths(std::string_view value) {
     return paths;
 }
 
+std::vector<std::pair<std::size_t, std::string>> parseInputPages(std::string_view value) {
+    std::vector<std::pair<std::size_t, std::string>> choices;
+    for (const std::string& line : splitInputPaths(value)) {
+        const std::string_view l = line;
+        const std::size_t blank = l.find(' ');
+        std::size_t place = 0;
+        const std::string_view digits = l.substr(0, blank);
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), place);
+        if (blank == std::string_view::npos || ec != std::errc() || end != digits.data() + digits.size() ||
+            place < 1) {
+            continue;
+        }
+        std::string pages = ui::trimBlanks(l.substr(blank + 1));
+        if (!pages.empty()) {
+            choices.emplace_back(place, std::move(pages));
+        }
+    }
+    return choices;
+}
+
 std::string writeSettingsFile(const SettingsModel& model, int overlayType,
-                              const std::vector<std::string>& inputs) {
+                              const std::vector<std::string>& inputs,
+                              const std::vector<std::string>& inputPages) {
     std::string out;
     out.reserve(16 * 1024);
     out += "[Field=OverlayType Index=";
@@ -351,6 +372,24 @@ std::string writeSettingsFile(const SettingsModel& model, int overlayType,
     for (const std::string& input : inputs) {
         out += input;
         out += kLineEnd;
+    }
+    // Only inputs that were written count: a path the reader skips (empty) has no place.
+    std::string pagesRecord;
+    std::size_t place = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        if (inputs[i].empty()) {
+            continue;
+        }
+        ++place;
+        if (i < inputPages.size() && !inputPages[i].empty()) {
+            pagesRecord += std::to_string(place) + " " + inputPages[i];
+            pagesRecord += kLineEnd;
+        }
+    }
+    if (!pagesRecord.empty()) {
+        out += "[Field=" + std::string(kInputPagesField) + " Type=V]";
+        out += kLineEnd;
+        out += pagesRecord;
     }
 
     // Windows-1252 whenever it can hold the text, so that older copies of the program still

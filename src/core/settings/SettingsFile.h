@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // The ".plt" settings file: a build mode, every stored field of the settings dialog, and the
@@ -67,8 +68,17 @@ std::vector<std::string> splitInputPaths(std::string_view value);
 
 // The complete file: OverlayType record, the 224 dialog records, the TreeView1 record with the
 // inputs. This is also what "plait settings" prints.
+// With pages chosen for some inputs (`inputPages`, beside `inputs`), an InputPages record
+// follows, one line per such input: its 1-based place among the TreeView1 paths, a blank, and
+// the page list. Readers that do not know the record pass it over as they do any unknown field.
 std::string writeSettingsFile(const SettingsModel& model, int overlayType,
-                              const std::vector<std::string>& inputs);
+                              const std::vector<std::string>& inputs,
+                              const std::vector<std::string>& inputPages = {});
+
+// The field name of the record of pages chosen per input, and its lines read back: the
+// 1-based place among the TreeView1 paths and the page list. Unreadable lines are skipped.
+inline constexpr std::string_view kInputPagesField = "InputPages";
+std::vector<std::pair<std::size_t, std::string>> parseInputPages(std::string_view value);
 
 // Writes bytes to path atomically (temp file in the same folder, fsync, rename); mode 0600 when
 // ownerOnly. Returns an empty string on success, else a message for the user naming the file

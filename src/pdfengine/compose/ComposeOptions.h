@@ -19,7 +19,9 @@ struct ComposeOptions {
     std::string blend = "Normal"; // a PDF blend mode name, without the slash
     PageList overlayPages;        // base pages that receive the overlay; blank: all
 
-    enum class Imposition { None, TwoUp, OnePageScaled, OnePageFullSize };
+    // Booklet: saddle-stitch order, two pages to a sheet side; BookletLongEdge turns every back
+    // side for printers that flip the sheet over its long edge.
+    enum class Imposition { None, TwoUp, OnePageScaled, OnePageFullSize, Booklet, BookletLongEdge };
     Imposition imposition = Imposition::None;
 
     // True when the top layer needs an extended graphics state (opacity or blend mode).

@@ -34,6 +34,7 @@ std::pair<double, double> displayedSize(QPDFPageObjectHelper page) {
 struct Sheet {
     double width = 0, height = 0;
     std::vector<std::pair<std::size_t, Rect>> cells; // page index, where it goes
+    bool turned = false;                             // the whole side drawn upside down
 };
 
 // Two pages side by side on a landscape sheet of the first page's size.
@@ -50,6 +51,35 @@ std::vector<Sheet> twoUpSheets(const std::vector<std::pair<double, double>>& siz
         sheets.push_back(std::move(s));
     }
     return sheets;
+}
+
+// Saddle-stitch order: the pages, padded with blanks to a multiple of four, on sheet sides
+// that are folded in the middle and nested. Side 1 holds the last page on the left and the
+// first on the right, side 2 pages 2 and the last but one, and so on inwards. A blank is a
+// cell left empty. Sheets are those of 2-up. Printed on both sides, the back sides come out
+// right for a printer that flips the sheet over its short edge; one that flips it over the
+// long edge needs every back side turned by 180 degrees, which `longEdge` asks for.
+std::vector<Sheet> bookletSheets(const std::vector<std::pair<double, double>>& sizes, bool longEdge) {
+    const auto [w0, h0] = sizes.front();
+    const double width = std::max(w0, h0), height = std::min(w0, h0);
+    const std::size_t n = sizes.size();
+    const std::size_t padded = (n + 3) / 4 * 4;
+    std::vector<Sheet> sides;
+    const auto side = [&](std::size_t left, std::size_t right, bool back) {
+        Sheet s{width, height, {}, back && longEdge};
+        if (left < n) {
+            s.cells.emplace_back(left, Rect(0, 0, width / 2, height));
+        }
+        if (right < n) {
+            s.cells.emplace_back(right, Rect(width / 2, 0, width, height));
+        }
+        sides.push_back(std::move(s));
+    };
+    for (std::size_t k = 0; k < padded / 4; ++k) {
+        side(padded - 1 - 2 * k, 2 * k, false);
+        side(2 * k + 1, padded - 2 - 2 * k, true);
+    }
+    return sides;
 }
 
 // Every page on one sheet, in rows: scaled into a sheet of the first page's size, or at full
@@ -108,6 +138,12 @@ QPDFObjectHandle makeSheet(QPDF& out, const Sheet& sheet, const std::vector<QPDF
     page.getKey("/Resources").replaceKey("/XObject", xobjects);
     QPDFPageObjectHelper sheetHelper(page);
     std::string content;
+    // A turned side: everything placed on it is drawn through a half turn about its centre.
+    const geometry::Affine turn =
+        sheet.turned ? geometry::Affine{-1, 0, 0, -1, sheet.width, sheet.height} : geometry::Affine{};
+    if (sheet.turned) {
+        content = "q -1 0 0 -1 " + pdfNumber(sheet.width, 4) + " " + pdfNumber(sheet.height, 4) + " cm\n";
+    }
     std::vector<QPDFObjectHandle> annots;
     int placed = 0;
     for (const auto& [index, rect] : sheet.cells) {
@@ -124,7 +160,7 @@ QPDFObjectHandle makeSheet(QPDF& out, const Sheet& sheet, const std::vector<QPDF
         // page's own /Rotate) and handed to the sheet.
         QPDFObjectHandle srcAnnots = src.getKey("/Annots");
         if (srcAnnots.isArray() && srcAnnots.getArrayNItems() > 0) {
-            geometry::transformAnnotations(src, formToPage(form, cm), moved);
+            geometry::transformAnnotations(src, formToPage(form, cm).then(turn), moved);
             for (auto& annot : src.getKey("/Annots").aitems()) {
                 if (annot.isDictionary()) {
                     annot.replaceKey("/P", page);
@@ -133,6 +169,9 @@ QPDFObjectHandle makeSheet(QPDF& out, const Sheet& sheet, const std::vector<QPDF
             }
         }
         remap.emplace(src.getObjGen(), page);
+    }
+    if (sheet.turned) {
+        content += "Q\n";
     }
     page.replaceKey("/Contents", QPDFObjectHandle::newStream(&out, content));
     if (!annots.empty()) {
@@ -156,9 +195,18 @@ void imposePages(QPDF& out, const ComposeOptions& options, std::vector<OutlineNo
     for (const auto& p : pages)
         sizes.push_back(displayedSize(QPDFPageObjectHelper(p)));
     bool expand = true;
-    const std::vector<Sheet> sheets = options.imposition == ComposeOptions::Imposition::TwoUp
-                                          ? twoUpSheets(sizes)
-                                          : std::vector<Sheet>{onePageSheet(options, sizes, expand, notes)};
+    std::vector<Sheet> sheets;
+    switch (options.imposition) {
+    case ComposeOptions::Imposition::TwoUp:
+        sheets = twoUpSheets(sizes);
+        break;
+    case ComposeOptions::Imposition::Booklet:
+    case ComposeOptions::Imposition::BookletLongEdge:
+        sheets = bookletSheets(sizes, options.imposition == ComposeOptions::Imposition::BookletLongEdge);
+        break;
+    default:
+        sheets = {onePageSheet(options, sizes, expand, notes)};
+    }
 
     PageRemap remap;
     CancelPoll poll(16);

@@ -7,6 +7,20 @@ namespace plait::pdf {
 
 namespace {
 
+// Gives the page the /Rotate of `source` (the page it was copied from) turned by `degrees`, a
+// multiple of 90, kept within 0 to 270. It is set from the source, never added to what the copy
+// holds: a page taken twice is copied from its first copy, which may have been turned otherwise.
+void turnPage(QPDFObjectHandle page, QPDFObjectHandle source, int degrees) {
+    QPDFObjectHandle rotate = source.getKey("/Rotate");
+    const long long before = rotate.isInteger() ? rotate.getIntValue() : 0;
+    const long long after = (((before + degrees) % 360) + 360) % 360;
+    if (after == 0) {
+        page.removeKey("/Rotate");
+    } else {
+        page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(after));
+    }
+}
+
 // Copies the selected pages of PDF inputs into the output, one input after another, with
 // their form fields, their links and, when the job keeps them, their outlines.
 class PageCopier {
@@ -18,7 +32,7 @@ public:
 
     // Throws QPDFExc when the input turns out to be damaged.
     void copy(QPDF& src, std::vector<QPDFPageObjectHelper>& pages, const std::vector<int>& selected,
-              const std::string& name) {
+              const std::string& name, const std::vector<int>& turns) {
         std::unique_ptr<QPDFAcroFormDocumentHelper> srcForms = formsOf(src);
         const int fieldsBefore = fieldCount();
         std::string formLost;
@@ -32,6 +46,9 @@ public:
             QPDFPageObjectHelper& page = pages[static_cast<std::size_t>(selected[k])];
             outPages_.addPage(page, false);
             QPDFObjectHandle added = out_.getAllPages().back();
+            if (k < turns.size()) {
+                turnPage(added, page.getObjectHandle(), turns[k]);
+            }
             if (srcForms) {
                 try {
                     outForms_->fixCopiedAnnotations(added, page.getObjectHandle(), *srcForms);
@@ -69,6 +86,10 @@ public:
         carrier_.add(src, name, pages, selected, outPages, pageMap);
     }
 
+    // Kept outlines lose the bookmarks of pages left out, rather than keeping them jumping
+    // nowhere (setBookmarkTrim: a part of a document cut from it).
+    bool trimOutlines = false;
+
     // The kept outlines, one list per input, in input order.
     std::vector<OutlineNode> takeOutline() { return std::move(kept_); }
 
@@ -97,7 +118,9 @@ private:
     void keepOutline(QPDF& src, const PageMap& pageMap, const std::string& name) {
         int lost = 0;
         auto nodes = keptOutline(src, out_, pageMap, lost);
-        if (lost > 0) {
+        if (trimOutlines) {
+            dropLost(nodes);
+        } else if (lost > 0) {
             hooks_.warn(name + ": " + std::to_string(lost) +
                         " bookmarks point at pages that are not in the output; they jump nowhere");
         }
@@ -124,6 +147,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
     carrier = std::make_unique<DocumentCarrier>(out, hooks.warn, !job.compose.reshapes());
     PageCopier copier(
         out, hooks, [this] { checkCancel(); }, job.bookmarkKeep && job.bookmarkFile.empty(), *carrier);
+    copier.trimOutlines = job.bookmarkTrim;
     bool anyOutOfRange = false;
     Reader reader(*this, pageList, 1);
     const int n = static_cast<int>(inputs.size());
@@ -141,14 +165,14 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
             std::rethrow_exception(prepared.error);
         }
         if (prepared.kind == Kind::Other) {
-            if (addMedia(out, path, pageList, anyOutOfRange)) {
+            if (addMedia(out, path, pageList, anyOutOfRange, choiceOf(static_cast<std::size_t>(i)))) {
                 continue;
             }
             throw EngineError(BuildFailure::CannotParseInput, path,
                               "the file is neither a PDF, a supported image nor an audio or video file");
         }
         if (prepared.kind == Kind::Image) {
-            addImage(out, path, pageList, anyOutOfRange);
+            addImage(out, path, pageList, anyOutOfRange, choiceOf(static_cast<std::size_t>(i)));
             continue;
         }
         if (prepared.noPages) {
@@ -163,7 +187,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
         }
         std::unique_ptr<QPDF> src = std::move(prepared.pdf);
         try {
-            copier.copy(*src, prepared.pages, prepared.selected, name);
+            copier.copy(*src, prepared.pages, prepared.selected, name, prepared.turns);
         } catch (const QPDFExc& e) {
             passWarnings(*src, name, hooks.warn);
             throw EngineError(BuildFailure::CannotParseInput, path, e.getMessageDetail());
@@ -180,7 +204,7 @@ std::vector<OutlineNode> BuildRun::Impl::assemble(QPDF& out) {
 }
 
 bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList& pageList,
-                              bool& anyOutOfRange) {
+                              bool& anyOutOfRange, const PageChoice* choice) {
     std::string reason;
     std::optional<std::string> read = engine::readRegularFile(path, engine::kMaxEmbeddedFileBytes, reason);
     if (!read) {
@@ -193,7 +217,8 @@ bool BuildRun::Impl::addMedia(QPDF& out, const std::string& path, const PageList
         return false;
     }
     bool outOfRange = false;
-    const int copies = static_cast<int>(pageList.resolve(1, &outOfRange).size());
+    const int copies = static_cast<int>(choice ? choice->resolve(1, pageList, &outOfRange).size()
+                                               : pageList.resolve(1, &outOfRange).size());
     anyOutOfRange = anyOutOfRange || outOfRange;
     QPDFPageDocumentHelper outPages(out);
     for (QPDFObjectHandle page : makeMediaPages(out, baseName(path), data, *type, job.media, copies)) {
@@ -211,15 +236,23 @@ std::vector<QPDFObjectHandle> imagePagesOf(QPDF& pdf, const std::string& path) {
 }
 
 void BuildRun::Impl::addImage(QPDF& out, const std::string& path, const PageList& pageList,
-                              bool& anyOutOfRange) {
+                              bool& anyOutOfRange, const PageChoice* choice) {
     const std::vector<QPDFObjectHandle> frames = imagePagesOf(out, path);
     bool outOfRange = false;
     QPDFPageDocumentHelper outPages(out);
-    for (int index : pageList.resolve(static_cast<int>(frames.size()), &outOfRange)) {
-        QPDFObjectHandle frame = frames[static_cast<std::size_t>(index)];
-        // The same frame chosen twice becomes two pages of one content.
-        outPages.addPage(QPDFPageObjectHelper(frame.isIndirect() ? frame : out.makeIndirectObject(frame)),
-                         false);
+    const std::vector<ChosenPage> chosen =
+        (choice ? *choice : PageChoice()).resolve(static_cast<int>(frames.size()), pageList, &outOfRange);
+    for (const ChosenPage& c : chosen) {
+        QPDFObjectHandle frame = frames[static_cast<std::size_t>(c.index)];
+        // The same frame chosen twice becomes two pages of one content; a turned one a page
+        // of its own, so the turn stays on it.
+        QPDFObjectHandle page = c.turn != 0          ? out.makeIndirectObject(frame.shallowCopy())
+                                : frame.isIndirect() ? frame
+                                                     : out.makeIndirectObject(frame);
+        if (c.turn != 0) {
+            turnPage(page, frame, c.turn);
+        }
+        outPages.addPage(QPDFPageObjectHelper(page), false);
     }
     anyOutOfRange = anyOutOfRange || outOfRange;
 }

@@ -125,6 +125,11 @@ struct BuildRun::Impl {
     RunHooks hooks;
     CancelScope cancelScope{[this] { return hooks.cancelled(); }}; // for the loops deep in a run
     std::vector<std::string> inputs;
+    // The pages chosen for each input (setInPages), beside `inputs`; null takes every page.
+    std::vector<const PageChoice*> inputChoices;
+    const PageChoice* choiceOf(std::size_t input) const {
+        return input < inputChoices.size() ? inputChoices[input] : nullptr;
+    }
     std::shared_ptr<OpenFiles> openFiles = std::make_shared<OpenFiles>();
     std::vector<std::unique_ptr<QPDF>> sources; // alive until the output is written
     std::vector<std::string> sourceNames;       // the base name of each source
@@ -181,13 +186,15 @@ struct BuildRun::Impl {
         std::unique_ptr<QPDF> pdf;
         std::vector<QPDFPageObjectHelper> pages;
         std::vector<int> selected;
+        std::vector<int> turns; // beside `selected`: degrees added to each page's /Rotate; empty: none
         bool outOfRange = false;
         bool noPages = false;              // a PDF whose page tree gave no page
         std::vector<std::string> warnings; // published in input order by the build thread
         std::exception_ptr error;
     };
 
-    Prepared prepareInput(const std::string& path, const PageList& pageList, bool parseSelected = true);
+    Prepared prepareInput(const std::string& path, const PageList& pageList, bool parseSelected = true,
+                          const PageChoice* choice = nullptr);
 
     // Parses every object the selected pages reach (not their parents), so that the build
     // thread's copy does not wait for the parser.
@@ -220,7 +227,7 @@ struct BuildRun::Impl {
 
     private:
         void loop() {
-            for (const auto& path : run_.inputs) {
+            for (std::size_t i = 0; i < run_.inputs.size(); ++i) {
                 {
                     std::unique_lock lock(mutex_);
                     changed_.wait(lock, [this] { return stop_ || ready_.size() < ahead_; });
@@ -228,7 +235,7 @@ struct BuildRun::Impl {
                         return;
                     }
                 }
-                Prepared p = run_.prepareInput(path, pageList_);
+                Prepared p = run_.prepareInput(run_.inputs[i], pageList_, true, run_.choiceOf(i));
                 std::lock_guard lock(mutex_);
                 ready_.push_back(std::move(p));
                 changed_.notify_all();
@@ -249,9 +256,11 @@ struct BuildRun::Impl {
     std::vector<OutlineNode> assemble(QPDF& out);
 
     // An audio or video file becomes one page that plays it; false when it is not one.
-    bool addMedia(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange);
+    bool addMedia(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange,
+                  const PageChoice* choice = nullptr);
 
-    void addImage(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange);
+    void addImage(QPDF& out, const std::string& path, const PageList& pageList, bool& anyOutOfRange,
+                  const PageChoice* choice = nullptr);
 
     GeometryOptions geometryOptions() const;
 

@@ -25,7 +25,14 @@ void BuildRun::Impl::resolveInputs() {
                               "the file does not exist or cannot be read");
         }
     }
-    sortInputs(inputs, job.sort);
+    std::vector<std::string> sorted;
+    inputChoices.clear();
+    for (std::size_t place : inputOrder(inputs, job.sort)) {
+        sorted.push_back(std::move(inputs[place]));
+        const auto chosen = job.inputPages.find(place);
+        inputChoices.push_back(chosen == job.inputPages.end() ? nullptr : &chosen->second);
+    }
+    inputs = std::move(sorted);
 }
 
 void BuildRun::Impl::refuseOverwritingInput(const std::string& output) const {
@@ -127,8 +134,8 @@ int pagesFromStreams(QPDF& pdf, std::vector<QPDFPageObjectHelper>& pages) {
 
 } // namespace
 
-auto BuildRun::Impl::prepareInput(const std::string& path, const PageList& pageList, bool parseSelected)
-    -> Prepared {
+auto BuildRun::Impl::prepareInput(const std::string& path, const PageList& pageList, bool parseSelected,
+                                  const PageChoice* choice) -> Prepared {
     Prepared p;
     const WarnFn warn = [&p](std::string w) { p.warnings.push_back(std::move(w)); };
     try {
@@ -204,7 +211,15 @@ auto BuildRun::Impl::prepareInput(const std::string& path, const PageList& pageL
             passWarnings(*p.pdf, baseName(path), warn);
             p.noPages = true;
         }
-        p.selected = pageList.resolve(static_cast<int>(p.pages.size()), &p.outOfRange);
+        if (choice) {
+            for (const ChosenPage& c :
+                 choice->resolve(static_cast<int>(p.pages.size()), pageList, &p.outOfRange)) {
+                p.selected.push_back(c.index);
+                p.turns.push_back(c.turn);
+            }
+        } else {
+            p.selected = pageList.resolve(static_cast<int>(p.pages.size()), &p.outOfRange);
+        }
         try {
             if (parseSelected) {
                 parseAhead(p);

@@ -64,8 +64,8 @@ void BuildRun::Impl::checkPasswords() {
 
 std::unique_ptr<QPDF> BuildRun::Impl::writeInPlace(std::vector<OutlineNode>& kept) {
     const PageList& pageList = job.pageList;
-    if (noInPlace || inputs.size() != 1 || !pageList.selectsAll() || !geometryOptions().isNoOp() ||
-        job.compose.reshapes()) {
+    if (noInPlace || inputs.size() != 1 || !pageList.selectsAll() || choiceOf(0) ||
+        !geometryOptions().isNoOp() || job.compose.reshapes()) {
         return nullptr;
     }
     const std::string& path = inputs.front();

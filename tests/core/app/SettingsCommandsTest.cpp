@@ -1,10 +1,12 @@
 // Opening and saving settings files from the main window.
 
+#include "core/settings/SettingsFile.h"
 #include "core/support/Fakes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -161,4 +163,64 @@ TEST_F(SettingsCommandsTest, ASettingsFileThatIsAPipeOrDeviceIsRefusedWithoutRea
                                 "': it is a device, a pipe or a socket, not a regular file.",
                             "Cannot read the settings file '/dev/zero': it is a device, a pipe or a socket, "
                             "not a regular file."));
+}
+
+TEST_F(SettingsCommandsTest, PagesChosenPerInputAreBuiltSavedAndReadBackWithTheirInputs) {
+    const auto a = h.file("a.pdf");
+    const auto b = h.file("b.pdf");
+    w().insertFile(a);
+    w().insertFile(b);
+    w().insertFile(a);
+    w().setInputPages(1, "  5-9:90,odd \r\n");
+    w().setInputPages(2, "z");
+    EXPECT_THAT(w().inputs().pageChoices(), ElementsAre("", "5-9:90,odd", "z"));
+
+    // The build names each input with a choice by its place in the setInFile list.
+    h.files.nextNames = {};
+    w().form().setText("txtOutfile", path("out.pdf"));
+    w().buildPDF();
+    std::vector<std::string> pageCalls;
+    for (const auto& line : h.calls()) {
+        if (line.rfind("setInPages", 0) == 0) {
+            pageCalls.push_back(line);
+        }
+    }
+    EXPECT_THAT(pageCalls, ElementsAre("setInPages(\"2\", \"5-9:90,odd\")", "setInPages(\"3\", \"z\")"));
+
+    const auto file = path("job.plt");
+    h.files.nextNames = {file};
+    w().saveSettings(true);
+    const std::string bytes = slurp(file);
+    EXPECT_NE(bytes.find("[Field=TreeView1 Type=V]\r\n" + a + "\r\n" + b + "\r\n" + a +
+                         "\r\n[Field=InputPages Type=V]\r\n2 5-9:90,odd\r\n3 z\r\n"),
+              std::string::npos);
+
+    // Read back after an entry of its own and past a stored input that vanished: each choice
+    // lands on the entry its stored path became.
+    std::string edited = bytes;
+    edited.replace(edited.find("[Field=TreeView1 Type=V]\r\n") + 26, 0, "/nowhere/x.pdf\r\n");
+    edited.replace(edited.find("2 5-9"), 1, "3");
+    edited.replace(edited.find("3 z"), 1, "4");
+    plait::test::writeFile(path("edited.plt"), edited);
+    Harness other;
+    other.window->load();
+    other.window->insertFile(other.file("c.pdf"));
+    ASSERT_TRUE(other.window->loadSettingsFrom(path("edited.plt")));
+    EXPECT_THAT(other.window->inputs().texts(), ElementsAre(other.file("c.pdf"), a, b, a));
+    EXPECT_THAT(other.window->inputs().pageChoices(), ElementsAre("", "", "5-9:90,odd", "z"));
+
+    // The record is one the settings reader does not know: applied as any record, it changes
+    // no control, and a list without choices writes no such record at all.
+    const auto records = core::settings::parseSettingsFile(bytes);
+    const auto pages =
+        std::find_if(records.begin(), records.end(), [](const auto& r) { return r.field == "InputPages"; });
+    ASSERT_NE(pages, records.end());
+    const std::string before = core::settings::writeSettingsFile(w().settings(), 0, {});
+    core::settings::applySettingsRecord(w().settings(), *pages);
+    EXPECT_EQ(core::settings::writeSettingsFile(w().settings(), 0, {}), before);
+    w().setInputPages(1, "");
+    w().setInputPages(2, " ");
+    h.files.nextNames = {file};
+    w().saveSettings(true);
+    EXPECT_EQ(slurp(file).find("InputPages"), std::string::npos);
 }

@@ -121,7 +121,7 @@ TEST_F(StepsFixture, StampsFollowImpositionAndTheAngleRule) {
     settings.setListIndex("cmbStampUnits", 0);
     EXPECT_EQ(only(steps::stamp), (Lines{"setStamp(\"Void,rev\")", "setPageRight(\" \")"}));
 
-    for (int impose : {1, 2, 3}) {
+    for (int impose : {1, 2, 3, 4, 5}) {
         settings.setListIndex("cmbImpose", impose);
         EXPECT_EQ(only(steps::stamp), Lines{}) << impose;
     }
@@ -129,6 +129,10 @@ TEST_F(StepsFixture, StampsFollowImpositionAndTheAngleRule) {
     EXPECT_EQ(only(steps::imposition), Lines{"setOnePage(\"noscale\")"});
     settings.setListIndex("cmbImpose", 1);
     EXPECT_EQ(only(steps::imposition), Lines{"setImpose(\"2-up\")"});
+    settings.setListIndex("cmbImpose", 4);
+    EXPECT_EQ(only(steps::imposition), Lines{"setImpose(\"booklet\")"});
+    settings.setListIndex("cmbImpose", 5);
+    EXPECT_EQ(only(steps::imposition), Lines{"setImpose(\"booklet-long\")"});
     settings.setListIndex("cmbImpose", 0);
     settings.setListIndex("cmbStamp", 0);
     EXPECT_EQ(only(steps::stamp), Lines{});

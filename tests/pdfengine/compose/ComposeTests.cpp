@@ -9,6 +9,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <fstream>
@@ -385,6 +386,124 @@ TEST_F(Compose, ImpositionTakesTheMergedInputsAndCombinesWithOverlay) {
     // Each half shows red on its left and blue at its top right.
     EXPECT_TRUE(near(sheet.at(396 + 100, 300), 255, 0, 0)) << sheet.at(396 + 100, 300);
     EXPECT_TRUE(near(sheet.at(396 + 280, 500), 0, 0, 255)) << sheet.at(396 + 280, 500);
+}
+
+// What one side of a booklet sheet shows: the word in each half ("" for a blank half) and
+// whether each word stands upright (its text starts near the half's left edge) or is turned.
+struct BookletSide {
+    std::string left, right;
+    bool upright = true;
+};
+std::vector<BookletSide> bookletSides(const std::string& pdf) {
+    std::vector<BookletSide> sides;
+    for (int page = 1; page <= pageCount(pdf); ++page) {
+        BookletSide side;
+        int turned = 0, seen = 0;
+        for (const auto& w : words(pdf, page)) {
+            const bool inLeft = (w.xMin + w.xMax) / 2 < 396;
+            const double start = w.xMin - (inLeft ? 0 : 396);
+            (inLeft ? side.left : side.right) = w.text;
+            ++seen;
+            turned += start > 200 ? 1 : 0;
+        }
+        side.upright = turned == 0;
+        EXPECT_TRUE(turned == 0 || turned == seen) << "side " << page << " mixes turned and upright pages";
+        sides.push_back(side);
+    }
+    return sides;
+}
+
+std::string numberedPdf(const fs::path& path, int pages) {
+    PdfSpec layout;
+    for (int i = 1; i <= pages; ++i) {
+        layout.pageTexts.push_back("n" + std::to_string(i));
+    }
+    return makePdf(path, layout);
+}
+
+TEST_F(Compose, BookletsPutPagesInSaddleStitchOrderPaddedWithBlanks) {
+    const auto booklet = [&](int pages, const char* layout) {
+        const auto in = numberedPdf(dir.path("in" + std::to_string(pages) + ".pdf"), pages);
+        Build build;
+        build.call("setOutFile", {out}).call("setInFile", {in}).call("setImpose", {layout});
+        const int sides = (pages + 3) / 4 * 2;
+        EXPECT_EQ(build.run(), std::to_string(sides)) << pages << " pages";
+        expectValid(out);
+        for (const auto& size : pageSizes(out)) {
+            EXPECT_DOUBLE_EQ(size.width, 792);
+            EXPECT_DOUBLE_EQ(size.height, 612);
+        }
+        return bookletSides(out);
+    };
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    const auto pairsOf = [](const std::vector<BookletSide>& sides) {
+        Pairs p;
+        for (const auto& s : sides) {
+            p.emplace_back(s.left, s.right);
+        }
+        return p;
+    };
+
+    // One page: a sheet whose front shows it on the right (the front cover), the rest blank.
+    EXPECT_EQ(pairsOf(booklet(1, "booklet")), (Pairs{{"", "n1"}, {"", ""}}));
+    EXPECT_EQ(pairsOf(booklet(4, "booklet")), (Pairs{{"n4", "n1"}, {"n2", "n3"}}));
+    // Five pages take two sheets; pages 6 to 8 are blank.
+    EXPECT_EQ(pairsOf(booklet(5, "booklet")), (Pairs{{"", "n1"}, {"n2", ""}, {"", "n3"}, {"n4", "n5"}}));
+
+    // Eighteen pages: five sheets for twenty pages. Facing halves always add up to 21, the
+    // outermost side holds the cover, the innermost the middle spread, and every page shows once.
+    const auto sides = booklet(18, "booklet");
+    ASSERT_EQ(sides.size(), 10u);
+    std::vector<int> seen;
+    for (std::size_t k = 0; k < sides.size(); ++k) {
+        const auto num = [](const std::string& w) { return w.empty() ? 0 : std::stoi(w.substr(1)); };
+        int l = num(sides[k].left), r = num(sides[k].right);
+        // A blank half stands for page 19 or 20.
+        if (l == 0)
+            l = 21 - r;
+        if (r == 0)
+            r = 21 - l;
+        EXPECT_EQ(l + r, 21) << "side " << k + 1;
+        EXPECT_TRUE(sides[k].upright);
+        for (int p : {num(sides[k].left), num(sides[k].right)})
+            if (p)
+                seen.push_back(p);
+    }
+    EXPECT_EQ(pairsOf({sides.front()}), (Pairs{{"", "n1"}}));
+    EXPECT_EQ(pairsOf({sides[1]}), (Pairs{{"n2", ""}}));
+    EXPECT_EQ(pairsOf({sides.back()}), (Pairs{{"n10", "n11"}}));
+    std::sort(seen.begin(), seen.end());
+    ASSERT_EQ(seen.size(), 18u);
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(seen[static_cast<std::size_t>(i)], i + 1);
+}
+
+TEST_F(Compose, LongEdgeBookletsTurnEveryBackSide) {
+    const auto in = numberedPdf(dir.path("in.pdf"), 8);
+    Build build;
+    build.call("setOutFile", {out}).call("setInFile", {in}).call("setImpose", {"booklet-long"});
+    ASSERT_EQ(build.run(), "4");
+    expectValid(out);
+    const auto sides = bookletSides(out);
+    ASSERT_EQ(sides.size(), 4u);
+    // Fronts as in a short-edge booklet; each back turned half a turn, so its pages trade halves.
+    EXPECT_EQ(sides[0].left, "n8");
+    EXPECT_EQ(sides[0].right, "n1");
+    EXPECT_TRUE(sides[0].upright);
+    EXPECT_EQ(sides[1].left, "n7");
+    EXPECT_EQ(sides[1].right, "n2");
+    EXPECT_FALSE(sides[1].upright);
+    EXPECT_EQ(sides[2].left, "n6");
+    EXPECT_EQ(sides[2].right, "n3");
+    EXPECT_TRUE(sides[2].upright);
+    EXPECT_EQ(sides[3].left, "n5");
+    EXPECT_EQ(sides[3].right, "n4");
+    EXPECT_FALSE(sides[3].upright);
+    // The sheet itself is not rotated: a printer prints it as drawn.
+    QPDF q;
+    q.processFile(out.c_str());
+    for (QPDFObjectHandle page : q.getAllPages())
+        EXPECT_FALSE(page.hasKey("/Rotate"));
 }
 
 } // namespace

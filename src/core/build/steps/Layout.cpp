@@ -13,6 +13,12 @@ void imposition(StepContext& ctx) {
     case 3:
         ctx.engine.call("setOnePage", {"noscale"});
         break;
+    case 4:
+        ctx.engine.call("setImpose", {"booklet"});
+        break;
+    case 5:
+        ctx.engine.call("setImpose", {"booklet-long"});
+        break;
     default:
         break;
     }

@@ -1,5 +1,6 @@
 #include "gui/app/PreviewWidget.h"
 #include "gui/ui/TestApp.h"
+#include "worker/ProcessLimits.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -155,9 +156,14 @@ TEST(PreviewWidget, APdfTooCostlyToDrawIsACardNotTheProgramsEnd) {
     pane.resize(300, 300);
     pane.show();
     const long before = residentKilobytes();
-    pane.navigate(bomb.toStdString());
-    ASSERT_TRUE(plait::test::waitUntil([&] { return pane.mode() == "card"; })) << pane.mode().toStdString();
-    EXPECT_TRUE(pane.cardText().contains("This PDF cannot be previewed")) << pane.cardText().toStdString();
+    // The sanitizers reserve more address space than the renderer's ceiling, so it has none there.
+    if (!plait::worker::sanitized()) {
+        pane.navigate(bomb.toStdString());
+        ASSERT_TRUE(plait::test::waitUntil([&] { return pane.mode() == "card"; }))
+            << pane.mode().toStdString();
+        EXPECT_TRUE(pane.cardText().contains("This PDF cannot be previewed"))
+            << pane.cardText().toStdString();
+    }
     pane.navigate(huge.toStdString());
     ASSERT_TRUE(firstPageShown(pane)) << pane.cardText().toStdString();
     const long after = residentKilobytes();

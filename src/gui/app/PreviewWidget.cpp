@@ -27,8 +27,10 @@ namespace {
 
 // Room around and between the pages, in pixels.
 constexpr int kMargin = 6;
-// Drawings kept beside those in view; the others are asked for again when they come back.
+// Drawings kept: those in view, and the nearest others up to this count and these bytes (a
+// wide pane's page is some 12 MB); the others are asked for again when they come back.
 constexpr int kKeptPages = 16;
+constexpr qsizetype kKeptBytes = 96 << 20;
 
 QString gRendererPath;
 
@@ -462,17 +464,22 @@ void PreviewWidget::pageRendered(int page, const QImage& image) {
 }
 
 void PreviewWidget::keepFewPages() {
-    if (drawn_.size() <= kKeptPages) {
-        return;
-    }
-    // The drawings farthest from the pages in view go first.
     const auto [first, last] = visibleSlots();
-    const int middle = pageOfSlot((first + last) / 2);
+    const int firstPage = pageOfSlot(first);
+    const int lastPage = pageOfSlot(std::max(first, last));
+    const int middle = (firstPage + lastPage) / 2;
     QList<int> pages = drawn_.keys();
     std::sort(pages.begin(), pages.end(),
-              [middle](int a, int b) { return std::abs(a - middle) > std::abs(b - middle); });
-    for (int i = 0; i < pages.size() && drawn_.size() > kKeptPages; ++i) {
-        drawn_.remove(pages[i]);
+              [middle](int a, int b) { return std::abs(a - middle) < std::abs(b - middle); });
+    int kept = 0;
+    qsizetype bytes = 0;
+    for (const int page : pages) {
+        bytes += drawn_.value(page).image.sizeInBytes();
+        ++kept;
+        const bool inView = page >= firstPage && page <= lastPage;
+        if (!inView && (kept > kKeptPages || bytes > kKeptBytes)) {
+            drawn_.remove(page);
+        }
     }
 }
 

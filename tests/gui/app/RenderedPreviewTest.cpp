@@ -159,6 +159,32 @@ TEST(RenderedPreview, DrawsThePagesInViewAtThePanesWidth) {
     EXPECT_LE(pane.pdfPageImage(5).width(), 500);
 }
 
+// Scrolling through a long document keeps only the drawings near the view.
+TEST(RenderedPreview, KeepsOnlyTheDrawingsNearTheView) {
+    plait::test::testApp();
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("long.pdf");
+    writeColouredPdf(pdf, QList<QColor>(40, Qt::gray));
+    PreviewWidget pane;
+    pane.resize(300, 250);
+    pane.show();
+    pane.navigate(pdf.toStdString());
+    ASSERT_TRUE(waitUntil([&] { return pane.mode() == "pdf"; }));
+    QScrollBar* bar = pane.findChild<QScrollArea*>("pdfPages")->verticalScrollBar();
+    while (bar->value() < bar->maximum()) {
+        bar->setValue(bar->value() + bar->pageStep());
+        const int page = pane.pdfCurrentPage();
+        ASSERT_TRUE(waitUntil([&] { return !pane.pdfPageImage(page).isNull(); })) << page;
+    }
+    ASSERT_TRUE(waitUntil([&] { return !pane.pdfPageImage(39).isNull(); }));
+    int kept = 0;
+    for (int page = 0; page < 40; ++page) {
+        kept += pane.pdfPageImage(page).isNull() ? 0 : 1;
+    }
+    EXPECT_LE(kept, 16);
+    EXPECT_TRUE(pane.pdfPageImage(0).isNull()) << "the first page, far out of view, was let go";
+}
+
 // A renderer that stops answering is ended when its answer is overdue, and the pane says so.
 TEST(RenderedPreview, ARendererThatHangsIsStoppedAndThePaneSaysSo) {
     plait::test::testApp();

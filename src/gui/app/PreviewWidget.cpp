@@ -15,7 +15,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>

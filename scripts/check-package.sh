@@ -23,7 +23,7 @@ dpkg-deb -x "$deb" "$scratch/root"
 echo "Files in $(basename "$deb"):"
 (cd "$scratch/root" && find . -type f -o -type l | sort)
 
-for f in usr/bin/pdfplait usr/bin/plait usr/bin/plait-engine-worker usr/lib/pdfplait/libplait_textmarking.so \
+for f in usr/bin/pdfplait usr/bin/plait usr/bin/plait-engine-worker usr/bin/pdfplait-render usr/lib/pdfplait/libplait_textmarking.so \
     usr/lib/pdfplait/libplait_scripts.so usr/lib/pdfplait/libplait_images.so usr/share/applications/pdfplait.desktop \
     usr/share/mime/packages/pdfplait-settings.xml usr/share/metainfo/io.github.pdfplait.PDFPlait.metainfo.xml \
     usr/share/man/man1/pdfplait.1 usr/share/man/man1/plait.1 usr/share/pdfplait/PDFPlaitAPP.pdf \
@@ -33,11 +33,11 @@ for f in usr/bin/pdfplait usr/bin/plait usr/bin/plait-engine-worker usr/lib/pdfp
 done
 
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libqpdf; do
+for lib in libqt6widgets6 libqt6pdf6 libqpdf; do
     grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib (Depends: $depends)"
 done
 
-for bin in pdfplait plait; do
+for bin in pdfplait plait pdfplait-render; do
     if readelf -S "$scratch/root/usr/bin/$bin" | grep -q '\.debug_info'; then
         fail "usr/bin/$bin is not stripped"
     fi
@@ -52,6 +52,10 @@ desktop-file-validate "$scratch/root/usr/share/applications/pdfplait.desktop"
 QT_QPA_PLATFORM=offscreen "$scratch/root/usr/bin/pdfplait" --version | grep -q "PDF Plait" ||
     fail "pdfplait does not start from the package"
 "$scratch/root/usr/bin/plait" --version >/dev/null || fail "plait does not start from the package"
+# The preview's renderer opens the manual and draws its first page.
+printf 'render 0 100\n' | "$scratch/root/usr/bin/pdfplait-render" "$scratch/root/usr/share/pdfplait/PDFPlaitAPP.pdf" \
+    >"$scratch/render.out" || fail "pdfplait-render does not start from the package"
+head -n2 "$scratch/render.out" | tail -n1 | grep -aq '^image 0 100 ' || fail "pdfplait-render does not draw from the package"
 # The engine finds its modules where the package put them: a build that highlights a word of
 # the manual loads the text-marking module.
 "$scratch/root/usr/bin/plait" settings | awk 'p { print "PDF\r"; p = 0; next } { print } /^\[Field=txthighlight /{ p = 1 }' \

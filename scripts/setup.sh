@@ -7,7 +7,7 @@ packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
     # libraries
-    qt6-base-dev qt6-pdf-dev libqt6pdfwidgets6 libqt6svg6 libgl-dev
+    qt6-base-dev qt6-pdf-dev libqt6svg6 libgl-dev
     # translations: lupdate, lrelease and the CMake functions that run them
     qt6-l10n-tools qt6-tools-dev
     libqpdf-dev libpoppler-private-dev nlohmann-json3-dev libjpeg-dev libpng-dev libtiff-dev libgif-dev libdeflate-dev fonts-dejavu-core

@@ -657,6 +657,48 @@
         <source>&quot;%1&quot; is protected by a password. Password:</source>
         <translation>„%1“ ist kennwortgeschützt. Kennwort:</translation>
     </message>
+    <message>
+        <source>This PDF cannot be previewed: %1.</source>
+        <translation>Für dieses PDF ist keine Vorschau möglich: %1.</translation>
+    </message>
+    <message>
+        <source>the page renderer is not installed</source>
+        <translation>das Programm, das die Seiten zeichnet, ist nicht installiert</translation>
+    </message>
+</context>
+<context>
+    <name>plait::gui::PageRenderer</name>
+    <message numerus="yes">
+        <source>the page renderer did not answer within %n second(s)</source>
+        <translation>
+            <numerusform>das Programm, das die Seiten zeichnet, hat nicht innerhalb von %n Sekunde geantwortet</numerusform>
+            <numerusform>das Programm, das die Seiten zeichnet, hat nicht innerhalb von %n Sekunden geantwortet</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>the page renderer could not be started</source>
+        <translation>das Programm, das die Seiten zeichnet, konnte nicht gestartet werden</translation>
+    </message>
+    <message>
+        <source>the page renderer answered nonsense</source>
+        <translation>das Programm, das die Seiten zeichnet, hat unsinnig geantwortet</translation>
+    </message>
+    <message>
+        <source>it needs more memory than a preview may take</source>
+        <translation>es braucht mehr Speicher, als eine Vorschau belegen darf</translation>
+    </message>
+    <message>
+        <source>it needs more processor time than a preview may take</source>
+        <translation>es braucht mehr Rechenzeit, als eine Vorschau belegen darf</translation>
+    </message>
+    <message>
+        <source>the page renderer stopped (signal %1)</source>
+        <translation>das Programm, das die Seiten zeichnet, wurde abgebrochen (Signal %1)</translation>
+    </message>
+    <message>
+        <source>the page renderer ended (exit status %1)</source>
+        <translation>das Programm, das die Seiten zeichnet, hat sich beendet (Exit-Status %1)</translation>
+    </message>
 </context>
 <context>
     <name>plait::gui::WarningsIndicator</name>

@@ -1,6 +1,8 @@
 // PDF Plait: the desktop program.
 
 #include "gui/app/Application.h"
+#include "gui/app/PageRenderer.h"
+#include "gui/app/PreviewWidget.h"
 #include "gui/app/Translations.h"
 #include "worker/IsolatedEngine.h"
 
@@ -27,6 +29,10 @@ int main(int argc, char** argv) {
     // tree, where it was built); a partial install builds in this process.
     const std::string worker =
         plait::worker::findWorker(QCoreApplication::applicationFilePath().toStdString(), PLAIT_WORKER_PATH);
+    // PDFs are previewed by the page renderer beside the program (or the build tree's); with
+    // none, the pane says they cannot be previewed.
+    plait::gui::PreviewWidget::useRenderer(plait::gui::PageRenderer::find(
+        QCoreApplication::applicationFilePath(), QStringLiteral(PLAIT_RENDER_PATH)));
     plait::gui::Application program(nullptr, worker);
     program.start(files);
     return QApplication::exec();

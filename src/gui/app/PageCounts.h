@@ -38,8 +38,7 @@ public:
     // True for a file whose first bytes are those of an image the engine reads.
     static bool isImage(const QString& path);
 
-    // Counts pages in the engine worker at `path` from now on (empty: in this process); the
-    // preview asks the same worker to measure a PDF before it shows it.
+    // Counts pages in the engine worker at `path` from now on (empty: in this process).
     static void useWorker(std::string path);
     static std::string workerPath();
 

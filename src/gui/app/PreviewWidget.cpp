@@ -1,7 +1,6 @@
 #include "PreviewWidget.h"
 
-#include "PageCounts.h"
-#include "worker/PageCountProcess.h"
+#include "render/RenderProtocol.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -11,16 +10,54 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeDatabase>
-#include <QPdfDocument>
-#include <QPdfPageNavigator>
-#include <QPdfView>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include <memory>
+#include <algorithm>
+#include <cmath>
 
 namespace plait::gui {
+
+namespace {
+
+// Room around and between the pages, in pixels.
+constexpr int kMargin = 6;
+// Drawings kept: those in view, and the nearest others up to this count and these bytes (a
+// wide pane's page is some 12 MB); the others are asked for again when they come back.
+constexpr int kKeptPages = 16;
+constexpr qsizetype kKeptBytes = 96 << 20;
+
+QString gRendererPath;
+
+// The pages of a PDF, drawn by whoever owns them.
+class PageStrip : public QWidget {
+public:
+    using QWidget::QWidget;
+    std::function<void(QPainter&, const QRect&)> paint;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        painter.fillRect(event->rect(), QColor(0x80, 0x80, 0x80));
+        if (paint) {
+            paint(painter, event->rect());
+        }
+    }
+};
+
+} // namespace
+
+void PreviewWidget::useRenderer(const QString& program) {
+    gRendererPath = program;
+}
+
+QString PreviewWidget::rendererPath() {
+    return gRendererPath;
+}
 
 PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("WebBrowser"));
@@ -34,10 +71,19 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     blank_->setAutoFillBackground(true);
     stack_->addWidget(blank_);
 
-    pdf_ = new QPdfDocument(this);
-    pdfView_ = makePdfView(0);
-    pdfView_->setDocument(pdf_);
-    stack_->addWidget(pdfView_);
+    pdfArea_ = new QScrollArea(stack_);
+    pdfArea_->setObjectName(QStringLiteral("pdfPages"));
+    pdfArea_->setWidgetResizable(false);
+    pdfArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pdfArea_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* strip = new PageStrip(pdfArea_);
+    strip->paint = [this](QPainter& painter, const QRect& area) { paintPages(painter, area); };
+    pages_ = strip;
+    pdfArea_->setWidget(pages_);
+    pdfArea_->installEventFilter(this);
+    pdfArea_->viewport()->installEventFilter(this);
+    connect(pdfArea_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { requestPages(); });
+    stack_->addWidget(pdfArea_);
 
     imageArea_ = new QScrollArea(stack_);
     imageArea_->setAlignment(Qt::AlignCenter);
@@ -57,28 +103,32 @@ PreviewWidget::PreviewWidget(QWidget* parent) : QWidget(parent) {
     showBlank(QColor(0x78, 0x78, 0x78));
 }
 
-PreviewWidget::~PreviewWidget() = default;
-
-QPdfView* PreviewWidget::makePdfView(int pageCount) {
-    auto* view = new QPdfView(stack_);
-    // The scrolling view measures every page before it shows the first, about a second for
-    // each ten thousand pages, and the window waits for it; a longer document shows one page
-    // at a time, turned with Page Up and Page Down.
-    view->setPageMode(pageCount > kScrollingPageLimit ? QPdfView::PageMode::SinglePage
-                                                      : QPdfView::PageMode::MultiPage);
-    view->setZoomMode(QPdfView::ZoomMode::FitToWidth);
-    view->installEventFilter(this);
-    return view;
+PreviewWidget::~PreviewWidget() {
+    closePdf();
 }
 
 bool PreviewWidget::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pdfView_ && event->type() == QEvent::KeyPress &&
-        pdfView_->pageMode() == QPdfView::PageMode::SinglePage) {
+    if (watched == pdfArea_->viewport() && event->type() == QEvent::Resize) {
+        // The page at the top of the view stays there, as far into it as it was.
+        const int slot = visibleSlots().first;
+        const double into = tops_.size() < 2
+                                ? 0.0
+                                : double(pdfArea_->verticalScrollBar()->value() - tops_[std::size_t(slot)]) /
+                                      slotHeight(slot);
+        layoutPages();
+        if (tops_.size() >= 2 && slot + 1 < int(tops_.size())) {
+            pdfArea_->verticalScrollBar()->setValue(tops_[std::size_t(slot)] + int(into * slotHeight(slot)));
+        }
+        requestPages();
+    } else if (watched == pdfArea_ && event->type() == QEvent::KeyPress && single_) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
-            const int page = pdfView_->pageNavigator()->currentPage() + (key == Qt::Key_PageDown ? 1 : -1);
-            if (page >= 0 && page < pdf_->pageCount()) {
-                pdfView_->pageNavigator()->jump(page, QPointF(), 0);
+            const int page = current_ + (key == Qt::Key_PageDown ? 1 : -1);
+            if (page >= 0 && page < pageCount_) {
+                current_ = page;
+                layoutPages();
+                pages_->update();
+                requestPages();
             }
             return true;
         }
@@ -87,23 +137,55 @@ bool PreviewWidget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool PreviewWidget::pdfScrolls() const {
-    return pdfView_->pageMode() == QPdfView::PageMode::MultiPage;
+    return !single_;
 }
 
 int PreviewWidget::pdfCurrentPage() const {
-    return pdfView_->pageNavigator()->currentPage();
+    if (single_ || tops_.size() < 2) {
+        return single_ ? current_ : 0;
+    }
+    const int top = pdfArea_->verticalScrollBar()->value();
+    const auto it = std::upper_bound(tops_.begin(), tops_.end() - 1, top);
+    return std::max(0, int(it - tops_.begin()) - 1);
 }
 
 QSize PreviewWidget::shownPictureSize() const {
     return mode_ == QLatin1String("image") ? image_->pixmap().size() : QSize();
 }
 
+QImage PreviewWidget::pdfPageImage(int page) const {
+    return drawn_.value(page).image;
+}
+
+QString PreviewWidget::cardText() const {
+    return mode_ == QLatin1String("card") ? card_->text() : QString();
+}
+
 int PreviewWidget::pdfPageCount() const {
-    return mode_ == QLatin1String("pdf") ? pdf_->pageCount() : 0;
+    return mode_ == QLatin1String("pdf") ? pageCount_ : 0;
+}
+
+void PreviewWidget::closePdf() {
+    if (renderer_ != nullptr) {
+        renderer_->disconnect(this);
+        renderer_->stop();
+        renderer_->deleteLater();
+        renderer_ = nullptr;
+    }
+    pageCount_ = 0;
+    current_ = 0;
+    single_ = false;
+    aspects_.clear();
+    drawn_.clear();
+    tops_.clear();
+    passwordsToTry_.clear();
+    passwordTried_.clear();
+    passwordTyped_ = false;
+    passwordAsks_ = 0;
 }
 
 void PreviewWidget::showBlank(const QColor& color) {
-    pdf_->close();
+    closePdf();
     QPalette pal = blank_->palette();
     pal.setColor(QPalette::Window, color);
     blank_->setPalette(pal);
@@ -113,7 +195,7 @@ void PreviewWidget::showBlank(const QColor& color) {
 }
 
 void PreviewWidget::showCard(const QString& title, const QString& body) {
-    pdf_->close();
+    closePdf();
     card_->setText(QStringLiteral("<h3>%1</h3><p>%2</p>").arg(title.toHtmlEscaped(), body));
     stack_->setCurrentWidget(card_);
     mode_ = QStringLiteral("card");
@@ -134,9 +216,7 @@ void PreviewWidget::navigate(const std::string& target) {
     }
     const QString mime = QMimeDatabase().mimeTypeForFile(info).name();
     if (mime == QLatin1String("application/pdf")) {
-        if (!showPdf(path)) {
-            showCard(info.fileName(), tr("This PDF cannot be shown here. It is damaged or not a PDF."));
-        }
+        showPdf(path);
         return;
     }
     QImageReader reader(path);
@@ -144,7 +224,7 @@ void PreviewWidget::navigate(const std::string& target) {
     if (reader.canRead()) {
         const QImage img = reader.read();
         if (!img.isNull()) {
-            pdf_->close();
+            closePdf();
             picture_ = QPixmap::fromImage(img);
             stack_->setCurrentWidget(imageArea_);
             mode_ = QStringLiteral("image");
@@ -161,98 +241,245 @@ void PreviewWidget::navigate(const std::string& target) {
     path_ = path;
 }
 
-bool PreviewWidget::showPdf(const QString& path) {
-    // A fresh document and page view for every file: a view keeps pictures of the pages it
-    // has drawn, and one still being drawn for the last document can arrive after the switch
-    // and stand in for the new document's page.
-    //
-    // The viewer decodes in this process: a PDF whose pages would cost it more than a preview
-    // may take (nested compressed streams that inflate to gigabytes) is measured first in the
-    // engine worker, bounded in memory and time, and not shown.
-    if (const std::string worker = PageCounts::workerPath(); !worker.empty()) {
-        const auto probe = worker::probePreviewInWorker(worker, QFile::encodeName(path).toStdString());
-        if (probe.kind == worker::PageCountAnswer::Kind::TooLarge ||
-            (probe.kind == worker::PageCountAnswer::Kind::Stopped && probe.started)) {
-            showCard(QFileInfo(path).fileName(),
-                     tr("This PDF cannot be previewed: %1.")
-                         .arg(QString::fromStdString(probe.reason).toHtmlEscaped()));
-            return true;
-        }
+void PreviewWidget::showPdf(const QString& path) {
+    // A renderer of its own for every file: nothing drawn for the last one can arrive after
+    // the switch and stand in for the new document's page.
+    closePdf();
+    if (gRendererPath.isEmpty()) {
+        showCard(QFileInfo(path).fileName(),
+                 tr("This PDF cannot be previewed: %1.").arg(tr("the page renderer is not installed")));
+        emit settled();
+        return;
     }
-    auto doc = std::make_unique<QPdfDocument>(this);
-    QPdfDocument::Error error = doc->load(path);
-    if (error == QPdfDocument::Error::IncorrectPassword) {
-        if (!unlock(*doc, path)) {
-            showCard(QFileInfo(path).fileName(),
-                     tr("This PDF is protected by a password. Select it again to enter the password."));
-            return true;
-        }
-        error = QPdfDocument::Error::None;
-    }
-    if (error != QPdfDocument::Error::None) {
-        return false;
-    }
-    auto* view = makePdfView(doc->pageCount());
-    view->setDocument(doc.get());
-    stack_->addWidget(view);
-    stack_->setCurrentWidget(view);
-    stack_->removeWidget(pdfView_);
-    pdfView_->deleteLater();
-    pdf_->deleteLater();
-    pdfView_ = view;
-    pdf_ = doc.release();
-    mode_ = QStringLiteral("pdf");
-    return true;
+    // A white page until the renderer has said what the file holds.
+    mode_ = QStringLiteral("loading");
+    QPalette pal = blank_->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    blank_->setPalette(pal);
+    stack_->setCurrentWidget(blank_);
+    auto* renderer = new PageRenderer(gRendererPath, path, rendererLimits, this);
+    renderer_ = renderer;
+    connect(renderer, &PageRenderer::opened, this, &PreviewWidget::opened);
+    connect(renderer, &PageRenderer::rendered, this, &PreviewWidget::pageRendered);
+    connect(renderer, &PageRenderer::renderFailed, this, [this](int page) { pageRendered(page, QImage()); });
+    connect(renderer, &PageRenderer::stoppedWith, this, &PreviewWidget::rendererStopped);
+    connect(renderer, &PageRenderer::unreadable, this, [this] {
+        showCard(QFileInfo(path_).fileName(),
+                 tr("This PDF cannot be shown here. It is damaged or not a PDF."));
+        emit settled();
+    });
+    // The password box waits for the user: it opens once the renderer's answer has been
+    // read, not inside it.
+    connect(
+        renderer, &PageRenderer::passwordNeeded, this,
+        [this, asking = QPointer<PageRenderer>(renderer)] {
+            if (asking != nullptr && asking == renderer_) {
+                passwordNeeded();
+            }
+        },
+        Qt::QueuedConnection);
+    renderer->start();
 }
 
-bool PreviewWidget::unlock(QPdfDocument& doc, const QString& path) {
-    auto tryPassword = [&](const QString& password) {
-        doc.setPassword(password);
-        if (doc.load(path) == QPdfDocument::Error::None) {
-            passwords_.insert(path, password);
-            return true;
+void PreviewWidget::opened(int pages, QSizeF firstPage) {
+    if (!passwordTried_.isNull()) {
+        passwords_.insert(path_, passwordTried_);
+        if (passwordTyped_ && onPasswordTyped) {
+            onPasswordTyped(path_, passwordTried_);
         }
-        return false;
-    };
-    QStringList known;
-    if (auto it = passwords_.constFind(path); it != passwords_.constEnd()) {
-        known << *it;
     }
-    if (knownPasswords) {
-        known << knownPasswords();
+    pageCount_ = pages;
+    if (firstPage.width() > 0 && firstPage.height() > 0) {
+        firstAspect_ = std::clamp(firstPage.height() / firstPage.width(), 0.05, 20.0);
     }
-    for (const QString& password : known) {
-        if (!password.isEmpty() && tryPassword(password)) {
-            return true;
+    // A very long document shows one page at a time, turned with Page Up and Page Down.
+    single_ = pages > kScrollingPageLimit;
+    mode_ = QStringLiteral("pdf");
+    stack_->setCurrentWidget(pdfArea_);
+    layoutPages();
+    pdfArea_->verticalScrollBar()->setValue(0);
+    pages_->update();
+    emit settled();
+    requestPages();
+}
+
+void PreviewWidget::passwordNeeded() {
+    PageRenderer* renderer = renderer_;
+    if (renderer == nullptr || renderer->stoppedForGood()) {
+        return;
+    }
+    const QString fileName = QFileInfo(path_).fileName();
+    if (passwordTried_.isNull()) {
+        // The first answer: the passwords known to open it are tried before anyone is asked.
+        if (auto it = passwords_.constFind(path_); it != passwords_.constEnd()) {
+            passwordsToTry_ << *it;
         }
+        if (knownPasswords) {
+            passwordsToTry_ << knownPasswords();
+        }
+        passwordsToTry_.removeAll(QString());
+    }
+    if (!passwordsToTry_.isEmpty()) {
+        passwordTried_ = passwordsToTry_.takeFirst();
+        passwordTyped_ = false;
+        renderer->sendPassword(passwordTried_);
+        return;
     }
     // Three tries, as a viewer gives.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::optional<QString> given;
+    std::optional<QString> given;
+    if (passwordAsks_ < 3) {
+        const bool again = passwordAsks_ > 0;
+        ++passwordAsks_;
         if (askPassword) {
-            given = askPassword(QFileInfo(path).fileName(), attempt > 0);
+            given = askPassword(fileName, again);
         } else {
             bool ok = false;
-            const QString text = QInputDialog::getText(
-                this, tr("Password"),
-                (attempt > 0 ? tr("That password does not open the file.\n") : QString()) +
-                    tr("\"%1\" is protected by a password. Password:").arg(QFileInfo(path).fileName()),
-                QLineEdit::Password, QString(), &ok);
+            const QString text =
+                QInputDialog::getText(this, tr("Password"),
+                                      (again ? tr("That password does not open the file.\n") : QString()) +
+                                          tr("\"%1\" is protected by a password. Password:").arg(fileName),
+                                      QLineEdit::Password, QString(), &ok);
             if (ok) {
                 given = text;
             }
         }
-        if (!given) {
-            return false;
-        }
-        if (tryPassword(*given)) {
-            if (onPasswordTyped) {
-                onPasswordTyped(path, *given);
-            }
-            return true;
+        if (renderer_ != renderer) {
+            return; // another file was chosen meanwhile
         }
     }
-    return false;
+    if (!given) {
+        showCard(fileName, tr("This PDF is protected by a password. Select it again to enter the password."));
+        emit settled();
+        return;
+    }
+    passwordTried_ = *given;
+    passwordTyped_ = true;
+    renderer->sendPassword(*given);
+}
+
+void PreviewWidget::rendererStopped(const QString& reason) {
+    showCard(QFileInfo(path_).fileName(),
+             tr("This PDF cannot be previewed: %1.").arg(reason.toHtmlEscaped()));
+    emit settled();
+}
+
+int PreviewWidget::pageWidth() const {
+    return std::max(32, pdfArea_->viewport()->width() - 2 * kMargin);
+}
+
+int PreviewWidget::slotCount() const {
+    return single_ ? std::min(pageCount_, 1) : pageCount_;
+}
+
+int PreviewWidget::slotHeight(int slot) const {
+    const double aspect = aspects_.value(pageOfSlot(slot), firstAspect_);
+    return std::max(1, int(pageWidth() * aspect + 0.5));
+}
+
+void PreviewWidget::layoutPages() {
+    // Pages not yet drawn take the first page's proportions; each drawing brings its own.
+    const int count = mode_ == QLatin1String("pdf") ? slotCount() : 0;
+    tops_.assign(std::size_t(count) + 1, kMargin);
+    long long top = kMargin;
+    for (int slot = 0; slot < count; ++slot) {
+        top += slotHeight(slot) + kMargin;
+        tops_[std::size_t(slot) + 1] = int(std::min<long long>(top, QWIDGETSIZE_MAX));
+    }
+    if (top > QWIDGETSIZE_MAX && !single_) {
+        // Taller than a widget may be: one page at a time.
+        single_ = true;
+        layoutPages();
+        return;
+    }
+    pages_->resize(pdfArea_->viewport()->width(), int(std::min<long long>(top, QWIDGETSIZE_MAX)));
+}
+
+std::pair<int, int> PreviewWidget::visibleSlots() const {
+    if (tops_.size() < 2) {
+        return {0, -1};
+    }
+    const int top = pdfArea_->verticalScrollBar()->value();
+    const int bottom = top + pdfArea_->viewport()->height();
+    auto slotAt = [this](int y) {
+        const auto it = std::upper_bound(tops_.begin(), tops_.end() - 1, y);
+        return std::max(0, int(it - tops_.begin()) - 1);
+    };
+    return {slotAt(top), slotAt(bottom)};
+}
+
+void PreviewWidget::paintPages(QPainter& painter, const QRect& area) {
+    if (tops_.size() < 2) {
+        return;
+    }
+    const int width = pageWidth();
+    for (int slot = 0; slot + 1 < int(tops_.size()); ++slot) {
+        const QRect page(kMargin, tops_[std::size_t(slot)], width, slotHeight(slot));
+        if (page.top() > area.bottom()) {
+            break;
+        }
+        if (!page.intersects(area)) {
+            continue;
+        }
+        painter.fillRect(page, Qt::white);
+        const auto it = drawn_.constFind(pageOfSlot(slot));
+        if (it != drawn_.constEnd() && !it->image.isNull()) {
+            // Drawn for another width, it stands in, scaled, until the new drawing arrives.
+            painter.drawImage(page, it->image);
+        }
+    }
+}
+
+void PreviewWidget::requestPages() {
+    if (renderer_ == nullptr || renderer_->busy() || renderer_->stoppedForGood() ||
+        mode_ != QLatin1String("pdf")) {
+        return;
+    }
+    const auto [first, last] = visibleSlots();
+    const int wanted = std::min(render::kMaxWidth, int(pageWidth() * devicePixelRatioF() + 0.5));
+    for (int slot = first; slot <= std::min(last + 1, slotCount() - 1); ++slot) {
+        const int page = pageOfSlot(slot);
+        const auto it = drawn_.constFind(page);
+        if (it == drawn_.constEnd() || it->forWidth != wanted) {
+            askedWidth_ = wanted;
+            renderer_->render(page, wanted);
+            return;
+        }
+    }
+}
+
+void PreviewWidget::pageRendered(int page, const QImage& image) {
+    drawn_.insert(page, {image, askedWidth_});
+    if (!image.isNull()) {
+        const double aspect = std::clamp(double(image.height()) / image.width(), 0.05, 20.0);
+        if (std::abs(aspects_.value(page, firstAspect_) - aspect) * pageWidth() >= 1.0) {
+            aspects_.insert(page, aspect);
+            layoutPages();
+        }
+    }
+    keepFewPages();
+    pages_->update();
+    emit pageShown(page);
+    requestPages();
+}
+
+void PreviewWidget::keepFewPages() {
+    const auto [first, last] = visibleSlots();
+    const int firstPage = pageOfSlot(first);
+    const int lastPage = pageOfSlot(std::max(first, last));
+    const int middle = (firstPage + lastPage) / 2;
+    QList<int> pages = drawn_.keys();
+    std::sort(pages.begin(), pages.end(),
+              [middle](int a, int b) { return std::abs(a - middle) < std::abs(b - middle); });
+    int kept = 0;
+    qsizetype bytes = 0;
+    for (const int page : pages) {
+        bytes += drawn_.value(page).image.sizeInBytes();
+        ++kept;
+        const bool inView = page >= firstPage && page <= lastPage;
+        if (!inView && (kept > kKeptPages || bytes > kKeptBytes)) {
+            drawn_.remove(page);
+        }
+    }
 }
 
 void PreviewWidget::fitPicture() {

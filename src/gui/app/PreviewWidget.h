@@ -1,26 +1,32 @@
 #pragma once
 
+#include "PageRenderer.h"
 #include "core/ui/Interfaces.h"
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QLabel;
-class QPdfDocument;
-class QPdfView;
 class QScrollArea;
 class QStackedWidget;
 
 namespace plait::gui {
 
-// The preview pane: PDFs in a page view, images as pictures, and a card with the facts of
-// anything else (audio, video). Loading is synchronous, so the pane is always ready.
+// The preview pane: PDFs as pages drawn by a renderer process, images as pictures, and a card
+// with the facts of anything else (audio, video). PDFs are never opened in this process: each
+// previewed PDF has a `pdfplait-render` of its own (PageRenderer), which draws the pages as
+// they come into view at the pane's width; a renderer that dies, runs over its bounds or
+// stops answering leaves a card saying the PDF cannot be previewed. Nothing here waits for
+// it, so the pane is always ready.
 class PreviewWidget : public QWidget, public ui::PreviewPane {
     Q_OBJECT
 public:
@@ -32,7 +38,13 @@ public:
     void setBackgroundColor(const std::string& color) override;
     void setBodyHtml(const std::string& html) override;
 
-    // What the pane shows now: "blank", "pdf", "image" or "card".
+    // The renderer every pane starts for a PDF (empty: PDFs are not previewed), and its bounds.
+    static void useRenderer(const QString& program);
+    static QString rendererPath();
+    PageRenderer::Limits rendererLimits;
+
+    // What the pane shows now: "blank", "loading" (a PDF whose renderer has not yet said how
+    // many pages it has), "pdf", "image" or "card".
     QString mode() const { return mode_; }
     QString currentPath() const { return path_; }
     int pdfPageCount() const;
@@ -43,6 +55,9 @@ public:
     int pdfCurrentPage() const;
     // The picture as it is drawn now (scaled down to fit the pane).
     QSize shownPictureSize() const;
+    // The drawing of a PDF page the pane holds now (null when it has none), and the card's text.
+    QImage pdfPageImage(int page) const;
+    QString cardText() const;
 
     // Passwords to try on an encrypted PDF before asking (the one the last build used).
     std::function<QStringList()> knownPasswords;
@@ -52,23 +67,60 @@ public:
     // set after a password that did not open the file. By default a password box.
     std::function<std::optional<QString>(const QString& fileName, bool again)> askPassword;
 
+signals:
+    // What a navigation to a PDF led to is on show: its pages, or a card.
+    void settled();
+    // A page's drawing arrived and is on show.
+    void pageShown(int page);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct PageImage {
+        QImage image; // null when the renderer could not draw the page
+        int forWidth = 0;
+    };
     void fitPicture();
     void showBlank(const QColor& color);
     void showCard(const QString& title, const QString& body);
-    QPdfView* makePdfView(int pageCount);
-    bool showPdf(const QString& path);
-    // Opens an encrypted PDF with a known or asked-for password; false when none opened it.
-    bool unlock(QPdfDocument& doc, const QString& path);
+    void showPdf(const QString& path);
+    void closePdf();
+    // The renderer's answers, each from the renderer of the PDF on show.
+    void opened(int pages, QSizeF firstPage);
+    void passwordNeeded();
+    void pageRendered(int page, const QImage& image);
+    void rendererStopped(const QString& reason);
+    // The page layout: one slot per page (one slot in all when pages are shown one at a time).
+    int pageWidth() const;
+    int slotCount() const;
+    int pageOfSlot(int slot) const { return single_ ? current_ : slot; }
+    int slotHeight(int slot) const;
+    void layoutPages();
+    std::pair<int, int> visibleSlots() const;
+    void paintPages(QPainter& painter, const QRect& area);
+    // Asks for the first page in view (then the one after) not drawn at the pane's width.
+    void requestPages();
+    void keepFewPages();
 
     QStackedWidget* stack_;
     QWidget* blank_;
-    QPdfView* pdfView_;
-    QPdfDocument* pdf_;
+    QScrollArea* pdfArea_;
+    QWidget* pages_;
+    QPointer<PageRenderer> renderer_;
+    int pageCount_ = 0;
+    bool single_ = false;
+    int current_ = 0;
+    double firstAspect_ = 1.414;
+    QHash<int, double> aspects_;
+    QHash<int, PageImage> drawn_;
+    std::vector<int> tops_;
+    int askedWidth_ = 0;
+    QStringList passwordsToTry_;
+    QString passwordTried_;
+    bool passwordTyped_ = false;
+    int passwordAsks_ = 0;
     QScrollArea* imageArea_;
     QLabel* image_;
     QPixmap picture_;

@@ -207,6 +207,8 @@ TEST(BuildFeedback, APasswordTypedForThePreviewIsOfferedForTheBuild) {
     };
     h.messages.answers.push_back(ui::Answer::Yes);
     h.window->insertFile(locked);
+    // The renderer says it needs a password, and then how many pages there are.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.view.preview()->mode() != "loading"; }, 60000));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(h.view.preview()->mode(), "pdf");
     ASSERT_TRUE(QTest::qWaitFor([&] { return !h.messages.shown.empty(); }));

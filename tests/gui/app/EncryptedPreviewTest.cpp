@@ -26,6 +26,10 @@ struct EncryptedPdf {
         }
         return {};
     }
+    // The renderer has said how many pages there are, or the pane has given up.
+    static bool settled(const gui::PreviewWidget& pane) {
+        return test::waitUntil([&] { return pane.mode() != "loading"; });
+    }
     test::TestPlatform scratch;
     std::string path;
     std::string damaged;
@@ -44,6 +48,7 @@ TEST(EncryptedPreview, UsesThePasswordTheBuildJustUsedWithoutAsking) {
         return std::nullopt;
     };
     pane.navigate(f.path);
+    ASSERT_TRUE(f.settled(pane));
     EXPECT_EQ(pane.mode(), "pdf");
     EXPECT_EQ(pane.pdfPageCount(), 3);
     EXPECT_EQ(asked, 0);
@@ -62,6 +67,7 @@ TEST(EncryptedPreview, AsksUntilTheRightPasswordAndRemembersIt) {
         return a;
     };
     pane.navigate(f.path);
+    ASSERT_TRUE(f.settled(pane));
     EXPECT_EQ(pane.mode(), "pdf");
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0], std::make_pair(QStringLiteral("locked.pdf"), false));
@@ -70,6 +76,7 @@ TEST(EncryptedPreview, AsksUntilTheRightPasswordAndRemembersIt) {
     // Shown again later in the run: the password that opened it is remembered.
     pane.navigate("about:blank");
     pane.navigate(f.path);
+    ASSERT_TRUE(f.settled(pane));
     EXPECT_EQ(pane.mode(), "pdf");
     EXPECT_EQ(asked.size(), 2u);
 }
@@ -80,6 +87,7 @@ TEST(EncryptedPreview, CancellingSaysItIsProtectedNotDamaged) {
     gui::PreviewWidget pane;
     pane.askPassword = [](const QString&, bool) -> std::optional<QString> { return std::nullopt; };
     pane.navigate(f.path);
+    ASSERT_TRUE(f.settled(pane));
     EXPECT_EQ(pane.mode(), "card");
     EXPECT_TRUE(f.cardText(pane).contains("protected by a password")) << f.cardText(pane).toStdString();
     EXPECT_FALSE(f.cardText(pane).contains("damaged"));
@@ -90,6 +98,7 @@ TEST(EncryptedPreview, CancellingSaysItIsProtectedNotDamaged) {
         return std::nullopt;
     };
     pane.navigate(f.damaged);
+    ASSERT_TRUE(f.settled(pane));
     EXPECT_EQ(pane.mode(), "card");
     EXPECT_TRUE(f.cardText(pane).contains("damaged")) << f.cardText(pane).toStdString();
 }

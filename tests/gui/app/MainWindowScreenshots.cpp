@@ -86,7 +86,9 @@ TEST(MainWindowScreenshots, DISABLED_WriteWindows) {
     }
     window.clickEntry(1);
     window.form().setText("txtOutfile", (folder + "/combined.pdf").toStdString());
-    QTest::qWait(500); // the page view renders in the background
+    // The renderer draws the selected file's first page in the background.
+    ASSERT_TRUE(test::waitUntil([&] { return !view.preview()->pdfPageImage(0).isNull(); }));
+    QApplication::processEvents();
     save(view, dir + "/main-window.png");
 
     engine::RecordingEngine engine;

@@ -1,18 +1,22 @@
 #include "gui/app/PreviewWidget.h"
-#include "gui/app/PageCounts.h"
 #include "gui/ui/TestApp.h"
+#include "worker/ProcessLimits.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QPdfView>
 #include <QPdfWriter>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -69,26 +73,109 @@ void writeHugeImagePdf(const QString& path) {
     file.write(pdf.data(), static_cast<qint64>(pdf.size()));
 }
 
+// Flate-compressed `bytes`, `times` over.
+QByteArray deflated(const QByteArray& bytes, int times = 1) {
+    Pl_Buffer buffer("deflated");
+    Pl_Flate flate("deflate", &buffer, Pl_Flate::a_deflate);
+    for (int i = 0; i < times; ++i) {
+        flate.write(reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size()));
+    }
+    flate.finish();
+    auto data = buffer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+}
+
+// A page whose content is `megabytes` of blanks compressed twice: a few kilobytes on disk
+// that a viewer inflates to all of it.
+void writeFlateBomb(const QString& path, int megabytes) {
+    const QByteArray twice = deflated(deflated(QByteArray(1 << 20, ' '), megabytes));
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R >>",
+        "<< /Length " + QByteArray::number(twice.size()) +
+            " /Filter [/FlateDecode /FlateDecode] >>\nstream\n" + twice + "\nendstream",
+    };
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets) {
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF\n";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdf);
+}
+
+// The resident memory of this process, in kilobytes.
+long residentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string word;
+    while (status >> word) {
+        if (word == "VmRSS:") {
+            long kilobytes = 0;
+            status >> kilobytes;
+            return kilobytes;
+        }
+    }
+    return -1;
+}
+
+bool settled(const plait::gui::PreviewWidget& pane) {
+    return plait::test::waitUntil([&] { return pane.mode() != "loading"; });
+}
+
+// The first page as the pane shows it, once its drawing has arrived.
+bool firstPageShown(const plait::gui::PreviewWidget& pane) {
+    return plait::test::waitUntil([&] { return !pane.pdfPageImage(0).isNull(); });
+}
+
 } // namespace
 
-// With the engine worker at hand, a PDF is measured there before Qt's viewer draws it in the
-// program: one that would cost the viewer gigabytes is shown as a card, and the next file is
-// shown as usual.
+// A PDF that would cost a viewer gigabytes costs the renderer its life, not the program: the
+// pane shows a card, the program stays small, and the next file is shown as usual. A page
+// whose image claims 30000 x 30000 pixels is drawn within the renderer's bounds.
 TEST(PreviewWidget, APdfTooCostlyToDrawIsACardNotTheProgramsEnd) {
     plait::test::testApp();
     QTemporaryDir dir;
+    const QString bomb = dir.filePath("bomb.pdf");
+    writeFlateBomb(bomb, 1024);
+    ASSERT_LT(QFileInfo(bomb).size(), 64 << 10);
     const QString huge = dir.filePath("huge.pdf");
     writeHugeImagePdf(huge);
     const QString red = dir.filePath("red.pdf");
     writeFilledPdf(red, Qt::red);
-    plait::gui::PageCounts::useWorker(PLAIT_WORKER_PATH);
     plait::gui::PreviewWidget pane;
     pane.resize(300, 300);
+    pane.show();
+    const long before = residentKilobytes();
+    // The sanitizers reserve more address space than the renderer's ceiling, so it has none there.
+    if (!plait::worker::sanitized()) {
+        pane.navigate(bomb.toStdString());
+        ASSERT_TRUE(plait::test::waitUntil([&] { return pane.mode() == "card"; }))
+            << pane.mode().toStdString();
+        EXPECT_TRUE(pane.cardText().contains("This PDF cannot be previewed"))
+            << pane.cardText().toStdString();
+    }
     pane.navigate(huge.toStdString());
-    EXPECT_EQ(pane.mode(), "card");
+    ASSERT_TRUE(firstPageShown(pane)) << pane.cardText().toStdString();
+    const long after = residentKilobytes();
+    EXPECT_LT(after - before, 100 * 1024)
+        << "the program grew from " << before << " kB to " << after << " kB";
+
     pane.navigate(red.toStdString());
+    ASSERT_TRUE(settled(pane));
     EXPECT_EQ(pane.mode(), "pdf");
-    plait::gui::PageCounts::useWorker({});
+    ASSERT_TRUE(firstPageShown(pane));
+    const QImage page = pane.pdfPageImage(0);
+    EXPECT_EQ(page.pixelColor(page.width() / 2, page.height() / 2), QColor(Qt::red));
 }
 
 TEST(PreviewWidget, ShowsTheDocumentLastNavigatedToEvenWhenSwitchedQuickly) {
@@ -109,7 +196,8 @@ TEST(PreviewWidget, ShowsTheDocumentLastNavigatedToEvenWhenSwitchedQuickly) {
         QApplication::processEvents();
     }
     pane.navigate(blue.toStdString());
-    QTest::qWait(500);
+    ASSERT_TRUE(settled(pane));
+    ASSERT_TRUE(firstPageShown(pane));
     EXPECT_EQ(pane.mode(), "pdf");
     EXPECT_EQ(pane.pdfPageCount(), 2);
     const QColor c = centre(pane);
@@ -188,17 +276,14 @@ TEST(PreviewWidget, VeryLongDocumentsShowOnePageAtATimeInsteadOfFreezingTheWindo
     pane.resize(400, 300);
     pane.show();
     pane.navigate(shortPdf.toStdString());
+    ASSERT_TRUE(settled(pane));
     EXPECT_TRUE(pane.pdfScrolls());
     pane.navigate(longPdf.toStdString());
+    ASSERT_TRUE(settled(pane));
     ASSERT_EQ(pane.pdfPageCount(), plait::gui::PreviewWidget::kScrollingPageLimit + 1);
     EXPECT_FALSE(pane.pdfScrolls());
 
-    QWidget* view = nullptr;
-    for (auto* candidate : pane.findChildren<QPdfView*>()) {
-        if (candidate->isVisible()) {
-            view = candidate; // the views of earlier files are on their way out
-        }
-    }
+    auto* view = pane.findChild<QScrollArea*>("pdfPages");
     ASSERT_NE(view, nullptr);
     QTest::keyClick(view, Qt::Key_PageDown);
     QTest::keyClick(view, Qt::Key_PageDown);

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "gui/app/PreviewWidget.h"
+
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFont>
 #include <QString>
+#include <QTimer>
 
+#include <functional>
 #include <ostream>
 
 // How a failing comparison prints a QString: its text in quotes, as UTF-8, instead of the
@@ -31,7 +36,25 @@ inline QApplication& testApp() {
     // Never destroyed: torn down among the other statics at exit, it would outlive parts of
     // Qt it needs and crash the test process after every test had passed.
     static auto* app = new QApplication(argc, argv);
+    // PDFs are previewed as the program previews them, by the renderer the build made.
+    gui::PreviewWidget::useRenderer(QStringLiteral(PLAIT_RENDER_PATH));
     return *app;
+}
+
+// Runs the event loop until `done` holds, waking for each event (no polling interval), for at
+// most `milliseconds`; false when the time ran out first.
+inline bool waitUntil(const std::function<bool()>& done, int milliseconds = 60000) {
+    QDeadlineTimer deadline(milliseconds);
+    QTimer wake; // the one event that comes when nothing else does
+    wake.setSingleShot(true);
+    wake.start(milliseconds);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 // The folder that scripts/screenshots.sh asks pictures to be written to (PLAIT_SCREENSHOT_DIR),

@@ -85,10 +85,17 @@ std::optional<int> parseCommand(const std::string& command) {
 // --time-limit SECONDS or --memory-limit MB of a build.
 std::optional<int> parseLimit(const std::string& option, const std::optional<std::string>& value,
                               Options& o) {
-    const auto parsed = value ? count(*value) : std::nullopt;
+    // Read without a std::optional held across the checks: GCC takes its value for unset there.
+    bool read = false;
+    unsigned long n = 0;
+    if (value) {
+        if (const std::optional<unsigned long> parsed = count(*value)) {
+            n = *parsed;
+            read = true;
+        }
+    }
     const bool time = option == "--time-limit";
-    const unsigned long n = parsed.value_or(0);
-    if (!parsed || (time && n > 100'000'000) || (!time && n != 0 && n < worker::kMinimumBuildMegabytes)) {
+    if (!read || (time && n > 100'000'000) || (!time && n != 0 && n < worker::kMinimumBuildMegabytes)) {
         return usageError(option + " needs a whole number (" +
                           (time ? "seconds" : "megabytes, at least 100") + "; 0 for no limit)");
     }

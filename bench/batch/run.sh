@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Batch benchmark: 1,000 small builds with `plait batch` beside `xargs -P2 plait build` and GNU
-# `parallel plait build` doing the same jobs, side by side, taking turns. Usage (from the
-# repository root):
+# Batch benchmark: 1,000 small builds with `plait batch` beside `xargs -P2 plait build`,
+# `xargs -P2 qpdf` and GNU `parallel plait build` doing the same jobs, side by side, taking
+# turns. Usage (from the repository root):
 #   bench/batch/run.sh [BUILD_DIR] [DATA_DIR]
+# COMMANDS="0 1 2 3" picks the rows (in the order above) and RUNS the rounds.
 # BUILD_DIR holds a build of `plait` (default build/engine-rel); DATA_DIR receives the generated
 # inputs, the jobs in both forms and the outputs (default build/bench-batch).
 set -euo pipefail
@@ -28,10 +29,11 @@ for d in $(seq 0 19); do
     mutool create -o "$data/in/doc$d.pdf" "${pages[@]}"
 done
 
-# The same jobs twice: JSON Lines for `plait batch`, argument lines for xargs and parallel.
-# Every fourth job overlays its second input on the first.
+# The same jobs three times: JSON Lines for `plait batch`, argument lines of `plait build` for
+# xargs and parallel, and those of qpdf. Every fourth job overlays its second input on the first.
 : >"$data/jobs.jsonl"
 : >"$data/jobs.args"
+: >"$data/jobs.qpdf"
 for i in $(seq 1 "$jobs"); do
     a="$data/in/doc$((i % 20)).pdf"
     b="$data/in/doc$(((i * 7 + 3) % 20)).pdf"
@@ -39,26 +41,31 @@ for i in $(seq 1 "$jobs"); do
     if ((i % 4 == 0)); then
         printf '{"output":"%s","inputs":["%s","%s"],"mode":"overlay"}\n' "$out" "$a" "$b" >>"$data/jobs.jsonl"
         printf -- '--mode overlay -o %s %s %s\n' "$out" "$a" "$b" >>"$data/jobs.args"
+        printf -- '%s --overlay %s -- %s\n' "$a" "$b" "$out" >>"$data/jobs.qpdf"
     else
         printf '{"output":"%s","inputs":["%s","%s"]}\n' "$out" "$a" "$b" >>"$data/jobs.jsonl"
         printf -- '-o %s %s %s\n' "$out" "$a" "$b" >>"$data/jobs.args"
+        printf -- '--empty --pages %s %s -- %s\n' "$a" "$b" "$out" >>"$data/jobs.qpdf"
     fi
 done
 
-# The three commands take turns, round after round, so that a change in the load of a shared
+# The commands take turns, round after round, so that a change in the load of a shared
 # machine falls on all of them alike; each run starts with no outputs.
-names=("plait batch --jobs $parallelism" "xargs -P$parallelism plait build" "parallel -j$parallelism plait build")
+names=("plait batch --jobs $parallelism" "xargs -P$parallelism plait build" "xargs -P$parallelism qpdf"
+    "parallel -j$parallelism plait build")
+commands=${COMMANDS:-0 1 2 3}
 run_one() {
     case $1 in
     0) "$plait" batch --jobs "$parallelism" -q "$data/jobs.jsonl" ;;
     1) xargs -P"$parallelism" -L1 "$plait" build -q <"$data/jobs.args" 2>/dev/null ;;
-    2) parallel --will-cite -j"$parallelism" --colsep ' ' "$plait" build -q <"$data/jobs.args" 2>/dev/null ;;
+    2) xargs -P"$parallelism" -L1 qpdf <"$data/jobs.qpdf" 2>/dev/null ;;
+    3) parallel --will-cite -j"$parallelism" --colsep ' ' "$plait" build -q <"$data/jobs.args" 2>/dev/null ;;
     esac
 }
 declare -A times cpu
 TIMEFORMAT='%R %U %S'
 for round in $(seq 1 "$runs"); do
-    for k in 0 1 2; do
+    for k in $commands; do
         rm -f "$data"/out/*.pdf
         sync
         # Wall-clock time, and the processor time of the command and all it started.
@@ -72,7 +79,7 @@ done
 echo
 echo "| Command | Wall mean | Wall min | Wall max | Processor mean |"
 echo "|---|---|---|---|---|"
-for k in 0 1 2; do
+for k in $commands; do
     c=$(echo "${cpu[$k]}" | tr ' ' '\n' | grep . | awk '{ s += $1 } END { printf "%.2f", s / NR }')
     echo "${times[$k]}" | tr ' ' '\n' | grep . | sort -n |
         awk -v name="${names[$k]}" -v c="$c" '{ t[NR] = $1; sum += $1 }

@@ -1,12 +1,16 @@
 #include "BuildProcess.h"
 
+#include "Command.h"
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 
 #include <fcntl.h>
@@ -156,30 +160,48 @@ std::string formatSeconds(double seconds) {
     return out.str();
 }
 
-} // namespace
-
-// The process group of its own lets a Ctrl+C on the terminal reach only the batch, which then
-// stops its builds itself. Between vfork and exec only async-signal-safe calls are made.
-bool spawn(const Job& job, const RunOptions& options, BuildProcess& run, std::string& error) {
-    std::vector<std::string> args = buildArguments(job);
+// The body of a forked build: `plait build` with the job's arguments, run in this process, and
+// its exit status. Nothing of the batch is flushed or torn down on the way out: its buffers
+// were empty at the fork, and its objects belong to the batch.
+[[noreturn]] void runForkedBuild(std::vector<std::string>& args) {
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
+    const int status = runCommand(static_cast<int>(args.size()), argv.data());
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(status);
+}
+
+} // namespace
+
+// Each build is a fork of the batch, which has loaded the engine and its libraries already:
+// a job costs its build, not the start of a program. The batch starts no thread, so the child
+// is a process with one thread, as a started `plait build` is, and runs the build on it. The
+// process group of its own lets a Ctrl+C on the terminal reach only the batch, which then
+// stops its builds itself.
+bool spawn(const Job& job, const RunOptions& options, BuildProcess& run, std::string& error) {
+    std::vector<std::string> args = buildArguments(job);
     int err[2];
     if (::pipe2(err, O_CLOEXEC) != 0) {
         error = std::string("cannot make a pipe: ") + std::strerror(errno);
         return false;
     }
     const rlim_t memory = static_cast<rlim_t>(options.memoryLimitMb) << 20;
-    // vfork: a thousand builds do not each copy the batch's page tables. The child runs on the
-    // parent's memory until exec, with every signal blocked and handled by default, so none of
-    // the batch's handlers runs in it.
+    // What the batch has buffered would otherwise be written twice, once by each process.
+    std::cout.flush();
+    std::fflush(nullptr);
+    const pid_t batch = ::getpid();
+    // Every signal is blocked across the fork, and the child puts the defaults back before it
+    // unblocks them, so none of the batch's handlers runs in it.
     sigset_t all, before;
     sigfillset(&all);
     sigprocmask(SIG_SETMASK, &all, &before);
-    const pid_t pid = ::vfork();
+    const pid_t pid = ::fork();
     if (pid == 0) {
         ::setpgid(0, 0);
         const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
@@ -187,7 +209,7 @@ bool spawn(const Job& job, const RunOptions& options, BuildProcess& run, std::st
         ::dup2(devNull, STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         // Nothing but the standard descriptors reaches the build: not the report, not another
-        // build's pipe, nor what a library opened without close-on-exec.
+        // build's pipe, not the batch's signal pipe, nor what a library opened.
         if (::close_range(3, ~0U, 0) != 0) {
             for (int fd = 3; fd < 1024; ++fd) {
                 ::close(fd);
@@ -200,25 +222,25 @@ bool spawn(const Job& job, const RunOptions& options, BuildProcess& run, std::st
         for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE}) {
             ::signal(signal, SIG_DFL);
         }
-        // Should the batch itself be killed, its builds stop too.
+        // Should the batch itself be killed, its builds stop too; also when it died just now.
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != batch) {
+            _exit(128 + SIGTERM);
+        }
         sigprocmask(SIG_SETMASK, &before, nullptr);
-        ::execv("/proc/self/exe", argv.data());
-        const char* what = errno == ENOMEM ? "plait: cannot start the build: out of memory\n"
-                                           : "plait: cannot start the build\n";
-        [[maybe_unused]] auto n = ::write(STDERR_FILENO, what, std::strlen(what));
-        _exit(127);
+        // Named as what it now is, for ps and top (and for whoever waits for the build to start).
+        ::prctl(PR_SET_NAME, "plait build");
+        runForkedBuild(args);
     }
     const int spawnError = errno;
     sigprocmask(SIG_SETMASK, &before, nullptr);
+    ::close(err[1]);
     if (pid < 0) {
         error = std::string("cannot start the build: ") + std::strerror(spawnError);
         ::close(err[0]);
-        ::close(err[1]);
         return false;
     }
     ::setpgid(pid, pid);
-    ::close(err[1]);
     ::fcntl(err[0], F_SETFL, O_NONBLOCK);
     run.job = &job;
     run.pid = pid;

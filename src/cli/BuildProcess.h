@@ -28,9 +28,9 @@ struct BuildProcess {
     bool interrupted = false;
 };
 
-// Starts `plait build` for the job (this same program) in a process group of its own, its
-// standard error on a pipe, its address space bounded by the memory limit. False with `error`
-// set when the process could not be started.
+// Starts `plait build` for the job in a process forked from this one (the batch), in a process
+// group of its own, its standard error on a pipe, its address space bounded by the memory limit.
+// False with `error` set when the process could not be started.
 bool spawn(const Job& job, const RunOptions& options, BuildProcess& build, std::string& error);
 
 // Reads what the build has written so far; false once it has closed its end.

@@ -6,6 +6,7 @@
 #include "Batch.h"
 #include "Bookmarks.h"
 #include "CliServices.h"
+#include "Command.h"
 #include "Split.h"
 #include "core/app/MainWindow.h"
 #include "engine/RecordingEngine.h"
@@ -14,10 +15,12 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -133,7 +136,32 @@ int run(const cli::Options& o) {
     return buildStatus(host, messages, window);
 }
 
+// For the tests that compare what a build costs as a batch's job and on its own, in builds made
+// with test hooks only: PLAIT_TEST_PEAK_MEMORY makes a command say its peak resident memory.
+void sayPeakMemory() {
+#ifdef PLAIT_TEST_HOOKS
+    if (std::getenv("PLAIT_TEST_PEAK_MEMORY") != nullptr) {
+        struct rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        std::cerr << "plait: test: peak memory " << usage.ru_maxrss << " kB\n";
+    }
+#endif
+}
+
 } // namespace
+
+int plait::cli::runCommand(int argc, char** argv) {
+    if (argc >= 2 && std::string(argv[1]) == "split") {
+        return cli::runSplit(argc, argv);
+    }
+    cli::Options o;
+    if (auto status = cli::parseArguments(argc, argv, o)) {
+        return *status;
+    }
+    const int status = run(o);
+    sayPeakMemory();
+    return status;
+}
 
 int main(int argc, char** argv) {
     // A file-size limit (ulimit -f) makes a write that passes it fail with EFBIG, which the
@@ -143,12 +171,5 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::string(argv[1]) == "batch") {
         return cli::runBatch(argc, argv);
     }
-    if (argc >= 2 && std::string(argv[1]) == "split") {
-        return cli::runSplit(argc, argv);
-    }
-    cli::Options o;
-    if (auto status = cli::parseArguments(argc, argv, o)) {
-        return *status;
-    }
-    return run(o);
+    return cli::runCommand(argc, argv);
 }

@@ -1,9 +1,37 @@
 #include "MergeEngine.h"
+#include "StatusListener.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace plait::engine {
+
+namespace {
+
+std::function<void()> gStatusListener;
+
+// Declared before a setter takes the status lock, so that the listener runs once it is let
+// go. A listener that cannot allocate (the build may be at its memory ceiling) misses one
+// change; the next one, or the end of the build, carries it.
+struct TellListener {
+    TellListener() = default;
+    TellListener(const TellListener&) = delete;
+    TellListener& operator=(const TellListener&) = delete;
+    ~TellListener() {
+        if (gStatusListener) {
+            try {
+                gStatusListener();
+            } catch (const std::exception&) {
+            }
+        }
+    }
+};
+
+} // namespace
+
+void setStatusListener(std::function<void()> listener) {
+    gStatusListener = std::move(listener);
+}
 
 void MergeEngine::call(std::string_view operation, std::vector<std::string> args) {
     const Operation* op = findOperation(operation);
@@ -68,6 +96,7 @@ std::vector<std::string> MergeEngine::warnings() const {
 }
 
 void MergeEngine::setStatus(std::string message, std::string bar, std::string title) {
+    const TellListener tell;
     std::lock_guard lock(statusMutex_);
     msg_ = std::move(message);
     copyForSignal(msg_);
@@ -80,6 +109,7 @@ void MergeEngine::setStatus(std::string message, std::string bar, std::string ti
 }
 
 void MergeEngine::setStatusMessage(std::string message) {
+    const TellListener tell;
     std::lock_guard lock(statusMutex_);
     msg_ = std::move(message);
     copyForSignal(msg_);
@@ -98,16 +128,19 @@ void MergeEngine::copyForSignal(const std::string& message) {
 }
 
 void MergeEngine::setStatusBar(int percent) {
+    const TellListener tell;
     std::lock_guard lock(statusMutex_);
     bar_ = std::to_string(percent);
 }
 
 void MergeEngine::setStatusTitle(std::string title) {
+    const TellListener tell;
     std::lock_guard lock(statusMutex_);
     title_ = std::move(title);
 }
 
 void MergeEngine::addWarning(std::string warning) {
+    const TellListener tell;
     std::lock_guard lock(statusMutex_);
     if (warnings_.size() >= kMaxWarnings) {
         ++droppedWarnings_;
@@ -125,6 +158,7 @@ void MergeEngine::addWarning(std::string warning) {
 }
 
 void MergeEngine::clearWarnings() {
+    const TellListener tell;
     std::lock_guard lock(statusMutex_);
     warnings_.clear();
     droppedWarnings_ = 0;

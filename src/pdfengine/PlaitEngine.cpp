@@ -31,8 +31,9 @@ std::string describe(const EngineError& e) {
 // For the tests of what ends a stuck build, in builds made with test hooks only:
 // PLAIT_TEST_STALL=cancellable makes reading an input wait until the build is cancelled,
 // =stuck makes it wait for good, as a parser loop would, and =late waits for the cancel and then
-// withdraws it, as a build does that the cancel reaches after its last look; "MODE:NAME" stalls
-// only on the input whose file name is NAME.
+// withdraws it, as a build does that the cancel reaches after its last look, and =abort ends the
+// process with SIGABRT, as a crashing library would; "MODE:NAME" stalls only on the input whose
+// file name is NAME.
 void testStall([[maybe_unused]] engine::MergeEngine& engine, [[maybe_unused]] const std::string& doing) {
 #ifdef PLAIT_TEST_HOOKS
     const char* value = std::getenv("PLAIT_TEST_STALL");
@@ -45,6 +46,9 @@ void testStall([[maybe_unused]] engine::MergeEngine& engine, [[maybe_unused]] co
             return;
         }
         mode.erase(colon);
+    }
+    if (mode == "abort") {
+        std::abort();
     }
     const bool stuck = mode == "stuck";
     while (stuck || engine.cancelBuild() == 0) {

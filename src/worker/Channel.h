@@ -44,6 +44,8 @@ public:
     // The next whole message, or nothing until more bytes arrive. Sets broken() on nonsense.
     std::optional<Message> next();
     bool broken() const { return broken_; }
+    // The bytes received past the last whole message.
+    std::string unread() const { return buffer_.substr(offset_); }
 
 private:
     std::string buffer_;

@@ -1,15 +1,19 @@
 // plait-engine-worker: runs one build of the real engine for the program, which talks to it
-// over descriptor 3 (see Channel.h) and may kill it at any moment. No Qt.
+// over descriptor 3 (see Channel.h) and may kill it at any moment. No Qt. The build runs on the
+// process's first thread with no other thread of the worker's beside it (engine/WatchedRun.h
+// says why that is faster): cancels arrive by SIGIO, and the status is sent as it changes.
 
 #include "Channel.h"
 #include "PageCountProcess.h"
 #include "ProcessLimits.h"
+#include "engine/StatusListener.h"
 #include "engine/WatchedRun.h"
 #include "pdfengine/PageCount.h"
 #include "pdfengine/PendingOutputs.h"
 #include "pdfengine/PlaitEngine.h"
 #include "pdfengine/Retire.h"
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -18,9 +22,10 @@
 #include <mutex>
 #include <new>
 #include <string>
-#include <thread>
 
+#include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -72,6 +77,159 @@ bool readUntilBuild(worker::MessageReader& reader, pdf::PlaitEngine& engine) {
         }
         reader.feed(buffer, static_cast<std::size_t>(n));
     }
+}
+
+// While the build runs, the program sends nothing but cancels ('X' value). They arrive as
+// SIGIO on the build thread, whose handler reads them with recv() alone: the build keeps the
+// process to itself, with no thread of the worker's beside it. The end of the channel (the
+// program went away) cancels the build, as there is nobody to report to.
+struct CancelChannel {
+    pdf::PlaitEngine* engine = nullptr;
+    char bytes[512] = {};
+    std::size_t have = 0;
+    bool broken = false; // something other than a cancel: the rest is not read as messages
+};
+CancelChannel gCancels;
+
+std::size_t numberAt(const char* at) {
+    std::size_t n = 0;
+    for (int i = 0; i < 4; ++i) {
+        n = (n << 8) | static_cast<unsigned char>(at[i]);
+    }
+    return n;
+}
+
+// The value of a cancel, as atoi() reads it, with what a signal handler may use.
+int cancelValue(const char* text, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size && (text[i] == ' ' || text[i] == '\t')) {
+        ++i;
+    }
+    const bool negative = i < size && text[i] == '-';
+    if (i < size && (text[i] == '-' || text[i] == '+')) {
+        ++i;
+    }
+    int value = 0;
+    for (; i < size && text[i] >= '0' && text[i] <= '9' && value < 100000000; ++i) {
+        value = value * 10 + (text[i] - '0');
+    }
+    return negative ? -value : value;
+}
+
+// Takes the whole messages at the front of the buffer.
+void takeCancelMessages() {
+    CancelChannel& c = gCancels;
+    std::size_t at = 0;
+    while (!c.broken && c.have - at >= 5) {
+        const char kind = c.bytes[at];
+        const std::size_t count = numberAt(c.bytes + at + 1);
+        if (count > worker::MessageReader::kMaxFields) {
+            c.broken = true;
+            return;
+        }
+        std::size_t end = at + 5;
+        const char* first = nullptr;
+        std::size_t firstSize = 0;
+        bool whole = true;
+        for (std::size_t i = 0; i < count && whole; ++i) {
+            if (c.have - end < 4) {
+                whole = false;
+                break;
+            }
+            const std::size_t length = numberAt(c.bytes + end);
+            if (length > sizeof c.bytes) {
+                c.broken = true;
+                return;
+            }
+            if (c.have - end - 4 < length) {
+                whole = false;
+                break;
+            }
+            if (i == 0) {
+                first = c.bytes + end + 4;
+                firstSize = length;
+            }
+            end += 4 + length;
+        }
+        if (!whole) {
+            break;
+        }
+        if (kind == 'X' && first != nullptr) {
+            c.engine->setCancelBuild(cancelValue(first, firstSize));
+        }
+        at = end;
+    }
+    std::memmove(c.bytes, c.bytes + at, c.have - at);
+    c.have -= at;
+    if (c.have == sizeof c.bytes) {
+        c.broken = true; // a message longer than any cancel
+    }
+}
+
+// Reads what has arrived, without waiting; safe in a signal handler.
+void readCancels() {
+    CancelChannel& c = gCancels;
+    for (;;) {
+        char scratch[512];
+        char* into = c.broken ? scratch : c.bytes + c.have;
+        const std::size_t room = c.broken ? sizeof scratch : sizeof c.bytes - c.have;
+        const ssize_t n = ::recv(kChannel, into, room, MSG_DONTWAIT);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n == 0) {
+            c.engine->setCancelBuild(1);
+            return;
+        }
+        if (n < 0) {
+            return; // nothing more for now
+        }
+        if (!c.broken) {
+            c.have += static_cast<std::size_t>(n);
+            takeCancelMessages();
+        }
+    }
+}
+
+extern "C" void onChannel(int /*signal*/) {
+    const int saved = errno;
+    readCancels();
+    errno = saved;
+}
+
+// From here on the program's cancels arrive by signal, on this thread.
+void listenForCancels(worker::MessageReader& reader, pdf::PlaitEngine& engine) {
+    gCancels.engine = &engine;
+    sigset_t io, before;
+    sigemptyset(&io);
+    sigaddset(&io, SIGIO);
+    sigprocmask(SIG_BLOCK, &io, &before);
+    struct sigaction sa {};
+    sa.sa_handler = onChannel;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGIO, &sa, nullptr);
+    // Only this thread takes the signal, so the handler never runs beside itself.
+    struct f_owner_ex owner {};
+    owner.type = F_OWNER_TID;
+    owner.pid = static_cast<pid_t>(::gettid());
+    ::fcntl(kChannel, F_SETOWN_EX, &owner);
+    ::fcntl(kChannel, F_SETFL, ::fcntl(kChannel, F_GETFL) | O_ASYNC);
+    // What came with the build's own message, and what arrived before the signal was asked for.
+    while (auto m = reader.next()) {
+        if (m->kind == 'X' && !m->fields.empty()) {
+            engine.setCancelBuild(std::atoi(m->fields[0].c_str()));
+        }
+    }
+    const std::string rest = reader.unread();
+    if (reader.broken() || rest.size() > sizeof gCancels.bytes) {
+        gCancels.broken = true;
+    } else {
+        std::memcpy(gCancels.bytes, rest.data(), rest.size());
+        gCancels.have = rest.size();
+    }
+    readCancels();
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 // `--count-pages FILE`: the page count of one PDF for the program's list, on standard output
@@ -178,51 +336,47 @@ int main(int argc, char** argv) {
     if (!readUntilBuild(reader, engine)) {
         return 1;
     }
-    // Cancel arrives while the build runs.
-    std::thread([&reader, &engine] {
-        char buffer[4096];
-        for (;;) {
-            while (auto m = reader.next()) {
-                if (m->kind == 'X' && !m->fields.empty()) {
-                    engine.setCancelBuild(std::atoi(m->fields[0].c_str()));
-                }
-            }
-            const ssize_t n = ::read(kChannel, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                // Nobody to report to: stop the build.
-                engine.setCancelBuild(1);
-                return;
-            }
-            reader.feed(buffer, static_cast<std::size_t>(n));
-        }
-    }).detach();
+    listenForCancels(reader, engine);
 
+    // The status goes out as it changes, from the thread that changed it (the build's, or the
+    // engine's reading thread for a warning), under the lock that keeps messages whole. The
+    // warnings are looked at no more than every 50 ms (and at the end): a copy of all of them for
+    // each new one would cost an input with many warnings the square of their number.
+    using Clock = std::chrono::steady_clock;
     std::string msg, bar, title;
     std::size_t warningsSent = 0;
-    const auto relay = [&] {
+    Clock::time_point warningsLooked{};
+    const auto relay = [&](bool last) {
+        std::lock_guard lock(gSendMutex);
         std::string m = engine.stsMsg(), b = engine.stsBar(), t = engine.stsTitle();
         if (m != msg || b != bar || t != title) {
-            msg = m;
-            bar = b;
-            title = t;
-            reply({'S', {msg, bar, title}});
+            msg = std::move(m);
+            bar = std::move(b);
+            title = std::move(t);
+            worker::send(kChannel, {'S', {msg, bar, title}});
         }
+        const auto now = Clock::now();
+        if (!last && now - warningsLooked < std::chrono::milliseconds(50)) {
+            return;
+        }
+        warningsLooked = now;
         const auto warnings = engine.warnings();
         for (; warningsSent < warnings.size(); ++warningsSent) {
-            reply({'W', {warnings[warningsSent]}});
+            worker::send(kChannel, {'W', {warnings[warningsSent]}});
         }
     };
+    engine::setStatusListener([&relay] { relay(false); });
     std::string result;
     try {
-        result = engine::buildWatched(engine, std::chrono::milliseconds(50), relay);
+        engine::reserveBuildStack();
+        result = engine.BuildPDF();
     } catch (const std::exception& e) {
+        engine::setStatusListener({});
         reply({'W', {std::string("The build failed: ") + e.what()}});
         result = "-4";
     }
-    relay();
+    engine::setStatusListener({});
+    relay(true);
     reply({'R', {result}});
     std::fflush(nullptr);
     ::_exit(0);

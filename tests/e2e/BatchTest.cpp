@@ -494,6 +494,92 @@ TEST_F(Batch, ABuildIsStoppedAtItsTimeOrMemoryLimit) {
     EXPECT_FALSE(fs::exists(dir.path("small.pdf")));
 }
 
+// Each job is a process forked from the batch: a job whose build crashes (the engine's test hook
+// aborts the build that reads "crash.pdf") fails alone, leaves nothing behind, and the jobs
+// beside it and after it are built.
+TEST_F(Batch, ACrashingBuildEndsOnlyItsOwnJob) {
+    const plait::test::ScopedStall crash("abort:crash.pdf");
+    const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 1);
+    const std::string crashing = makeAgedPdf(dir.path("crash.pdf"), "crash", 1);
+    writeFile(dir.path("jobs.jsonl"), jobLine("one.pdf", {a}) + jobLine("crashed.pdf", {a, crashing}) +
+                                          jobLine("two.pdf", {a, a}) + jobLine("three.pdf", {a, a, a}));
+    const BatchResult r = runBatch({"jobs.jsonl", "--jobs", "2", "--report", "-"}, dir.root());
+    EXPECT_EQ(r.exitCode, 1);
+    const auto report = readReport(r.out);
+    ASSERT_EQ(report.size(), 4u) << r.out;
+    EXPECT_EQ(report.at("crashed.pdf")["status"], "failed");
+    EXPECT_EQ(report.at("crashed.pdf")["exit_code"], 128 + SIGABRT);
+    EXPECT_THAT(report.at("crashed.pdf")["messages"].dump(),
+                HasSubstr("the build stopped unexpectedly (signal " + std::to_string(SIGABRT)));
+    EXPECT_FALSE(fs::exists(dir.path("crashed.pdf")));
+    int pages = 1;
+    for (const char* out : {"one.pdf", "two.pdf", "three.pdf"}) {
+        EXPECT_EQ(report.at(out)["status"], "ok") << out;
+        EXPECT_EQ(pageTexts(dir.path(out).string()).size(), static_cast<std::size_t>(pages++)) << out;
+    }
+    EXPECT_THAT(unfinishedOutputs(dir.root()), ::testing::IsEmpty());
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// The memory limit bounds each job's own process, not the batch: a job that needs more than the
+// limit fails naming it, and the batch goes on to build the next job under the same limit.
+TEST_F(Batch, TheMemoryLimitBoundsEachForkedJob) {
+    const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 1);
+    widePdf(dir.path("wide.pdf"));
+    age(dir.path("wide.pdf"));
+    writeFile(dir.path("jobs.jsonl"), jobLine("big.pdf", {"wide.pdf", a}) + jobLine("small.pdf", {a, a}));
+    const BatchResult r =
+        runBatch({"jobs.jsonl", "--jobs", "1", "--memory-limit", "200", "--report", "-"}, dir.root());
+    EXPECT_EQ(r.exitCode, 1);
+    const auto report = readReport(r.out);
+    ASSERT_EQ(report.size(), 2u) << r.out;
+    EXPECT_EQ(report.at("big.pdf")["status"], "failed");
+    EXPECT_THAT(report.at("big.pdf")["messages"].dump(), HasSubstr("ran out of memory (limit 200 MB"));
+    EXPECT_FALSE(fs::exists(dir.path("big.pdf")));
+    EXPECT_EQ(report.at("small.pdf")["status"], "ok");
+    EXPECT_EQ(pageTexts(dir.path("small.pdf").string()).size(), 2u);
+    EXPECT_THAT(unfinishedOutputs(dir.root()), ::testing::IsEmpty());
+}
+
+// A job forked from the batch holds no more memory at its peak than the same build started on
+// its own: the batch's own memory is not a cost of every job. The test hook
+// PLAIT_TEST_PEAK_MEMORY makes a build say its peak resident memory.
+TEST_F(Batch, AJobTakesNoMoreMemoryThanTheSameBuildAlone) {
+    const std::string a = makeAgedPdf(dir.path("a.pdf"), "a", 3);
+    const std::string b = makeAgedPdf(dir.path("b.pdf"), "b", 2);
+    ::setenv("PLAIT_TEST_PEAK_MEMORY", "1", 1);
+    // Many jobs, so that the batch holds as much as a large jobs file makes it hold.
+    std::string jobs;
+    for (int i = 0; i < 200; ++i) {
+        jobs += jobLine("out" + std::to_string(i) + ".pdf", {a, b});
+    }
+    writeFile(dir.path("jobs.jsonl"), jobs);
+    const BatchResult batch = runBatch({"jobs.jsonl", "--jobs", "2", "--report", "-"}, dir.root());
+    const auto alone = run("cd " + quote(dir.root().string()) + " && " + quote(PLAIT_CLI_PATH) +
+                           " build -q --time-limit 0 --memory-limit 0 -o alone.pdf " + a + " " + b);
+    ::unsetenv("PLAIT_TEST_PEAK_MEMORY");
+    const auto peak = [](const std::string& text) {
+        const std::string lead = "plait: test: peak memory ";
+        const auto at = text.find(lead);
+        return at == std::string::npos ? -1L : std::stol(text.substr(at + lead.size()));
+    };
+    ASSERT_EQ(batch.exitCode, 0) << batch.err;
+    ASSERT_EQ(alone.exitCode, 0) << alone.output;
+    const long alonePeak = peak(alone.output);
+    ASSERT_GT(alonePeak, 0) << alone.output;
+    const auto report = readReport(batch.out);
+    ASSERT_EQ(report.size(), 200u);
+    long highest = 0;
+    for (const auto& [out, entry] : report) {
+        const long jobPeak = peak(entry["messages"].dump());
+        ASSERT_GT(jobPeak, 0) << out << ": " << entry.dump();
+        highest = std::max(highest, jobPeak);
+    }
+    // The same build's peak varies by a few pages from run to run.
+    EXPECT_LE(highest, alonePeak + alonePeak / 50) << "alone: " << alonePeak << " kB";
+}
+#endif
+
 // The recipe of the documentation: GNU parallel hands parts of the jobs file to `plait batch -`
 // on several hosts and gathers the reports. A stand-in for ssh runs the "remote" commands here,
 // and ":" is GNU parallel's own name for the local host. The stand-in starts them as sshd

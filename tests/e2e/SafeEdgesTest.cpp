@@ -282,15 +282,15 @@ TEST_F(SafeEdges, ABuildHoldsNoneOfTheBatchsFilesOpen) {
     ASSERT_EQ(posix_spawn(&batch, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
 
-    // The build, once it runs as `plait build` (generously bounded).
+    // The build, once it runs as `plait build` (generously bounded): a job forked from the batch
+    // takes that name when it is ready to build.
     pid_t build = -1;
     std::vector<std::string> held;
     for (int i = 0; i < 3000 && build < 0; ++i) {
         std::istringstream children(
             readFile("/proc/" + std::to_string(batch) + "/task/" + std::to_string(batch) + "/children"));
         for (pid_t pid = 0; children >> pid;) {
-            const std::string command = readFile("/proc/" + std::to_string(pid) + "/cmdline");
-            if (command.rfind(std::string("plait\0build", 11), 0) == 0) {
+            if (readFile("/proc/" + std::to_string(pid) + "/comm") == "plait build\n") {
                 held = openFiles(pid);
                 build = pid;
             }

@@ -181,6 +181,44 @@ int killWorkers() {
     return killed;
 }
 
+// A line of /proc/PID/status ("Threads:\t1" gives "1").
+std::string statusField(pid_t pid, const std::string& name) {
+    std::istringstream status(readFile("/proc/" + std::to_string(pid) + "/status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name + ":", 0) == 0) {
+            return line.substr(line.find_first_not_of(" \t", name.size() + 1));
+        }
+    }
+    return {};
+}
+
+// The worker runs its build alone on its first thread: no thread of its own reads the socket or
+// relays the status beside it. The status still arrives as it changes, and a cancel still reaches
+// the build, which returns the cancelled result itself: the grace before the program kills a
+// worker is longer than any run of this test.
+TEST(IsolatedEngine, ABuildRunsAloneInItsWorkerAndACancelReachesIt) {
+    TempDir dir;
+    StallWorker stall("cancellable");
+    auto o = options();
+    o.grace = std::chrono::hours(1);
+    IsolatedEngine engine(o);
+    engine.call("setOutFile", {dir.path("out.pdf").string()});
+    engine.call("setInFile", {makePdf(dir.path("a.pdf"), "a", 2)});
+    std::string result;
+    std::thread build([&] { result = engine.BuildPDF(); });
+    const bool started = reading(engine);
+    std::vector<std::string> threads;
+    for (pid_t pid : workers()) {
+        threads.push_back(statusField(pid, "Threads"));
+    }
+    engine.setCancelBuild(1);
+    build.join();
+    ASSERT_TRUE(started);
+    EXPECT_THAT(threads, ::testing::ElementsAre("1"));
+    EXPECT_EQ(result, "-6");
+    EXPECT_THAT(filesIn(dir.root()), ::testing::ElementsAre("a.pdf"));
+}
+
 // A worker reading a PDF has not loaded the image codecs, nor the libraries of the engine's
 // modules: those are loaded only by builds that need them.
 TEST(IsolatedEngine, AWorkerReadingAPdfHasNoImageOrTextLibrariesLoaded) {

@@ -18,7 +18,7 @@ TEST(OperationTable, NamesAreUniqueAndArityIsZeroOneTwoOrFour) {
         EXPECT_TRUE(op.arity == 0 || op.arity == 1 || op.arity == 2 || op.arity == 4) << op.name;
         EXPECT_EQ(findOperation(op.name), &op);
     }
-    EXPECT_EQ(names.size(), 71u);
+    EXPECT_EQ(names.size(), 77u);
     EXPECT_EQ(findOperation("setinfile"), nullptr) << "names are case-sensitive";
     EXPECT_EQ(findOperation(""), nullptr);
 }

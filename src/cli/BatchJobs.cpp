@@ -321,7 +321,8 @@ JobsFile readJobs(std::istream& in, std::size_t maxErrors) {
             continue;
         }
         // A split writes a folder, whose name is taken as it is.
-        job.target = job.split.empty() ? completeOutputName(job.output) : fs::path(engine::resolveFileName(job.output));
+        job.target = job.split.empty() ? completeOutputName(job.output)
+                                       : fs::path(engine::resolveFileName(job.output));
         collectSources(job, settingsCache);
         file.jobs.push_back(std::move(job));
     }

@@ -204,13 +204,13 @@ protected:
     // Seven pages "doc 1".."doc 7" labelled i, ii, 1, 2, ...; bookmarks at pages 1, 3 (with a
     // child at 4) and 6; page 2 links to page 3 and page 5 to page 1.
     std::string document() {
-        PdfSpec spec;
+        PdfSpec layout;
         for (int i = 1; i <= 7; ++i) {
-            spec.pageTexts.push_back("doc " + std::to_string(i));
+            layout.pageTexts.push_back("doc " + std::to_string(i));
         }
-        spec.bookmarks = {{"Front", 1}, {"Costs/Benefits", 3}, {"Details", 4, 2}, {"Ελληνικά 日本", 6}};
-        spec.linkTo = {0, 3, 0, 0, 1, 0, 0};
-        const std::string plain = makePdf(dir.path("plain.pdf"), spec);
+        layout.bookmarks = {{"Front", 1}, {"Costs/Benefits", 3}, {"Details", 4, 2}, {"Ελληνικά 日本", 6}};
+        layout.linkTo = {0, 3, 0, 0, 1, 0, 0};
+        const std::string plain = makePdf(dir.path("plain.pdf"), layout);
         return editPdf(plain, dir.path("doc.pdf"), [](QPDF& pdf) {
             pdf.getRoot().replaceKey("/PageLabels",
                                      QPDFObjectHandle::parse("<< /Nums [0 << /S /r >> 2 << /S /D >>] >>"));
@@ -259,12 +259,13 @@ TEST_F(Split, EveryNPagesCarriesTheOutlineLabelsAndLinksOfEachPart) {
 }
 
 TEST_F(Split, AtBookmarksNamesThePartsAfterTheirTitles) {
-    PdfSpec spec;
+    PdfSpec layout;
     for (int i = 1; i <= 6; ++i) {
-        spec.pageTexts.push_back("page " + std::to_string(i));
+        layout.pageTexts.push_back("page " + std::to_string(i));
     }
-    spec.bookmarks = {{"Costs/Benefits", 2}, {"Same", 3}, {"Same", 5}, {"Ελληνικά 日本", 6}, {"Deep", 6, 2}};
-    makePdf(dir.path("book.pdf"), spec);
+    layout.bookmarks = {
+        {"Costs/Benefits", 2}, {"Same", 3}, {"Same", 5}, {"Ελληνικά 日本", 6}, {"Deep", 6, 2}};
+    makePdf(dir.path("book.pdf"), layout);
     const Result r = runPlait({"split", "book.pdf", "-o", "out/chapters", "--bookmarks", "1"}, dir.root());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_THAT(namesIn(dir.path("out/chapters")),

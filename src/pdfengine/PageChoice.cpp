@@ -8,17 +8,7 @@ namespace plait::pdf {
 
 PageChoice PageChoice::parse(std::string_view textIn, std::vector<std::string>& notes) {
     PageChoice choice;
-    std::size_t start = 0;
-    while (start <= textIn.size()) {
-        std::size_t comma = textIn.find(',', start);
-        if (comma == std::string_view::npos) {
-            comma = textIn.size();
-        }
-        const std::string_view raw = text::trim(textIn.substr(start, comma - start));
-        start = comma + 1;
-        if (raw.empty()) {
-            continue;
-        }
+    for (const std::string_view raw : text::listItems(textIn)) {
         Item item;
         std::string_view pages = raw;
         if (const auto colon = raw.find(':'); colon != std::string_view::npos) {

@@ -32,17 +32,7 @@ PageList PageList::parse(std::string_view textIn, std::vector<std::string>& note
         return list;
     }
     list.all_ = false;
-    std::size_t start = 0;
-    while (start <= textIn.size()) {
-        std::size_t comma = textIn.find(',', start);
-        if (comma == std::string_view::npos) {
-            comma = textIn.size();
-        }
-        const std::string_view raw = text::trim(textIn.substr(start, comma - start));
-        start = comma + 1;
-        if (raw.empty()) {
-            continue;
-        }
+    for (const std::string_view raw : text::listItems(textIn)) {
         const std::string l = text::lower(raw);
         Item item;
         bool ok = true;

@@ -37,4 +37,21 @@ std::vector<std::string> splitEscaped(std::string_view s, char separator) {
     return pieces;
 }
 
+std::vector<std::string_view> listItems(std::string_view s) {
+    std::vector<std::string_view> items;
+    std::size_t start = 0;
+    while (start <= s.size()) {
+        std::size_t comma = s.find(',', start);
+        if (comma == std::string_view::npos) {
+            comma = s.size();
+        }
+        const std::string_view item = trim(s.substr(start, comma - start));
+        start = comma + 1;
+        if (!item.empty()) {
+            items.push_back(item);
+        }
+    }
+    return items;
+}
+
 } // namespace plait::pdf::text

@@ -25,30 +25,8 @@ namespace {
 using namespace plait::pdf::testing;
 using ::testing::HasSubstr;
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs plait with the arguments, in `cwd`, capturing both streams.
-Result runPlait(const std::vector<std::string>& args, const fs::path& cwd) {
-    const fs::path outFile = cwd / ".stdout";
-    const fs::path errFile = cwd / ".stderr";
-    std::string line = "cd " + quote(cwd.string()) + " && " + quote(PLAIT_CLI_PATH);
-    for (const auto& a : args) {
-        line += " " + quote(a);
-    }
-    line += " >" + quote(outFile.string()) + " 2>" + quote(errFile.string());
-    const int status = std::system(line.c_str());
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readFile(outFile);
-    r.err = readFile(errFile);
-    fs::remove(outFile);
-    fs::remove(errFile);
-    return r;
-}
+using plait::test::Result;
+using plait::test::runPlait;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <thread>
@@ -21,8 +22,35 @@ extern char** environ;
 
 namespace plait::test {
 
+using plait::pdf::testing::quote;
 using plait::pdf::testing::readFile;
 namespace fs = std::filesystem;
+
+// What a finished plait run said and how it ended.
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs plait with the arguments, in `cwd`, to its end, capturing both streams.
+inline Result runPlait(const std::vector<std::string>& args, const fs::path& cwd) {
+    const fs::path outFile = cwd / ".stdout";
+    const fs::path errFile = cwd / ".stderr";
+    std::string line = "cd " + quote(cwd.string()) + " && " + quote(PLAIT_CLI_PATH);
+    for (const auto& a : args) {
+        line += " " + quote(a);
+    }
+    line += " >" + quote(outFile.string()) + " 2>" + quote(errFile.string());
+    const int status = std::system(line.c_str());
+    Result r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = readFile(outFile);
+    r.err = readFile(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return r;
+}
 
 // A plait process started in `folder`, its standard error going to a file there.
 class Plait {

@@ -18,6 +18,8 @@ namespace {
 using namespace plait::pdf::testing;
 using namespace plait::cli::split;
 using plait::test::Plait;
+using plait::test::Result;
+using plait::test::runPlait;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -161,30 +163,6 @@ std::vector<std::string> labelsOf(const std::string& pdf) {
         });
     });
     return out;
-}
-
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-Result runPlait(const std::vector<std::string>& args, const fs::path& cwd) {
-    const fs::path outFile = cwd / ".stdout";
-    const fs::path errFile = cwd / ".stderr";
-    std::string line = "cd " + quote(cwd.string()) + " && " + quote(PLAIT_CLI_PATH);
-    for (const auto& a : args) {
-        line += " " + quote(a);
-    }
-    line += " >" + quote(outFile.string()) + " 2>" + quote(errFile.string());
-    const int status = std::system(line.c_str());
-    Result r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = readFile(outFile);
-    r.err = readFile(errFile);
-    fs::remove(outFile);
-    fs::remove(errFile);
-    return r;
 }
 
 // The names in a folder, sorted, hidden ones included.
